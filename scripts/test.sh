@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with the tests and benchmarks,
+# and runs every test: the full build (GUI tests under Xvfb) and the core
+# again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+
+cmake -S . -B build/test -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKESTROVAN_BUILD_TESTS=ON -DKESTROVAN_BUILD_BENCHMARKS=ON \
+  -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+cmake --build build/test -j "$jobs"
+ctest --test-dir build/test --output-on-failure -j "$jobs"
+
+cmake -S . -B build/asan -G Ninja \
+  -DCMAKE_BUILD_TYPE=Debug -DKESTROVAN_SANITIZE=ON -DKESTROVAN_BUILD_GUI=OFF \
+  -DKESTROVAN_BUILD_TESTS=ON -DKESTROVAN_BUILD_BENCHMARKS=OFF \
+  -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+echo "All tests passed."

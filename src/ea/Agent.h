@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+
+namespace kestrovan {
+
+class TArena;
+
+// An individual of the evolutionary algorithm: a fitness and the operations
+// that the algorithm and the simulation call on it. Larger fitness is better.
+class TAgent {
+ public:
+  virtual ~TAgent() = default;
+
+  // A fully independent deep copy of the same class.
+  virtual std::unique_ptr<TAgent> Copy() const = 0;
+  // One sense-think-act cycle.
+  virtual void Step(double TimeStep) = 0;
+  // Moves the agent through the arena by one time step.
+  virtual void Move(TArena& Arena, double TimeStep) = 0;
+  // Changes the genome in place.
+  virtual void Mutate() = 0;
+
+  double Fitness = 0.0;
+  double RankFitness = 0.0;  // rank within its population, written by TPopulation::Rank
+  double ElapsedTime = 0.0;  // s, simulated time of the current or last evaluation
+
+ protected:
+  TAgent() = default;
+  // The base copy takes the fitness only; RankFitness and ElapsedTime start at 0.
+  TAgent(const TAgent& Source) : Fitness(Source.Fitness) {}
+  TAgent& operator=(const TAgent&) = delete;
+};
+
+}  // namespace kestrovan

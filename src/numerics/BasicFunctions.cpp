@@ -1,0 +1,22 @@
+#include "numerics/BasicFunctions.h"
+
+#include <cmath>
+
+namespace kestrovan {
+
+int Sign(double x) { return x >= 0.0 ? 1 : -1; }
+
+void RotateToFrame(double X, double Y, double Angle, double& XR, double& YR) {
+  const double c = std::cos(Angle);
+  const double s = std::sin(Angle);
+  XR = c * X + s * Y;
+  YR = -s * X + c * Y;
+}
+
+double Distance(double X1, double Y1, double X2, double Y2) {
+  const double dx = X1 - X2;
+  const double dy = Y1 - Y2;
+  return std::sqrt(dx * dx + dy * dy);
+}
+
+}  // namespace kestrovan

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+
+#include "robot/Motors.h"
+#include "robot/Sensors.h"
+
+namespace kestrovan {
+
+class TArena;
+
+// Base of the bodies' parameter classes.
+class TBodyParameters {
+ public:
+  virtual ~TBodyParameters() = default;
+};
+
+// A robot's body: owns its sensors and motors.
+class TBody {
+ public:
+  virtual ~TBody() = default;
+
+  // A deep copy of the same class; the copy starts from a fresh pose.
+  virtual std::unique_ptr<TBody> Copy() const = 0;
+  // Integrates the motion over one step.
+  virtual void Move(const TArena& Arena, double TimeStep) = 0;
+  // Hands wheel speeds to the motors and lets them compute their torques.
+  virtual void UpdateMotors() = 0;
+  // Updates sensors 1..Count in order.
+  virtual void UpdateSensors(const TArena& Arena);
+  // Returns to the start state.
+  virtual void Reset() = 0;
+  // Distance (m) accumulated since the last Reset.
+  virtual double GetDistance() const = 0;
+
+  TSensors Sensors;
+  TMotors Motors;
+  bool WrapAround = true;  // wrap the position around the floor rectangle
+
+ protected:
+  TBody() = default;
+  // Copies of all of Source's sensors and motors; WrapAround := true.
+  TBody(const TBody& Source) : Sensors(Source.Sensors), Motors(Source.Motors) {}
+  TBody& operator=(const TBody&) = delete;
+};
+
+}  // namespace kestrovan

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+
+#include "numerics/Matrices.h"
+#include "robot/Brain.h"
+
+namespace kestrovan {
+
+// Parameters of a finite-state-machine brain.
+class TFSMBrainParameters : public TBrainParameters {
+ public:
+  std::int32_t NumberOfStates = 5;      // S
+  std::int32_t NumberOfConditions = 3;  // K, transitions per state
+  std::int32_t NumberOfInputs = 6;      // N = number of sensors + 1 (their mean)
+  double MutationRate = 0.04;
+  double CreepProbability = 0.5;
+  double CreepRate = 0.05;
+
+  // Throws std::invalid_argument for NumberOfStates below 1,
+  // NumberOfConditions below 0, or a negative mutation or creep rate.
+  void Validate() const;
+};
+
+// The robot's controller and genome: a finite-state machine whose every
+// number is a gene in [0, 1). Row q of the S by 5K+6 Genome describes state
+// q: the two motor signals (2g - 1), four constants, and K conditions of
+// four input indices and a target state each. Condition c holds when
+// s[i] > s[j] and s[k] > s[l]; the first that holds is taken.
+class TFSMBrain : public TBrain {
+ public:
+  // A random brain: every gene from Random, row by row; then both motor
+  // genes of state 1 are redrawn into [0.5, 1).
+  explicit TFSMBrain(const TFSMBrainParameters& Parameters);
+  TFSMBrain(const TFSMBrain& Source);
+
+  std::unique_ptr<TBrain> Copy() const override;
+  void ReadInputs(const TSensors& Sensors) override;
+  void SetMotorSignals(TMotors& Motors) const override;
+  void UpdateState(double TimeStep) override;
+  void Mutate() override;
+  void Reset() override;
+
+  // Throws std::invalid_argument unless NumberOfInputs is the sensor count
+  // plus one, there is at least one sensor and at least two motors.
+  void CheckFits(int SensorCount, int MotorCount) const;
+
+  // Input index decoded from a gene: trunc(g (N + 4 - 0.00001)) + 1.
+  static int DecodeInputIndex(double Gene, int NumberOfInputs);
+  // Target state decoded from a gene: trunc(g S) + 1.
+  static int DecodeTargetState(double Gene, int NumberOfStates);
+
+  std::int32_t NumberOfStates;
+  std::int32_t NumberOfConditions;
+  std::int32_t NumberOfInputs;
+  TMatrix Genome;  // S rows, 5K + 6 columns
+  TVector Inputs;  // s[1..N+4]
+  std::int32_t CurrentState = 1;
+  double MutationRate;
+  double CreepProbability;
+  double CreepRate;
+};
+
+}  // namespace kestrovan

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "numerics/Matrices.h"
+#include "robot/Sensors.h"
+
+namespace kestrovan {
+
+// Parameters of an infrared proximity sensor.
+class TIRSensorParameters : public TSensorParameters {
+ public:
+  TVector RelativePosition{3};     // m, mounting point in the body frame (x ahead, y left)
+  double RelativeDirection = 0.0;  // rad, axis relative to the heading
+  double OpeningAngle = 0.353;     // rad, full opening of the cone
+  double Range = 0.125;            // m, distance where the reading falls to 0
+  double InitialReading = 0.0;
+
+  // Throws std::invalid_argument when Range is not positive.
+  void Validate() const;
+};
+
+// Infrared proximity sensor that sees the arena's upright cylinders only.
+// For a cylinder whose centre lies in front of the sensor at bearing theta
+// (|theta| <= OpeningAngle / 2) and whose surface lies at distance d along
+// the line to its centre, 0 < d <= Range, the response is
+//   cos(theta) (1 - d / Range);
+// the reading is the largest response, 0 when none is visible.
+class TIRSensor : public TSensor {
+ public:
+  explicit TIRSensor(const TIRSensorParameters& Parameters);
+  // Copies the mounting, cone and reading; the absolute pose starts afresh.
+  TIRSensor(const TIRSensor& Source);
+
+  std::unique_ptr<TSensor> Copy() const override;
+  TMatrix GetReading() const override;
+  double GetScalarReading() const override { return Reading; }
+  void Update(const TArena& Arena) override;
+  void Reset() override { Reading = 0.0; }
+  void SetPose(double X, double Y, double Elevation, double Heading) override;
+
+  TVector RelativePosition{3};
+  double RelativeDirection;
+  TVector AbsolutePosition{3};  // m, arena frame
+  double AbsoluteDirection;     // rad, arena frame, in [-pi, pi]
+  double OpeningAngle;          // rad
+  double Range;                 // m
+  double Reading;
+};
+
+}  // namespace kestrovan
