@@ -1,0 +1,172 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "arena/Arena.h"
+#include "ea/EA.h"
+#include "ea/EAParameters.h"
+#include "numerics/Matrices.h"
+#include "robot/FSMBrain.h"
+#include "robot/Robot.h"
+#include "simulation/RobotSimulation.h"
+
+namespace kestrovan {
+
+// What the run loop reports when an evaluation has finished.
+struct TEvaluationResult {
+  int AgentIndex = 0;        // 1-based index in the population
+  int EvaluationCount = 0;   // evaluations since BeginRun, this one included
+  double Fitness = 0.0;      // the evaluation's fitness
+  bool NewBest = false;      // strictly above the best fitness of the run so far
+  double RecordedFitness = 0.0;      // with NewBest: the fitness of the recording run
+  std::filesystem::path RecordFile;  // with NewBest: the new-best file written
+};
+
+// The evolution run shared by every front end: Initialize, the generation
+// loop (evaluate every agent, record every new best, extend the histories,
+// form the next generation) and the result files. The run window drives it
+// one simulation step at a time and adds event processing, pause, stop and
+// the 3D view around it; the batch runner evaluates whole generations, on
+// several threads if asked.
+//
+// The configuration objects (EA parameters, template robot, brain
+// parameters) belong to the caller and must outlive the run; the run owns
+// the arena, the algorithm with its population, the current simulation and
+// the histories.
+class TEvolutionRun {
+ public:
+  TEvolutionRun();
+  ~TEvolutionRun();
+  TEvolutionRun(const TEvolutionRun&) = delete;
+  TEvolutionRun& operator=(const TEvolutionRun&) = delete;
+
+  // ---- configuration, set before Initialize
+
+  void SetEAParameters(const TEAParameters& Parameters) { eaParameters_ = &Parameters; }
+  // Stores the name and loads the arena from it; throws TArenaFileError.
+  void SetArenaFileName(const std::string& FileName);
+  void SetRobot(const TRobot& TemplateRobot) { robot_ = &TemplateRobot; }
+  void SetFSMBrainParameters(const TFSMBrainParameters& Parameters) { brainParameters_ = &Parameters; }
+
+  bool KeepCylinderVelocities = false;
+  double MinimumCylinderSpeed = 0.0;  // m/s
+  double MaximumCylinderSpeed = 0.0;  // m/s
+  // Folder that receives the new-best files and "descr.txt".
+  std::filesystem::path OutputFolder = ".";
+  // Called while a new best is recorded and written, so that a user
+  // interface can process its events; may be empty.
+  std::function<void()> Yield;
+
+  // ---- Initialize
+
+  // Starts a new evolution: empty histories; RandSeed := Seed, or the time
+  // of day when Seed is empty; RandomSeed := trunc(Random * 100000) + 1; a
+  // new algorithm with the EA parameters and PopulationSize copies of the
+  // template robot, each with a new random brain; the arena reloaded from
+  // its file; random cylinder velocities unless KeepCylinderVelocities.
+  // Throws std::invalid_argument for parameters that would crash or corrupt
+  // a run, TArenaFileError for an arena file that cannot be read.
+  void Initialize(std::optional<std::uint32_t> Seed = std::nullopt);
+
+  bool Initialized() const { return ea_ != nullptr; }
+  std::uint32_t Seed() const { return seed_; }        // RandSeed set by the last Initialize
+  std::int32_t RandomSeed() const { return randomSeed_; }
+
+  // ---- the run loop
+
+  // Starts a run with these simulation parameters; throws
+  // std::invalid_argument when they are refused. EvaluationCount := 0.
+  void BeginRun(const TRobotSimulationParameters& Parameters);
+  // BestFitness := the population's MaxFitness after the first generation,
+  // else 0.
+  void BeginGeneration();
+  int PopulationCount() const;
+
+  // Step-by-step evaluation of agent Index (1-based): resets the agent and
+  // the arena and creates the simulation; the caller calls StepEvaluation
+  // until it returns true, then FinishEvaluation.
+  TRobotSimulation& BeginEvaluation(int Index);
+  // One simulation step; true when the evaluation has finished.
+  bool StepEvaluation();
+  // Counts the evaluation and applies the strict new-best rule: a new best
+  // is simulated again with trajectory recording and written to
+  // "<EvaluationCount>.txt" in OutputFolder. Throws std::runtime_error
+  // naming the file when it cannot be written; files already written stay.
+  TEvaluationResult FinishEvaluation();
+
+  // Evaluates every agent of the generation, on Threads worker threads
+  // (each with its own copy of the arena), then applies the new-best rule
+  // and writes the new-best files in agent order, exactly as evaluating one
+  // after the other would. OnResult, if set, is called per agent in order.
+  void EvaluateGeneration(int Threads, const std::function<void(const TEvaluationResult&)>& OnResult = {});
+
+  // The agent of the evaluation in progress (valid between BeginEvaluation
+  // and FinishEvaluation).
+  TRobot& EvaluatedAgent();
+
+  // Replay of the population's best agent (largest fitness, lowest index on
+  // ties) with these parameters: the arena is reset and, unless
+  // KeepCylinderVelocities, given its random cylinder velocities. The replay
+  // runs on a copy of the agent, so the population (fitness, elapsed time)
+  // is left exactly as it was; the replay's fitness is its own.
+  TRobotSimulation& BeginReplay(const TRobotSimulationParameters& Parameters);
+  bool StepReplay();
+  // The copy being replayed (valid between BeginReplay and EndReplay).
+  TRobot& ReplayAgent();
+  void EndReplay();
+
+  // Appends BestFitness and the population's average fitness to the
+  // histories, then forms the next generation.
+  void EndGeneration();
+  // Ends the run: releases the algorithm and its population. A new run
+  // needs a new Initialize.
+  void EndRun();
+
+  // ---- state
+
+  const TArena* Arena() const { return arena_.get(); }
+  TArena* Arena() { return arena_.get(); }
+  const std::string& ArenaFileName() const { return arenaFileName_; }
+  const TEA* EA() const { return ea_.get(); }
+  TEA* EA() { return ea_.get(); }
+  // The simulation of the evaluation in progress, or nullptr.
+  TRobotSimulation* Simulation() { return simulation_.get(); }
+  const TRobotSimulationParameters& SimulationParameters() const { return simulationParameters_; }
+  int EvaluationCount() const { return evaluationCount_; }
+  double BestFitness() const { return bestFitness_; }
+  const TVector& MaxFitnessHistory() const { return maxFitnessHistory_; }
+  const TVector& AverageFitnessHistory() const { return averageFitnessHistory_; }
+
+  // Writes "descr.txt" (the two histories) into OutputFolder; returns its path.
+  std::filesystem::path SaveHistory() const;
+
+ private:
+  void LoadArena();
+  void RecordNewBest(TRobot& Agent, TEvaluationResult& Result);
+
+  const TEAParameters* eaParameters_ = nullptr;
+  const TRobot* robot_ = nullptr;
+  const TFSMBrainParameters* brainParameters_ = nullptr;
+  std::string arenaFileName_;
+
+  std::unique_ptr<TArena> arena_;
+  std::unique_ptr<TEA> ea_;
+  std::unique_ptr<TRobotSimulation> simulation_;
+  std::unique_ptr<TRobot> replayAgent_;
+  std::unique_ptr<TRobotSimulation> replay_;
+  int evaluatedIndex_ = 0;
+  TRobotSimulationParameters simulationParameters_;
+  std::uint32_t seed_ = 0;
+  std::int32_t randomSeed_ = 0;
+  int evaluationCount_ = 0;
+  double bestFitness_ = 0.0;
+  TVector maxFitnessHistory_{0};
+  TVector averageFitnessHistory_{0};
+};
+
+}  // namespace kestrovan
