@@ -168,6 +168,9 @@ class TSoftDrinkCan : public TArenaObjectOf<TSoftDrinkCan>, public TSoftDrinkCan
 // one, drawn as a can. Its body radius is the cylinder's Radius: one value.
 class TSoftDrinkCanZ : public TArenaObjectOf<TSoftDrinkCanZ, TCylinderZ>, public TSoftDrinkCanShape {};
 
+// The class word of an object as written in arena files ("TWall", ...).
+const char* ArenaClassName(const TArenaObject& Object);
+
 // Fog settings of the 3D view.
 class TAmbience {
  public:
@@ -215,6 +218,9 @@ class TArena {
   const TArenaObject& Objects(int i) const { return *objects_[static_cast<std::size_t>(i - 1)]; }
   // The ambience, or nullptr.
   const TAmbience* Ambience() const { return ambience_.get(); }
+  // The path the arena was read from; empty when it was read from a stream.
+  // Texture names are relative to this file's folder.
+  const std::string& FileName() const { return fileName_; }
 
   // Every TCylinderZ (drink cans that are cylinders included) in object-list
   // order, gathered once after loading.
@@ -246,12 +252,15 @@ class TArena {
  private:
   void Load(std::istream& Input, const std::string& SourceName);
   void Finish();
+  // Fills cylinders_ and floor_ from objects_.
+  void GatherObjects();
 
   std::vector<std::unique_ptr<TArenaObject>> objects_;
   std::unique_ptr<TAmbience> ambience_;
   std::vector<TInitialState> initialStates_;
   std::vector<TCylinderZ*> cylinders_;
   const TBasicFloor* floor_ = nullptr;
+  std::string fileName_;
 };
 
 }  // namespace kestrovan

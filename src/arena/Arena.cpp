@@ -1,0 +1,540 @@
+#include "arena/Arena.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <string_view>
+#include <typeinfo>
+
+#include "arena/InformationLine.h"
+#include "numerics/RandomNumbers.h"
+
+namespace kestrovan {
+
+TArenaObject::TArenaObject() = default;
+
+void TArenaObject::Move(double TimeStep) {
+  // linear drag, coefficient 0.1 kg/s
+  for (int k = 1; k <= 3; ++k) {
+    const double v = Velocity.GetElement(k);
+    Velocity.SetElement(k, v - v * (0.1 / Mass) * TimeStep);
+  }
+  // semi-implicit Euler: the position moves with the new velocity
+  for (int k = 1; k <= 3; ++k) {
+    Position.SetElement(k, Position.GetElement(k) + Velocity.GetElement(k) * TimeStep);
+  }
+}
+
+std::string TArenaFileError::Located() const {
+  if (line_ > 0) {
+    return fileName_ + ":" + std::to_string(line_) + ": " + what();
+  }
+  return fileName_ + ": " + what();
+}
+
+namespace {
+
+// Value words of a property line: Words[2], Words[3], ...
+double Real(const TInformationLine& Line, int Index) { return ParseFloat(Line.Word(Index)); }
+std::int32_t Integer(const TInformationLine& Line, int Index) { return ParseInteger(Line.Word(Index)); }
+bool Boolean(const TInformationLine& Line, int Index) { return Line.Word(Index) == "True"; }
+const std::string& Text(const TInformationLine& Line, int Index) { return Line.Word(Index); }
+
+void ReadTriple(TVector& Target, const TInformationLine& Line) {
+  for (int k = 1; k <= 3; ++k) {
+    Target.SetElement(k, Real(Line, k + 1));
+  }
+}
+
+// The properties that every class accepts; false when Name is none of them.
+bool ApplyCommonProperty(TArenaObject& Object, const std::string& Name, const TInformationLine& Line) {
+  if (Name == "Height") {
+    Object.Height = Real(Line, 2);
+  } else if (Name == "Position") {
+    ReadTriple(Object.Position, Line);
+  } else if (Name == "Velocity") {
+    ReadTriple(Object.Velocity, Line);
+  } else if (Name == "Angle") {
+    Object.Angle = Real(Line, 2);
+  } else if (Name == "Mass") {
+    Object.Mass = Real(Line, 2);
+  } else if (Name == "Texture") {
+    Object.Texture = Text(Line, 2);
+  } else if (Name == "RGBColor") {
+    for (int k = 1; k <= 3; ++k) {
+      Object.RGBColor.SetElement(k, Integer(Line, k + 1));
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The properties of each class beyond the common ones; names that a class
+// does not know are ignored.
+void ApplyOwnProperty(TBasicFloor& Object, const std::string& Name, const TInformationLine& Line) {
+  if (Name == "Length") {
+    Object.Length = Real(Line, 2);
+  } else if (Name == "Width") {
+    Object.Width = Real(Line, 2);
+  } else if (Name == "TileLength") {
+    Object.TileLength = Real(Line, 2);
+  } else if (Name == "TileWidth") {
+    Object.TileWidth = Real(Line, 2);
+  }
+}
+
+void ApplyOwnProperty(TFloor& Object, const std::string& Name, const TInformationLine& Line) {
+  if (Name == "Length") {
+    Object.Length = Real(Line, 2);
+  } else if (Name == "Width") {
+    Object.Width = Real(Line, 2);
+  } else if (Name == "HasCover") {
+    Object.HasCover = Boolean(Line, 2);
+  } else if (Name == "TextureTileLength") {
+    Object.TextureTileLength = Real(Line, 2);
+  } else if (Name == "TextureTileWidth") {
+    Object.TextureTileWidth = Real(Line, 2);
+  }
+}
+
+void ApplyOwnProperty(TWall& Object, const std::string& Name, const TInformationLine& Line) {
+  if (Name == "Length") {
+    Object.Length = Real(Line, 2);
+  } else if (Name == "Thickness") {
+    Object.Thickness = Real(Line, 2);
+  } else if (Name == "Transparent") {
+    Object.Transparent = Boolean(Line, 2);
+  } else if (Name == "HasWallPaper") {
+    Object.HasWallPaper = Boolean(Line, 2);
+  } else if (Name == "TextureTileLength") {
+    Object.TextureTileLength = Real(Line, 2);
+  } else if (Name == "TextureTileHeight") {
+    Object.TextureTileHeight = Real(Line, 2);
+  }
+}
+
+void ApplyOwnProperty(TOpening& Object, const std::string& Name, const TInformationLine& Line) {
+  if (Name == "OpeningBottom") {
+    Object.OpeningBottom = Real(Line, 2);
+  } else if (Name == "OpeningHeight") {
+    Object.OpeningHeight = Real(Line, 2);
+  } else if (Name == "Length") {
+    Object.Length = Real(Line, 2);
+  } else if (Name == "Thickness") {
+    Object.Thickness = Real(Line, 2);
+  } else if (Name == "Transparent") {
+    Object.Transparent = Boolean(Line, 2);
+  }
+}
+
+void ApplyOwnProperty(TStandardTable& Object, const std::string& Name, const TInformationLine& Line) {
+  if (Name == "Length") {
+    Object.Length = Real(Line, 2);
+  } else if (Name == "Width") {
+    Object.Width = Real(Line, 2);
+  } else if (Name == "Thickness") {
+    Object.Thickness = Real(Line, 2);
+  } else if (Name == "LegWidth") {
+    Object.LegWidth = Real(Line, 2);
+  }
+}
+
+void ApplyOwnProperty(TStandardBookShelf& Object, const std::string& Name, const TInformationLine& Line) {
+  if (Name == "Length") {
+    Object.Length = Real(Line, 2);
+  } else if (Name == "Width") {
+    Object.Width = Real(Line, 2);
+  } else if (Name == "NumberOfShelves") {
+    Object.NumberOfShelves = Integer(Line, 2);
+  } else if (Name == "HasSurfaces") {
+    Object.HasSurfaces = Boolean(Line, 2);
+  } else if (Name == "MaterialThickness") {
+    Object.MaterialThickness = Real(Line, 2);
+  }
+}
+
+void ApplyOwnProperty(TOfficeChair& Object, const std::string& Name, const TInformationLine& Line) {
+  if (Name == "SeatHeight") {
+    Object.SeatHeight = Real(Line, 2);
+  } else if (Name == "SeatSize") {
+    Object.SeatSize = Real(Line, 2);
+  } else if (Name == "ArmRestHeight") {
+    Object.ArmRestHeight = Real(Line, 2);
+  } else if (Name == "MaterialThickness") {
+    Object.MaterialThickness = Real(Line, 2);
+  }
+}
+
+void ApplyOwnProperty(TStandardSofa& Object, const std::string& Name, const TInformationLine& Line) {
+  if (Name == "Length") {
+    Object.Length = Real(Line, 2);
+  } else if (Name == "Width") {
+    Object.Width = Real(Line, 2);
+  } else if (Name == "BottomPlateThickness") {
+    Object.BottomPlateThickness = Real(Line, 2);
+  } else if (Name == "CushionThickness") {
+    Object.CushionThickness = Real(Line, 2);
+  } else if (Name == "NumberOfSeats") {
+    Object.NumberOfSeats = Integer(Line, 2);
+  } else if (Name == "ArmRestHeight") {
+    Object.ArmRestHeight = Real(Line, 2);
+  } else if (Name == "ArmRestWidth") {
+    Object.ArmRestWidth = Real(Line, 2);
+  } else if (Name == "LegHeight") {
+    Object.LegHeight = Real(Line, 2);
+  } else if (Name == "MaterialThickness") {
+    Object.MaterialThickness = Real(Line, 2);
+  }
+}
+
+// Both kinds of drink can: Radius is the body radius (for a can that is a
+// cylinder, the cylinder's own Radius).
+void ApplyCanProperty(TSoftDrinkCanShape& Shape, double& Radius, const std::string& Name, const TInformationLine& Line) {
+  if (Name == "Radius") {
+    Radius = Real(Line, 2);
+  } else if (Name == "TopRadius") {
+    Shape.TopRadius = Real(Line, 2);
+  } else if (Name == "BottomRadius") {
+    Shape.BottomRadius = Real(Line, 2);
+  } else if (Name == "UpperSlopedSectionHeight") {
+    Shape.UpperSlopedSectionHeight = Real(Line, 2);
+  } else if (Name == "LowerSlopedSectionHeight") {
+    Shape.LowerSlopedSectionHeight = Real(Line, 2);
+  } else if (Name == "SlopeTexture") {
+    Shape.SlopeTexture = Text(Line, 2);
+  } else if (Name == "TopBottomTexture") {
+    Shape.TopBottomTexture = Text(Line, 2);
+  }
+}
+
+void ApplyOwnProperty(TSoftDrinkCan& Object, const std::string& Name, const TInformationLine& Line) {
+  ApplyCanProperty(Object, Object.Radius, Name, Line);
+}
+
+void ApplyOwnProperty(TSoftDrinkCanZ& Object, const std::string& Name, const TInformationLine& Line) {
+  ApplyCanProperty(Object, Object.Radius, Name, Line);
+}
+
+void ApplyOwnProperty(TCylinderZ& Object, const std::string& Name, const TInformationLine& Line) {
+  if (Name == "Radius") {
+    Object.Radius = Real(Line, 2);
+  }
+}
+
+// One class that object headers may name.
+struct TArenaClass {
+  std::string_view Name;
+  const std::type_info* Type;
+  std::unique_ptr<TArenaObject> (*Create)();
+  void (*ApplyProperty)(TArenaObject& Object, const std::string& Name, const TInformationLine& Line);
+};
+
+template <class T>
+std::unique_ptr<TArenaObject> CreateObject() {
+  return std::make_unique<T>();
+}
+
+template <class T>
+void ApplyProperty(TArenaObject& Object, const std::string& Name, const TInformationLine& Line) {
+  ApplyOwnProperty(static_cast<T&>(Object), Name, Line);
+}
+
+template <class T>
+constexpr TArenaClass ClassOf(std::string_view Name) {
+  return {Name, &typeid(T), &CreateObject<T>, &ApplyProperty<T>};
+}
+
+const TArenaClass kArenaClasses[] = {
+    ClassOf<TBasicFloor>("TBasicFloor"),
+    ClassOf<TFloor>("TFloor"),
+    ClassOf<TWall>("TWall"),
+    ClassOf<TOpening>("TOpening"),
+    ClassOf<TStandardTable>("TStandardTable"),
+    ClassOf<TStandardBookShelf>("TStandardBookShelf"),
+    ClassOf<TOfficeChair>("TOfficeChair"),
+    ClassOf<TStandardSofa>("TStandardSofa"),
+    ClassOf<TCylinderZ>("TCylinderZ"),
+    ClassOf<TSoftDrinkCan>("TSoftDrinkCan"),
+    ClassOf<TSoftDrinkCanZ>("TSoftDrinkCanZ"),
+};
+
+const TArenaClass* FindClass(std::string_view Name) {
+  for (const TArenaClass& c : kArenaClasses) {
+    if (c.Name == Name) {
+      return &c;
+    }
+  }
+  return nullptr;
+}
+
+void ApplyAmbienceProperty(TAmbience& Ambience, const TInformationLine& Line) {
+  const std::string& name = Line.Word(0);
+  if (name == "Fog") {
+    Ambience.Fog = Boolean(Line, 2);
+  } else if (name == "FogColor") {
+    // the values are not read: the fog is always cyan
+    Ambience.FogColor = 0x00FFFF00u;
+  } else if (name == "FogStart") {
+    Ambience.FogStart = Real(Line, 2);
+  } else if (name == "FogEnd") {
+    Ambience.FogEnd = Real(Line, 2);
+  }
+}
+
+// Splits a text stream into lines. CR, LF and CR LF each end a line; the
+// character 26 ends the input.
+class TLineReader {
+ public:
+  explicit TLineReader(std::istream& Input) : buffer_(Input.rdbuf()) {}
+
+  // The next line without its line end; false when the input has ended.
+  bool Next(std::string& Line) {
+    Line.clear();
+    if (ended_ || buffer_ == nullptr) {
+      return false;
+    }
+    using Traits = std::char_traits<char>;
+    for (;;) {
+      const Traits::int_type c = buffer_->sbumpc();
+      if (Traits::eq_int_type(c, Traits::eof()) || c == 26) {
+        ended_ = true;
+        return !Line.empty();
+      }
+      if (c == '\n') {
+        return true;
+      }
+      if (c == '\r') {
+        if (buffer_->sgetc() == '\n') {
+          buffer_->sbumpc();
+        }
+        return true;
+      }
+      Line.push_back(Traits::to_char_type(c));
+    }
+  }
+
+ private:
+  std::streambuf* buffer_;
+  bool ended_ = false;
+};
+
+}  // namespace
+
+const char* ArenaClassName(const TArenaObject& Object) {
+  for (const TArenaClass& c : kArenaClasses) {
+    if (*c.Type == typeid(Object)) {
+      return c.Name.data();
+    }
+  }
+  return "TArenaObject";
+}
+
+TArena::TArena(const std::string& FileName) : fileName_(FileName) {
+  std::error_code ignored;
+  if (!std::filesystem::exists(FileName, ignored)) {
+    throw TArenaFileError("File not found", FileName, 0);
+  }
+  if (std::filesystem::is_directory(FileName, ignored)) {
+    throw TArenaFileError(std::strerror(EISDIR), FileName, 0);
+  }
+  errno = 0;
+  std::ifstream input(FileName, std::ios::binary);
+  if (!input) {
+    const int error = errno;
+    throw TArenaFileError(error != 0 ? std::strerror(error) : "Cannot open file", FileName, 0);
+  }
+  Load(input, FileName);
+  Finish();
+}
+
+TArena::TArena(std::istream& Input, const std::string& SourceName) {
+  Load(Input, SourceName);
+  Finish();
+}
+
+TArena::TArena(const TArena& Source)
+    : initialStates_(Source.initialStates_), fileName_(Source.fileName_) {
+  objects_.reserve(Source.objects_.size());
+  for (const std::unique_ptr<TArenaObject>& object : Source.objects_) {
+    objects_.push_back(object->Copy());
+  }
+  if (Source.ambience_) {
+    ambience_ = std::make_unique<TAmbience>(*Source.ambience_);
+  }
+  GatherObjects();
+}
+
+TArena::~TArena() = default;
+
+void TArena::Load(std::istream& Input, const std::string& SourceName) {
+  TLineReader reader(Input);
+  TInformationLine line;
+  std::string text;
+  int lineNumber = 0;
+
+  // the next line, cut and classified; false at the end of the input
+  auto nextLine = [&]() {
+    line.Clear();
+    if (!reader.Next(text)) {
+      return false;
+    }
+    ++lineNumber;
+    line.SetLine(text);
+    line.Parse();
+    return true;
+  };
+
+  try {
+    while (nextLine()) {
+      if (line.IsAmbienceHeader()) {
+        // a later ambience block replaces an earlier one
+        auto ambience = std::make_unique<TAmbience>();
+        ambience->Name = line.Word(1);
+        while (nextLine()) {
+          ApplyAmbienceProperty(*ambience, line);
+          if (line.IsBlockEnd()) {
+            break;
+          }
+        }
+        ambience_ = std::move(ambience);
+      } else if (line.IsObjectHeader()) {
+        const std::string& classWord = line.Word(2);
+        const TArenaClass* arenaClass = FindClass(classWord);
+        if (arenaClass == nullptr) {
+          throw TConversionError("'" + classWord + "' is not an arena object class");
+        }
+        std::unique_ptr<TArenaObject> created = arenaClass->Create();
+        // only a header of exactly three words names its object
+        if (line.WordCount() == 3) {
+          created->Name = line.Word(1);
+        }
+        TArenaObject& object = *created;
+        objects_.push_back(std::move(created));
+        // a block that the end of the input cuts off keeps its object
+        while (nextLine() && !line.IsBlockEnd()) {
+          const std::string& name = line.Word(0);
+          if (!ApplyCommonProperty(object, name, line)) {
+            arenaClass->ApplyProperty(object, name, line);
+          }
+        }
+      }
+    }
+  } catch (const TConversionError& error) {
+    throw TArenaFileError(error.what(), SourceName, lineNumber);
+  } catch (const TListIndexError& error) {
+    throw TArenaFileError(error.what(), SourceName, lineNumber);
+  }
+}
+
+void TArena::Finish() {
+  initialStates_.clear();
+  initialStates_.reserve(objects_.size());
+  for (const std::unique_ptr<TArenaObject>& object : objects_) {
+    TInitialState state{};
+    for (int k = 1; k <= 3; ++k) {
+      state.Position[k - 1] = object->Position.GetElement(k);
+      state.Velocity[k - 1] = object->Velocity.GetElement(k);
+    }
+    state.Angle = object->Angle;
+    initialStates_.push_back(state);
+  }
+  GatherObjects();
+}
+
+void TArena::GatherObjects() {
+  cylinders_.clear();
+  floor_ = nullptr;
+  for (const std::unique_ptr<TArenaObject>& object : objects_) {
+    if (auto* cylinder = dynamic_cast<TCylinderZ*>(object.get())) {
+      cylinders_.push_back(cylinder);
+    }
+    if (floor_ == nullptr) {
+      floor_ = dynamic_cast<const TBasicFloor*>(object.get());
+    }
+  }
+}
+
+bool TArena::GetFloorBounds(double& XMin, double& XMax, double& YMin, double& YMax) const {
+  if (floor_ == nullptr) {
+    return false;
+  }
+  XMin = floor_->Position.GetElement(1) - floor_->Width / 2;
+  XMax = XMin + floor_->Width;
+  YMin = floor_->Position.GetElement(2) - floor_->Length / 2;
+  YMax = YMin + floor_->Length;
+  return true;
+}
+
+void TArena::ResetObjects() {
+  for (std::size_t i = 0; i < objects_.size(); ++i) {
+    TArenaObject& object = *objects_[i];
+    const TInitialState& state = initialStates_[i];
+    for (int k = 1; k <= 3; ++k) {
+      object.Position.SetElement(k, state.Position[k - 1]);
+      object.Velocity.SetElement(k, state.Velocity[k - 1]);
+    }
+    object.Angle = state.Angle;
+  }
+}
+
+void TArena::RandomizeCylinderVelocities(std::int32_t Seed, double MinSpeed, double MaxSpeed) {
+  // seed 0 acts as 1, a negative seed as its absolute value; |-2^31| does
+  // not fit, but 2^31 and 2^31 mod (2^31 - 1) = 1 give the same draws
+  const std::int64_t magnitude = Seed == 0 ? 1 : std::abs(static_cast<std::int64_t>(Seed));
+  TUniformRandomGenerator generator;
+  generator.SetSeed(static_cast<std::int32_t>(magnitude == 2147483648 ? 1 : magnitude));
+  for (TCylinderZ* cylinder : cylinders_) {
+    // speed first, then direction: two draws per cylinder
+    const double u1 = generator.GetUniform();
+    const double speed = MinSpeed + u1 * (MaxSpeed - MinSpeed);
+    const double u2 = generator.GetUniform();
+    // the angle is formed in extended precision and rounded once to double
+    const double direction =
+        static_cast<double>(static_cast<long double>(u2) * 2 * std::numbers::pi_v<long double>);
+    cylinder->Velocity.SetElement(1, std::cos(direction) * speed);
+    cylinder->Velocity.SetElement(2, std::sin(direction) * speed);
+  }
+}
+
+void TArena::MoveObjects(double TimeStep) {
+  double xMin = 0.0;
+  double xMax = 0.0;
+  double yMin = 0.0;
+  double yMax = 0.0;
+  // without a floor rectangle there is nothing to bounce against
+  const bool hasFloor = GetFloorBounds(xMin, xMax, yMin, yMax);
+
+  for (TCylinderZ* cylinder : cylinders_) {
+    if (cylinder->IsImmovable()) {
+      continue;
+    }
+    cylinder->Move(TimeStep);
+    if (!hasFloor) {
+      continue;
+    }
+    // elastic bounce off the floor's edges; touching an edge is no contact
+    const double r = cylinder->Radius;
+    TVector& p = cylinder->Position;
+    TVector& v = cylinder->Velocity;
+    if (p.GetElement(1) + r > xMax) {
+      v.SetElement(1, -v.GetElement(1));
+      p.SetElement(1, xMax - r);
+    } else if (p.GetElement(1) - r < xMin) {
+      v.SetElement(1, -v.GetElement(1));
+      p.SetElement(1, xMin + r);
+    }
+    if (p.GetElement(2) + r > yMax) {
+      v.SetElement(2, -v.GetElement(2));
+      p.SetElement(2, yMax - r);
+    } else if (p.GetElement(2) - r < yMin) {
+      v.SetElement(2, -v.GetElement(2));
+      p.SetElement(2, yMin + r);
+    }
+  }
+}
+
+}  // namespace kestrovan
