@@ -1,0 +1,109 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "ea/EAParameters.h"
+#include "ea/Population.h"
+#include "numerics/Matrices.h"
+
+namespace kestrovan {
+
+// The evolutionary algorithm: owns the population and turns it, once every
+// agent has been evaluated, into the next one by selection, the crossover
+// draw, the agents' own mutation and replacement. Every random decision comes
+// from Random in a fixed order, so one seed gives one sequence of generations.
+class TEA {
+ public:
+  // An empty population, generation 0 and the parameters' defaults.
+  TEA();
+
+  // Copies every parameter except PopulationSize (the step works on the
+  // population's Count). Parameters that Validate refuses throw
+  // std::invalid_argument and leave the algorithm unchanged, so no step ever
+  // runs on them.
+  void SetParameters(const TEAParameters& Parameters);
+
+  // One generation step: the generational or the steady-state scheme, then
+  // Generation + 1. Throws std::logic_error, before drawing any number, when
+  // the population is too small for the scheme (3 generational, 2 steady
+  // state).
+  void NextGeneration();
+
+  // Index of an agent of Pool chosen by a tournament of TournamentSize
+  // contestants drawn with replacement; the best (first drawn among equal
+  // fitness) wins with TournamentWinnerProbability, otherwise a uniformly
+  // drawn contestant. Draws TournamentSize + 1 or + 2 numbers.
+  int TournamentSelection(const TPopulation& Pool) const;
+
+  // Index of an agent of Pool: the first whose cumulative probability is
+  // strictly greater than one draw, or Count. Needs
+  // ComputeCumulativeProbabilities(Pool) first.
+  int RouletteWheelSelection(const TPopulation& Pool) const;
+
+  // Cumulative selection probabilities of Pool's agents, weighted by
+  // RankFitness when UseRanking, else by Fitness. When every weight is 0,
+  // each agent gets the same probability.
+  void ComputeCumulativeProbabilities(const TPopulation& Pool);
+
+  // When the smallest fitness m is negative, every fitness := fitness - m +
+  // 1e-16, so that the worst agent keeps a tiny positive weight.
+  void MakeFitnessNonNegative();
+
+  TPopulation& Population() { return population_; }
+  const TPopulation& Population() const { return population_; }
+  // Number of NextGeneration calls since construction.
+  int Generation() const { return generation_; }
+  // Entry i: cumulative probability of agent i; filled only while a
+  // roulette-wheel step runs or after ComputeCumulativeProbabilities.
+  const TVector& CumulativeProbabilities() const { return cumulativeProbabilities_; }
+
+  std::uint8_t SelectionMethod() const { return selectionMethod_; }
+  std::int32_t TournamentSize() const { return tournamentSize_; }
+  double TournamentWinnerProbability() const { return tournamentWinnerProbability_; }
+  bool UseRanking() const { return useRanking_; }
+  bool UseElitism() const { return useElitism_; }
+  bool SteadyStateReplacement() const { return steadyStateReplacement_; }
+  double CrossoverProbability() const { return crossoverProbability_; }
+  std::uint8_t CrossoverType() const { return crossoverType_; }
+  // Stored only: every agent mutates itself with its own copies of these.
+  double MutationRate() const { return mutationRate_; }
+  double CreepProbability() const { return creepProbability_; }
+  std::uint8_t CreepMethod() const { return creepMethod_; }
+  double CreepRate() const { return creepRate_; }
+
+ private:
+  // Replaces the whole population: the elite (with UseElitism), mutated
+  // pairs and, to fill up, one mutated single.
+  void GenerationalStep();
+  // Replaces the two worst agents by mutated copies of two selected ones.
+  void SteadyStateStep();
+  // Roulette wheel for SelectionMethod 1, a tournament for every other value.
+  int Select(const TPopulation& Pool) const;
+  bool UsesRouletteWheel() const;
+  // The pair's crossover draw, then the two new agents: the recombined
+  // children when the draw falls below CrossoverProbability, otherwise copies
+  // of Pool's agents A and B. Neither is mutated yet.
+  std::pair<std::unique_ptr<TAgent>, std::unique_ptr<TAgent>> Offspring(const TPopulation& Pool,
+                                                                         int A, int B) const;
+
+  TPopulation population_;
+  int generation_ = 0;
+  TVector cumulativeProbabilities_;
+
+  std::uint8_t selectionMethod_ = 0;
+  std::int32_t tournamentSize_ = 1;
+  double tournamentWinnerProbability_ = 1.0;
+  bool useRanking_ = false;
+  bool useElitism_ = false;
+  bool steadyStateReplacement_ = false;
+  double crossoverProbability_ = 0.0;
+  std::uint8_t crossoverType_ = 0;
+  double mutationRate_ = 0.0;
+  double creepProbability_ = 0.0;
+  std::uint8_t creepMethod_ = 1;
+  double creepRate_ = 0.0;
+};
+
+}  // namespace kestrovan
