@@ -299,9 +299,12 @@ TEST(TEA, RouletteStepDrawsOncePerSelectionAndCarriesShiftedFitness) {
   EXPECT_EQ(ea.Population().GetAgent(1).Fitness, 5.0 + 3.0 + 1e-16);
   EXPECT_EQ(ea.CumulativeProbabilities().Count(), 0);
 
-  ea.SetParameters(Roulette(true));
-  ea.NextGeneration();
-  EXPECT_EQ(ea.Population().Count(), 5);
+  // ranks are never negative: the fitness stays as it is
+  parameters.UseRanking = true;
+  TEA ranked = MakeEA(parameters, {-3, 5, -1, 2, 0});
+  ranked.NextGeneration();
+  ASSERT_EQ(ranked.Population().Count(), 5);
+  EXPECT_EQ(ranked.Population().GetAgent(1).Fitness, 5.0);
 }
 
 TEST(TEA, SteadyStateReplacesTheTwoWorst) {
