@@ -18,7 +18,9 @@ class TFSMBrainParameters : public TBrainParameters {
   double CreepRate = 0.05;
 
   // Throws std::invalid_argument for NumberOfStates below 1,
-  // NumberOfConditions below 0, or a negative mutation or creep rate.
+  // NumberOfConditions below 0, NumberOfInputs below 2 (one sensor and the
+  // mean), a genome too large to allocate, or a negative (or NaN) mutation
+  // or creep rate.
   void Validate() const;
 };
 
@@ -30,7 +32,8 @@ class TFSMBrainParameters : public TBrainParameters {
 class TFSMBrain : public TBrain {
  public:
   // A random brain: every gene from Random, row by row; then both motor
-  // genes of state 1 are redrawn into [0.5, 1).
+  // genes of state 1 are redrawn into [0.5, 1). Validates the parameters
+  // first and draws nothing when they are refused.
   explicit TFSMBrain(const TFSMBrainParameters& Parameters);
   TFSMBrain(const TFSMBrain& Source);
 

@@ -1,0 +1,179 @@
+#include "robot/FSMBrain.h"
+
+#include <cassert>
+#include <stdexcept>
+#include <string>
+
+#include "numerics/RandomNumbers.h"
+#include "robot/Motors.h"
+#include "robot/ParameterChecks.h"
+#include "robot/Sensors.h"
+
+namespace kestrovan {
+
+namespace {
+
+// Columns of a state's row: the two motor genes, the four constants, then
+// five genes per condition (four input indices and the target).
+constexpr int kConstantsColumn = 3;
+constexpr int kFirstConditionColumn = 7;
+constexpr int kGenesPerCondition = 5;
+
+// Bounds that keep the genome's size and the index arithmetic far from
+// overflow and from allocations that cannot succeed.
+constexpr long long kMaximumGenes = 10'000'000;
+constexpr long long kMaximumInputs = 1'000'000;
+
+int ColumnCount(int NumberOfConditions) { return kGenesPerCondition * NumberOfConditions + 6; }
+
+// Validates before anything is sized or drawn, so that a refused
+// configuration consumes no random numbers.
+const TFSMBrainParameters& Validated(const TFSMBrainParameters& Parameters) {
+  Parameters.Validate();
+  return Parameters;
+}
+
+}  // namespace
+
+void TFSMBrainParameters::Validate() const {
+  RequireAtLeast(NumberOfStates, 1, "Brain", "NumberOfStates");
+  RequireAtLeast(NumberOfConditions, 0, "Brain", "NumberOfConditions");
+  RequireAtLeast(NumberOfInputs, 2, "Brain", "NumberOfInputs");
+  if (NumberOfInputs > kMaximumInputs) {
+    throw std::invalid_argument("Brain NumberOfInputs must be at most " + std::to_string(kMaximumInputs) + ", got " +
+                                std::to_string(NumberOfInputs));
+  }
+  const long long genes = static_cast<long long>(NumberOfStates) * (5LL * NumberOfConditions + 6);
+  if (genes > kMaximumGenes) {
+    throw std::invalid_argument("Brain genome of NumberOfStates x (5 NumberOfConditions + 6) = " +
+                                std::to_string(genes) + " genes is too large; at most " +
+                                std::to_string(kMaximumGenes) + " are allowed");
+  }
+  RequireNonNegative(MutationRate, "Brain", "MutationRate");
+  RequireNonNegative(CreepProbability, "Brain", "CreepProbability");
+  RequireNonNegative(CreepRate, "Brain", "CreepRate");
+}
+
+TFSMBrain::TFSMBrain(const TFSMBrainParameters& Parameters)
+    : NumberOfStates(Validated(Parameters).NumberOfStates),
+      NumberOfConditions(Parameters.NumberOfConditions),
+      NumberOfInputs(Parameters.NumberOfInputs),
+      Genome(Parameters.NumberOfStates, ColumnCount(Parameters.NumberOfConditions)),
+      Inputs(Parameters.NumberOfInputs + 4),
+      MutationRate(Parameters.MutationRate),
+      CreepProbability(Parameters.CreepProbability),
+      CreepRate(Parameters.CreepRate) {
+  // every gene drawn row by row, then state 1 is biased towards driving forwards
+  for (int q = 1; q <= Genome.Rows(); ++q) {
+    for (int column = 1; column <= Genome.Columns(); ++column) {
+      Genome.SetElement(q, column, Random());
+    }
+  }
+  if (Genome.Rows() >= 1) {
+    Genome.SetElement(1, 1, 0.5 + 0.5 * Random());
+    Genome.SetElement(1, 2, 0.5 + 0.5 * Random());
+  }
+}
+
+TFSMBrain::TFSMBrain(const TFSMBrain& Source) = default;
+
+std::unique_ptr<TBrain> TFSMBrain::Copy() const { return std::make_unique<TFSMBrain>(*this); }
+
+int TFSMBrain::DecodeInputIndex(double Gene, int NumberOfInputs) {
+  return static_cast<int>(Gene * (NumberOfInputs + 4 - 0.00001)) + 1;
+}
+
+int TFSMBrain::DecodeTargetState(double Gene, int NumberOfStates) {
+  return static_cast<int>(Gene * NumberOfStates) + 1;
+}
+
+void TFSMBrain::CheckFits(int SensorCount, int MotorCount) const {
+  if (SensorCount < 1) {
+    throw std::invalid_argument("The robot's body has no sensor; the brain needs at least one");
+  }
+  if (MotorCount < 2) {
+    throw std::invalid_argument("The robot's body has " + std::to_string(MotorCount) +
+                                " motor(s); the brain drives two (left and right)");
+  }
+  if (NumberOfInputs != SensorCount + 1) {
+    throw std::invalid_argument("Brain NumberOfInputs is " + std::to_string(NumberOfInputs) +
+                                " but must be the body's sensor count plus one (" +
+                                std::to_string(SensorCount + 1) + ")");
+  }
+}
+
+void TFSMBrain::ReadInputs(const TSensors& Sensors) {
+  const int n = Sensors.Count();
+  assert(n >= 1 && n + 5 <= Inputs.Count());
+  Inputs.SetToZero();
+  // the readings and their mean
+  for (int i = 1; i <= n; ++i) {
+    const double reading = Sensors.Items(i).GetScalarReading();
+    Inputs.SetElement(i, reading);
+    Inputs.SetElement(n + 1, Inputs.GetElement(n + 1) + reading);
+  }
+  Inputs.SetElement(n + 1, Inputs.GetElement(n + 1) / n);
+  // the current state's four constants
+  for (int m = 0; m < 4; ++m) {
+    Inputs.SetElement(n + 2 + m, Genome.GetElement(CurrentState, kConstantsColumn + m));
+  }
+}
+
+void TFSMBrain::UpdateState(double) {
+  const int q = CurrentState;
+  for (int c = 1; c <= NumberOfConditions; ++c) {
+    const int column = kGenesPerCondition * (c - 1) + kFirstConditionColumn;
+    const int i = DecodeInputIndex(Genome.GetElement(q, column), NumberOfInputs);
+    const int j = DecodeInputIndex(Genome.GetElement(q, column + 1), NumberOfInputs);
+    if (!(Inputs.GetElement(i) > Inputs.GetElement(j))) {
+      continue;
+    }
+    const int k = DecodeInputIndex(Genome.GetElement(q, column + 2), NumberOfInputs);
+    const int l = DecodeInputIndex(Genome.GetElement(q, column + 3), NumberOfInputs);
+    if (Inputs.GetElement(k) > Inputs.GetElement(l)) {
+      // the first condition that holds wins
+      CurrentState = DecodeTargetState(Genome.GetElement(q, column + 4), NumberOfStates);
+      return;
+    }
+  }
+}
+
+void TFSMBrain::SetMotorSignals(TMotors& Motors) const {
+  assert(Motors.Count() >= 2);
+  const double uL = 2 * Genome.GetElement(CurrentState, 1) - 1;
+  const double uR = 2 * Genome.GetElement(CurrentState, 2) - 1;
+  Motors.Items(1).SetInput(uL);
+  Motors.Items(2).SetInput(uR);
+}
+
+void TFSMBrain::Mutate() {
+  for (int q = 1; q <= Genome.Rows(); ++q) {
+    for (int column = 1; column <= Genome.Columns(); ++column) {
+      // one draw selects the gene, one chooses creep or replacement, one gives the new value
+      if (Random() >= MutationRate) {
+        continue;
+      }
+      if (Random() < CreepProbability) {
+        const double g = Genome.GetElement(q, column);
+        const double y = g - CreepRate + 2 * CreepRate * Random();
+        // a step that leaves [0, 1) keeps the old value
+        if (y >= 1.0) {
+          continue;
+        }
+        if (y < 0.0) {
+          continue;
+        }
+        Genome.SetElement(q, column, y);
+      } else {
+        Genome.SetElement(q, column, Random());
+      }
+    }
+  }
+}
+
+void TFSMBrain::Reset() {
+  Inputs.SetToZero();
+  CurrentState = 1;
+}
+
+}  // namespace kestrovan

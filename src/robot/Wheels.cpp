@@ -1,0 +1,9 @@
+#include "robot/Wheels.h"
+
+#include "robot/Angles.h"
+
+namespace kestrovan {
+
+void TWheel::Rotate(double TimeStep) { RotationAngle = WrapAngle(AngularVelocity * TimeStep + RotationAngle); }
+
+}  // namespace kestrovan
