@@ -1,0 +1,15 @@
+// Runs the 3D view's tests inside a QApplication: the drawing surfaces need
+// a display (Xvfb with Mesa's software renderer under CTest).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSurfaceFormat>
+
+#include "view3d/SceneViewer.h"
+
+int main(int argc, char** argv) {
+  QSurfaceFormat::setDefaultFormat(kestrovan::TSceneViewer::SurfaceFormat());
+  QApplication application(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
