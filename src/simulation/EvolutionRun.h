@@ -148,6 +148,12 @@ class TEvolutionRun {
  private:
   void LoadArena();
   void RecordNewBest(TRobot& Agent, TEvaluationResult& Result);
+  // Counts the evaluation of agent Index and applies the new-best rule.
+  TEvaluationResult ConcludeEvaluation(int Index, TRobot& Agent);
+  // Agent Index of the population as a robot; throws std::out_of_range.
+  TRobot& RobotAt(int Index);
+  // Throws std::logic_error naming Operation unless Initialize has run.
+  void RequireInitialized(const char* Operation) const;
 
   const TEAParameters* eaParameters_ = nullptr;
   const TRobot* robot_ = nullptr;

@@ -1,0 +1,178 @@
+#include "simulation/ResultFiles.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include <unistd.h>
+
+#include "numerics/Matrices.h"
+#include "robot/FSMBrain.h"
+
+namespace kestrovan {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+void AppendInteger(std::string& Text, long long Value) {
+  char digits[32];
+  const std::to_chars_result result = std::to_chars(digits, digits + sizeof digits, Value);
+  Text.append(digits, result.ptr);
+}
+
+void AppendLine(std::string& Text, std::string_view Line) {
+  Text += Line;
+  Text += kLineEnd;
+}
+
+void Call(const std::function<void()>& Yield) {
+  if (Yield) {
+    Yield();
+  }
+}
+
+// "tauL = ..., tauR = ..., s[7] = ..., ..., s[10] = ..." for state Row.
+void AppendStateLine(std::string& Text, const TMatrix& Genome, int Row) {
+  static constexpr std::string_view kLabels[6] = {"tauL = ", ", tauR = ", ", s[7] = ",
+                                                  ", s[8] = ", ", s[9] = ", ", s[10] = "};
+  for (int column = 1; column <= 6; ++column) {
+    Text += kLabels[column - 1];
+    const double gene = Genome.GetElement(Row, column);
+    // the two motor signals are 2g - 1, the four constants the genes themselves
+    AppendFixed(Text, column <= 2 ? 2 * gene - 1 : gene, 3);
+  }
+  Text += kLineEnd;
+}
+
+// " If (s[i] > s[j]) and (s[k] > s[l]) then jump to state t" for condition
+// Condition of state Row, decoded as the brain decodes it.
+void AppendConditionLine(std::string& Text, const TFSMBrain& Brain, int Row, int Condition) {
+  static constexpr std::string_view kParts[4] = {" If (s[", "] > s[", "]) and (s[", "] > s["};
+  const int first = 5 * (Condition - 1);
+  for (int m = 7; m <= 10; ++m) {
+    Text += kParts[m - 7];
+    AppendInteger(Text, TFSMBrain::DecodeInputIndex(Brain.Genome.GetElement(Row, first + m), Brain.NumberOfInputs));
+  }
+  Text += "])";
+  Text += " then jump to state ";
+  AppendInteger(Text, TFSMBrain::DecodeTargetState(Brain.Genome.GetElement(Row, first + 11), Brain.NumberOfStates));
+  Text += kLineEnd;
+}
+
+// Removes the temporary file and reports the failure under the target's name.
+[[noreturn]] void FailWrite(const std::string& Target, const std::string& Temporary, int Error) {
+  std::remove(Temporary.c_str());
+  throw std::runtime_error("Cannot write '" + Target + "': " + (Error != 0 ? std::strerror(Error) : "unknown error"));
+}
+
+}  // namespace
+
+void AppendFixed(std::string& Text, double Value, int Decimals) {
+  // to_chars rounds like printf in the C locale and never uses the locale
+  char digits[400];
+  const std::to_chars_result result =
+      std::to_chars(digits, digits + sizeof digits, Value, std::chars_format::fixed, Decimals);
+  Text.append(digits, result.ptr);
+}
+
+std::string FormatNewBestFile(const TFSMBrain& Brain, const TMatrix& RobotTrajectory,
+                              const TMatrix& CylinderTrajectory, const std::function<void()>& Yield) {
+  std::string text;
+  // about 16 characters per robot row and 7 per cylinder value
+  text.reserve(256 + static_cast<std::size_t>(Brain.NumberOfStates) * 64 * (1 + Brain.NumberOfConditions) +
+               static_cast<std::size_t>(RobotTrajectory.Rows()) * 20 +
+               static_cast<std::size_t>(CylinderTrajectory.Rows()) * (4 + 8 * CylinderTrajectory.Columns()));
+
+  // the brain in readable form
+  AppendLine(text, "(*");
+  AppendLine(text, "FSM: ");
+  for (int q = 1; q <= Brain.NumberOfStates; ++q) {
+    AppendStateLine(text, Brain.Genome, q);
+    for (int c = 1; c <= Brain.NumberOfConditions; ++c) {
+      AppendConditionLine(text, Brain, q, c);
+    }
+  }
+  AppendLine(text, "*)");
+  AppendLine(text, " ");
+
+  // robot positions, one "{x, y}" per step; the list stays open
+  AppendLine(text, "Robotpos = {");
+  for (int i = 1; i <= RobotTrajectory.Rows(); ++i) {
+    text += '{';
+    AppendFixed(text, RobotTrajectory.GetElement(i, 1), 3);
+    text += ", ";
+    AppendFixed(text, RobotTrajectory.GetElement(i, 2), 3);
+    text += '}';
+    text += kLineEnd;
+    Call(Yield);
+  }
+  AppendLine(text, "");
+
+  // cylinder positions, "{x1,y1,x2,y2,...}," per step; the last value closes
+  // the row, so a row without cylinders is "{" alone
+  const int columns = CylinderTrajectory.Columns();
+  for (int i = 1; i <= CylinderTrajectory.Rows(); ++i) {
+    text += '{';
+    for (int j = 1; j <= columns; ++j) {
+      AppendFixed(text, CylinderTrajectory.GetElement(i, j), 3);
+      text += j < columns ? "," : "},";
+    }
+    text += kLineEnd;
+    Call(Yield);
+  }
+  return text;
+}
+
+std::string FormatHistoryFile(const TVector& MaxFitnessHistory, const TVector& AverageFitnessHistory) {
+  std::string text;
+  const auto appendHistory = [&text](std::string_view Header, const TVector& History) {
+    AppendLine(text, Header);
+    for (int g = 1; g <= History.Count(); ++g) {
+      text += '{';
+      AppendInteger(text, g);
+      text += ',';
+      AppendFixed(text, History.GetElement(g), 4);
+      text += "},";
+      text += kLineEnd;
+    }
+  };
+  appendHistory("MaxFitness = {", MaxFitnessHistory);
+  appendHistory("AvgFitness = {", AverageFitnessHistory);
+  return text;
+}
+
+void WriteFileAtomically(const std::filesystem::path& Path, std::string_view Content) {
+  const std::string target = Path.string();
+  // a hidden name in the same folder, so that the rename cannot cross file systems
+  std::filesystem::path temporary = Path;
+  temporary.replace_filename("." + Path.filename().string() + ".tmp" + std::to_string(getpid()));
+  const std::string temporaryName = temporary.string();
+
+  errno = 0;
+  std::FILE* file = std::fopen(temporaryName.c_str(), "wb");
+  if (file == nullptr) {
+    FailWrite(target, temporaryName, errno);
+  }
+  errno = 0;
+  const bool written = std::fwrite(Content.data(), 1, Content.size(), file) == Content.size() &&
+                       std::fflush(file) == 0;
+  const int writeError = errno;
+  errno = 0;
+  const bool closed = std::fclose(file) == 0;
+  const int closeError = errno;
+  if (!written) {
+    FailWrite(target, temporaryName, writeError);
+  }
+  if (!closed) {
+    FailWrite(target, temporaryName, closeError);
+  }
+  errno = 0;
+  if (std::rename(temporaryName.c_str(), target.c_str()) != 0) {
+    FailWrite(target, temporaryName, errno);
+  }
+}
+
+}  // namespace kestrovan

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kestrovan {
+
+class TFSMBrain;
+class TMatrix;
+class TVector;
+
+// Appends Value with Decimals decimals, rounded as printf's "%.*f" does, with
+// '.' as decimal separator whatever the locale.
+void AppendFixed(std::string& Text, double Value, int Decimals);
+
+// The text of a new-best file, lines ending in CR LF: the brain between "(*"
+// and "*)" (one line of motor signals and constants per state, each followed
+// by its condition lines), then the robot positions after "Robotpos = {" and,
+// after an empty line, the cylinder positions, one row per line. Neither
+// list is closed. Yield, if set, is called after every trajectory line.
+std::string FormatNewBestFile(const TFSMBrain& Brain, const TMatrix& RobotTrajectory,
+                              const TMatrix& CylinderTrajectory, const std::function<void()>& Yield = {});
+
+// The text of "descr.txt": the best and the average fitness of every
+// completed generation, lines ending in CR LF.
+std::string FormatHistoryFile(const TVector& MaxFitnessHistory, const TVector& AverageFitnessHistory);
+
+// Writes Content to a temporary file in Path's folder and renames it to Path
+// when complete, so that no reader sees a partial file; an existing file is
+// replaced. Throws std::runtime_error with the file name and the system's
+// reason; the temporary file is removed then, and Path is left as it was.
+void WriteFileAtomically(const std::filesystem::path& Path, std::string_view Content);
+
+}  // namespace kestrovan

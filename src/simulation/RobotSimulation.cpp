@@ -1,0 +1,226 @@
+#include "simulation/RobotSimulation.h"
+
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "arena/Arena.h"
+#include "robot/DifferentiallySteeredBody.h"
+#include "robot/Robot.h"
+
+namespace kestrovan {
+
+namespace {
+
+// The value in its shortest exact form, with '.' whatever the locale.
+std::string Seconds(double Value) {
+  char text[64];
+  const std::to_chars_result result = std::to_chars(text, text + sizeof text, Value);
+  return std::string(text, result.ptr) + " s";
+}
+
+}  // namespace
+
+void TRobotSimulationParameters::Validate() const {
+  if (!std::isfinite(SimulationTime) || SimulationTime < 0.0) {
+    throw std::invalid_argument("SimulationTime must be a finite number of seconds, 0 or more (got " +
+                                Seconds(SimulationTime) + ")");
+  }
+  if (!std::isfinite(TimeStep) || !(TimeStep > 0.0)) {
+    throw std::invalid_argument("TimeStep must be a finite number of seconds above 0 (got " + Seconds(TimeStep) +
+                                ")");
+  }
+  if (NominalSteps() > kMaximumSteps) {
+    throw std::invalid_argument("TimeStep " + Seconds(TimeStep) + " is too small for SimulationTime " +
+                                Seconds(SimulationTime) + ": a run would take more than 10000000 steps");
+  }
+}
+
+double TRobotSimulationParameters::NominalSteps() const { return std::ceil(SimulationTime / TimeStep); }
+
+void TRobotSimulation::SetParameters(const TSimulationParameters& Parameters) {
+  const auto* parameters = dynamic_cast<const TRobotSimulationParameters*>(&Parameters);
+  if (parameters == nullptr) {
+    throw std::invalid_argument("A robot simulation needs TRobotSimulationParameters");
+  }
+  parameters->Validate();
+  SimulationTime = parameters->SimulationTime;
+  TimeStep = parameters->TimeStep;
+}
+
+void TRobotSimulation::Initialize() {
+  const TRobotSimulationParameters parameters(SimulationTime, TimeStep);
+  parameters.Validate();
+  assert(Arena != nullptr);
+
+  Time = 0.0;
+  Finished = false;
+  Arena->ResetObjects();
+  if (RecordTrajectory) {
+    // one row per step, and room for the rounding of the running time sum
+    const int rows = static_cast<int>(parameters.NominalSteps()) + 2;
+    const int cylinders = static_cast<int>(Arena->Cylinders().size());
+    RobotTrajectory = TMatrix(0, 2);
+    CylinderTrajectory = TMatrix(0, 2 * cylinders);
+    RobotTrajectory.ReserveRows(rows);
+    CylinderTrajectory.ReserveRows(rows);
+  }
+}
+
+void TRobotSimulation::AgentChanged() {
+  robot_ = dynamic_cast<TRobot*>(Agent);
+  body_ = robot_ != nullptr ? robot_->Body.get() : nullptr;
+  steered_ = dynamic_cast<TDifferentiallySteeredBody*>(body_);
+}
+
+void TRobotSimulation::Step() {
+  assert(Agent != nullptr && Arena != nullptr && TimeStep > 0.0);
+
+  // advance the time
+  Time = Time + TimeStep;
+  // sense, think, act: the brain reads the previous step's readings and sets the motors
+  Agent->Step(TimeStep);
+  // floor-edge test on the position the previous step reached; it ends the run below
+  const bool atFloorEdge = RobotAtFloorEdge();
+  // elastic robot-cylinder collisions
+  HandleCylinderCollisions();
+  // the body's move and the sensors' new readings
+  MoveRobot();
+  // the cylinders' sliding motion and bounces
+  Arena->MoveObjects(TimeStep);
+  // trajectory rows
+  if (RecordTrajectory) {
+    AppendTrajectoryRows();
+  }
+  // elapsed time of the evaluation
+  Agent->ElapsedTime = Time;
+  // end of the run
+  if (Time >= SimulationTime || atFloorEdge) {
+    Finished = true;
+    ComputeFitness();
+  }
+}
+
+bool TRobotSimulation::RobotAtFloorEdge() const {
+  double xMin = 0.0;
+  double xMax = 0.0;
+  double yMin = 0.0;
+  double yMax = 0.0;
+  if (steered_ == nullptr || !Arena->GetFloorBounds(xMin, xMax, yMin, yMax)) {
+    return false;
+  }
+  const double x = steered_->Coordinates.GetPosition(1);
+  const double y = steered_->Coordinates.GetPosition(2);
+  const double margin = steered_->Radius + 0.01;
+  return x - xMin < margin || xMax - x < margin || y - yMin < margin || yMax - y < margin;
+}
+
+void TRobotSimulation::HandleCylinderCollisions() {
+  if (steered_ == nullptr) {
+    return;
+  }
+  TCoordinates& robot = steered_->Coordinates;
+  const double robotMass = steered_->Mass;
+  const double robotRadius = steered_->Radius;
+
+  for (TCylinderZ* cylinder : Arena->Cylinders()) {
+    // state read now: a later cylinder sees the robot as an earlier one left it
+    const double xr = robot.GetPosition(1);
+    const double yr = robot.GetPosition(2);
+    const double vxr = robot.GetVelocity(1);
+    const double vyr = robot.GetVelocity(2);
+    const double xc = cylinder->Position.GetElement(1);
+    const double yc = cylinder->Position.GetElement(2);
+    const double dx = xr - xc;
+    const double dy = yr - yc;
+    const double distance = std::sqrt(dx * dx + dy * dy);
+
+    // touching discs do not collide; coincident centres have no normal
+    const double overlap = distance - robotRadius - cylinder->Radius;
+    if (!(overlap < 0.0) || distance == 0.0) {
+      continue;
+    }
+    // unit normal from the cylinder's centre to the robot's
+    const double nx = dx / distance;
+    const double ny = dy / distance;
+
+    double vx = 0.0;
+    double vy = 0.0;
+    if (cylinder->IsImmovable()) {
+      // reflected as off an infinitely heavy body at rest
+      const double k = vxr * nx + vyr * ny;
+      vx = vxr - 2 * k * nx;
+      vy = vyr - 2 * k * ny;
+    } else {
+      // perfectly elastic impulse along the normal
+      const double cylinderMass = cylinder->Mass;
+      const double vxc = cylinder->Velocity.GetElement(1);
+      const double vyc = cylinder->Velocity.GetElement(2);
+      const double mu = robotMass * cylinderMass / (robotMass + cylinderMass);
+      const double k = (vxr - vxc) * nx + (vyr - vyc) * ny;
+      vx = vxr - (mu / robotMass) * 2 * k * nx;
+      vy = vyr - (mu / robotMass) * 2 * k * ny;
+      cylinder->Velocity.SetElement(1, vxc + (mu / cylinderMass) * 2 * k * nx);
+      cylinder->Velocity.SetElement(2, vyc + (mu / cylinderMass) * 2 * k * ny);
+    }
+    robot.SetVelocity(1, vx);
+    robot.SetVelocity(2, vy);
+    // the body rebuilds its velocity from heading and speed: keep the signed
+    // component along the heading, so a robot that backs into a cylinder
+    // keeps backing off
+    robot.Speed = std::cos(robot.Heading) * vx + std::sin(robot.Heading) * vy;
+    // back along the line of centres to exact contact
+    const double contact = robotRadius + cylinder->Radius;
+    robot.SetPosition(1, xc + contact * nx);
+    robot.SetPosition(2, yc + contact * ny);
+  }
+}
+
+void TRobotSimulation::ComputeFitness() {
+  Agent->Fitness = 0.0;
+  for (const TCylinderZ* cylinder : Arena->Cylinders()) {
+    const double x = cylinder->Position.GetElement(1);
+    const double y = cylinder->Position.GetElement(2);
+    Agent->Fitness = Agent->Fitness + (x * x + y * y);
+  }
+  Agent->Fitness = std::sqrt(Agent->Fitness);
+}
+
+void TRobotSimulation::MoveRobot() {
+  if (robot_ == nullptr) {
+    return;
+  }
+  robot_->Move(*Arena, TimeStep);
+  if (body_ != nullptr) {
+    body_->UpdateSensors(*Arena);
+  }
+}
+
+void TRobotSimulation::AppendTrajectoryRows() {
+  double x = 0.0;
+  double y = 0.0;
+  if (steered_ != nullptr) {
+    x = steered_->Coordinates.GetPosition(1);
+    y = steered_->Coordinates.GetPosition(2);
+  }
+  RobotTrajectory.AddRow();
+  const int row = RobotTrajectory.Rows();
+  RobotTrajectory.SetElement(row, 1, x);
+  RobotTrajectory.SetElement(row, 2, y);
+
+  CylinderTrajectory.AddRow();
+  int column = 1;
+  for (const TCylinderZ* cylinder : Arena->Cylinders()) {
+    // a matrix that Initialize did not size gets no cylinder columns
+    if (column + 1 > CylinderTrajectory.Columns()) {
+      break;
+    }
+    CylinderTrajectory.SetElement(row, column, cylinder->Position.GetElement(1));
+    CylinderTrajectory.SetElement(row, column + 1, cylinder->Position.GetElement(2));
+    column += 2;
+  }
+}
+
+}  // namespace kestrovan

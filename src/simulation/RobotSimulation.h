@@ -1,0 +1,99 @@
+#pragma once
+
+#include "numerics/Matrices.h"
+#include "simulation/Simulation.h"
+
+namespace kestrovan {
+
+class TArena;
+class TBody;
+class TDifferentiallySteeredBody;
+class TRobot;
+
+// Duration and step of one evaluation.
+class TRobotSimulationParameters : public TSimulationParameters {
+ public:
+  TRobotSimulationParameters() = default;
+  TRobotSimulationParameters(double NewSimulationTime, double NewTimeStep)
+      : SimulationTime(NewSimulationTime), TimeStep(NewTimeStep) {}
+
+  // Throws std::invalid_argument naming the field when a run with these
+  // values would never end or step with garbage: SimulationTime negative or
+  // not finite, TimeStep not positive or not finite, or more than
+  // kMaximumSteps steps.
+  void Validate() const;
+
+  // Number of steps a run takes without an early stop: the first n with
+  // n * TimeStep >= SimulationTime (the running sum may need one more).
+  double NominalSteps() const;
+
+  static constexpr double kMaximumSteps = 1e7;
+
+  double SimulationTime = 20.0;  // s, length of one evaluation
+  double TimeStep = 0.01;        // s, integration step
+};
+
+// Evaluates one robot in one arena with a fixed time step until the
+// simulation time has elapsed or the robot has come too close to the floor's
+// edge, then writes the fitness into the agent: the Euclidean norm of the
+// vector of all cylinder positions. Resolves elastic robot-cylinder
+// collisions and, on request, records the trajectories of the robot and of
+// every cylinder.
+//
+// A step allocates nothing and throws nothing: the robot and its body are
+// looked up once in SetAgent, the cylinders come from the arena's list, and
+// Initialize reserves the trajectory rows for the whole run.
+class TRobotSimulation : public TSimulation {
+ public:
+  TRobotSimulation() = default;
+
+  // Copies SimulationTime and TimeStep from a TRobotSimulationParameters;
+  // throws std::invalid_argument for any other class or for values that
+  // TRobotSimulationParameters::Validate refuses.
+  void SetParameters(const TSimulationParameters& Parameters) override;
+  // Stores the arena (not owned).
+  void SetArena(TArena& NewArena) { Arena = &NewArena; }
+  // Time := 0, Finished := false, the arena's objects reset; when
+  // recording, empty trajectory matrices with room for the whole run.
+  // Throws std::invalid_argument for refused SimulationTime or TimeStep.
+  void Initialize() override;
+
+  // One time step: time, sense-think-act, floor-edge test, collisions, the
+  // robot's move and sensors, the cylinders' motion, trajectory rows,
+  // elapsed time, and the end of the run with the fitness.
+  void Step();
+
+  // True when the robot's centre lies closer than its radius + 0.01 m to
+  // an edge of the arena's floor rectangle; false without a floor or body.
+  bool RobotAtFloorEdge() const;
+  // Perfectly elastic impulses along the line of centres between the robot
+  // and every cylinder it overlaps, in the arena's cylinder order; the robot
+  // is put back to exact contact.
+  void HandleCylinderCollisions();
+  // Agent.Fitness := sqrt(sum over the cylinders of x^2 + y^2).
+  void ComputeFitness();
+
+  TArena* Arena = nullptr;  // not owned
+  bool Finished = false;
+  double Time = 0.0;            // s, advanced by TimeStep at the start of every step
+  double SimulationTime = 20.0; // s
+  double TimeStep = 0.01;       // s
+  bool RecordTrajectory = false;
+  TMatrix RobotTrajectory{0, 2};     // one row per step: robot x, y (m)
+  TMatrix CylinderTrajectory{0, 0};  // one row per step: x, y of every cylinder (m)
+
+ protected:
+  void AgentChanged() override;
+
+ private:
+  // The body's move, then the sensors' update.
+  void MoveRobot();
+  // Appends the robot's and the cylinders' positions.
+  void AppendTrajectoryRows();
+
+  TRobot* robot_ = nullptr;                    // Agent as a robot, or nullptr
+  TBody* body_ = nullptr;                      // the robot's body, or nullptr
+  TDifferentiallySteeredBody* steered_ = nullptr;  // the body with a pose record, or nullptr
+};
+
+}  // namespace kestrovan

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "ea/Agent.h"
+
+namespace kestrovan {
+
+// Base of the parameter classes of simulations; carries nothing itself.
+class TSimulationParameters {
+ public:
+  virtual ~TSimulationParameters() = default;
+};
+
+// A simulation that evaluates one agent.
+class TSimulation {
+ public:
+  virtual ~TSimulation() = default;
+
+  // Prepares the run; nothing to do in the base.
+  virtual void Initialize() {}
+  // Takes what the simulation needs from Parameters; the caller keeps them.
+  virtual void SetParameters(const TSimulationParameters& Parameters) { static_cast<void>(Parameters); }
+
+  // Stores the agent under evaluation (not owned).
+  void SetAgent(TAgent& NewAgent) {
+    Agent = &NewAgent;
+    AgentChanged();
+  }
+
+  TAgent* Agent = nullptr;  // the individual under evaluation, not owned
+
+ protected:
+  TSimulation() = default;
+  TSimulation(const TSimulation&) = delete;
+  TSimulation& operator=(const TSimulation&) = delete;
+
+  // Called by SetAgent after the agent has been stored, so that a
+  // simulation can look once at what the agent is made of.
+  virtual void AgentChanged() {}
+};
+
+}  // namespace kestrovan
