@@ -23,6 +23,14 @@ class TDrawStream {
   }
   std::uint32_t State() const { return state_; }
 
+  // The seed from which the Count-th draw returns State / 2^32.
+  static std::uint32_t SeedBefore(std::uint32_t State, int Count) {
+    std::uint32_t inverse = 134775813u;  // Newton's iteration for the inverse modulo 2^32
+    for (int i = 0; i < 5; ++i) inverse *= 2u - 134775813u * inverse;
+    for (int i = 0; i < Count; ++i) State = (State - 1u) * inverse;
+    return State;
+  }
+
  private:
   std::uint32_t state_;
 };
@@ -248,6 +256,16 @@ TEST(TFSMBrain, CreepOutsideTheGeneRangeKeepsTheOldValue) {
   }
   EXPECT_GT(kept, 0);
   EXPECT_GT(moved, 0);
+
+  // a step landing exactly on 1 keeps the old value too: 0.75 - 0.5 + 2 * 0.5 * 0.75
+  TFSMBrain single = MakeBrain(1, 0);
+  single.MutationRate = 1.0;
+  single.CreepProbability = 1.0;
+  single.CreepRate = 0.5;
+  single.Genome.SetElement(1, 1, 0.75);
+  RandSeed = TDrawStream::SeedBefore(0xC0000000u, 3);
+  single.Mutate();
+  EXPECT_EQ(single.Genome.GetElement(1, 1), 0.75);
 }
 
 TEST(TFSMBrain, CopyIsDeepAndKeepsTheCurrentState) {
