@@ -29,6 +29,7 @@ class TDifferentiallySteeredBodyParameters : public TBodyParameters {
 // with r the wheel radius, R the body radius and I the moment of inertia.
 class TDifferentiallySteeredBody : public TBody {
  public:
+  // Validates the parameters (see TDifferentiallySteeredBodyParameters::Validate).
   explicit TDifferentiallySteeredBody(const TDifferentiallySteeredBodyParameters& Parameters);
   // Copies of the sensors and motors, the constants and wheel radii, and
   // the source's distance; the pose starts at zero.

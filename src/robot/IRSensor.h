@@ -26,6 +26,7 @@ class TIRSensorParameters : public TSensorParameters {
 // the reading is the largest response, 0 when none is visible.
 class TIRSensor : public TSensor {
  public:
+  // Validates the parameters (a positive Range).
   explicit TIRSensor(const TIRSensorParameters& Parameters);
   // Copies the mounting, cone and reading; the absolute pose starts afresh.
   TIRSensor(const TIRSensor& Source);
