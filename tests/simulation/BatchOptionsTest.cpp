@@ -1,0 +1,100 @@
+#include "BatchOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrovan {
+namespace {
+
+TBatchOptions Parse(std::vector<std::string> Arguments) { return ParseBatchOptions(Arguments); }
+
+// The usage error for Arguments, or "" when they parse.
+std::string UsageError(std::vector<std::string> Arguments) {
+  try {
+    ParseBatchOptions(Arguments);
+  } catch (const TUsageError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(BatchOptions, DefaultsNeedOnlyTheArena) {
+  const TBatchOptions options = Parse({"--arena", "a.txt"});
+  EXPECT_EQ(options.ArenaFileName, "a.txt");
+  EXPECT_FALSE(options.Seed.has_value());
+  EXPECT_EQ(options.Generations, 1);
+  EXPECT_EQ(options.PopulationSize, 100);
+  EXPECT_EQ(options.SimulationTime, 20.0);
+  EXPECT_EQ(options.TimeStep, 0.01);
+  EXPECT_EQ(options.Threads, 0);
+  EXPECT_EQ(options.OutputFolder, ".");
+  EXPECT_FALSE(options.Quiet);
+}
+
+TEST(BatchOptions, ReadsEveryOptionInBothForms) {
+  const TBatchOptions options =
+      Parse({"--seed=4294967295", "--generations", "7", "--population=3", "--simulation-time", "2.5",
+             "--time-step=0.005", "--threads", "2", "--out=res/x", "--quiet", "--arena=b c.txt"});
+  EXPECT_EQ(options.ArenaFileName, "b c.txt");
+  EXPECT_EQ(options.Seed, 4294967295U);
+  EXPECT_EQ(options.Generations, 7);
+  EXPECT_EQ(options.PopulationSize, 3);
+  EXPECT_EQ(options.SimulationTime, 2.5);
+  EXPECT_EQ(options.TimeStep, 0.005);
+  EXPECT_EQ(options.Threads, 2);
+  EXPECT_EQ(options.OutputFolder, "res/x");
+  EXPECT_TRUE(options.Quiet);
+  EXPECT_EQ(Parse({"--seed", "0", "--arena", "a"}).Seed, 0U);
+  EXPECT_TRUE(Parse({"--help"}).Help) << "help needs no arena";
+}
+
+TEST(BatchOptions, RefusesWhatCannotRun) {
+  const struct {
+    std::vector<std::string> Arguments;
+    const char* Message;
+  } cases[] = {
+      {{}, "--arena FILE is required"},
+      {{"--seed", "1"}, "--arena FILE is required"},
+      {{"--arena"}, "--arena needs a value"},
+      {{"--arena", "a", "--arena", "b"}, "--arena given twice"},
+      {{"--arena", "a", "--speed", "3"}, "unknown option '--speed'"},
+      {{"--arena", "a", "extra"}, "unexpected argument 'extra'"},
+      {{"--arena", "a", "--quiet=yes"}, "--quiet takes no value"},
+      {{"--arena", "a", "--seed", "4294967296"}, "--seed: 4294967296 is outside 0..4294967295"},
+      {{"--arena", "a", "--seed", "-1"}, "--seed: -1 is outside 0..4294967295"},
+      {{"--arena", "a", "--seed", "12x"}, "--seed: '12x' is not a whole number"},
+      {{"--arena", "a", "--seed", "99999999999999999999999"}, "--seed: 99999999999999999999999 is outside"},
+      {{"--arena", "a", "--population", "2"}, "--population: 2 is outside 3.."},
+      {{"--arena", "a", "--generations", "-1"}, "--generations: -1 is outside 0.."},
+      {{"--arena", "a", "--threads", "0"}, "--threads: 0 is outside 1..1024"},
+      {{"--arena", "a", "--time-step", "0,01"}, "--time-step: '0,01' is not a number"},
+      {{"--arena", "a", "--time-step", ""}, "--time-step: '' is not a number"},
+      {{"--arena", "a", "--time-step", "0"}, "TimeStep must be"},
+      {{"--arena", "a", "--simulation-time", "nan"}, "SimulationTime must be"},
+      {{"--arena", "a", "--simulation-time", "-3"}, "SimulationTime must be"},
+      {{"--arena", "a", "--out", ""}, "--out: the folder name is empty"},
+  };
+  for (const auto& c : cases) {
+    const std::string message = UsageError(c.Arguments);
+    EXPECT_NE(message.find(c.Message), std::string::npos)
+        << "got '" << message << "', expected '" << c.Message << "'";
+  }
+}
+
+TEST(BatchOptions, EAParametersAreThoseTheDialogConfirms) {
+  const TEAParameters parameters = BatchEAParameters(40);
+  EXPECT_EQ(parameters.PopulationSize, 40);
+  EXPECT_EQ(parameters.SelectionMethod, 0);
+  EXPECT_EQ(parameters.TournamentSize, 4);
+  EXPECT_EQ(parameters.TournamentWinnerProbability, 0.725);
+  EXPECT_TRUE(parameters.UseElitism);
+  EXPECT_FALSE(parameters.SteadyStateReplacement);
+  EXPECT_EQ(parameters.CrossoverProbability, 0.0);
+  EXPECT_FALSE(parameters.UseRanking);
+  EXPECT_EQ(parameters.MutationRate, 0.04);
+  EXPECT_EQ(parameters.CreepProbability, 0.5);
+  EXPECT_EQ(parameters.CreepRate, 0.05);
+  EXPECT_NO_THROW(parameters.Validate());
+}
+
+}  // namespace
+}  // namespace kestrovan

@@ -1,0 +1,316 @@
+#include "simulation/EvolutionRun.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <vector>
+
+#include "numerics/RandomNumbers.h"
+#include "simulation/ResultFiles.h"
+#include "simulation/SimulationTestSupport.h"
+#include "support/TestSupport.h"
+
+namespace kestrovan {
+namespace {
+
+using test::TArenaText;
+
+// Two cylinders within the robot's reach, so that fitness differs from agent
+// to agent.
+std::string ReachableArena() {
+  return TArenaText().Floor(2, 2).Cylinder(0.12, 0.02, 0.03, 0.1).Cylinder(0.1, -0.1, 0.03, 0.05).Text();
+}
+
+class EvolutionRunFixture : public ::testing::Test {
+ protected:
+  EvolutionRunFixture() {
+    eaParameters.PopulationSize = 6;
+    eaParameters.UseRanking = false;
+    eaParameters.CrossoverProbability = 0.0;
+    robot = test::DefaultRobot();
+    brainParameters = TRobotConfiguration::Default().Brain;
+  }
+
+  // A run on the arena Text, writing into the folder Output.
+  std::unique_ptr<TEvolutionRun> MakeRun(const std::string& Text, const std::string& Output = "out") {
+    auto run = std::make_unique<TEvolutionRun>();
+    run->SetEAParameters(eaParameters);
+    run->SetRobot(*robot);
+    run->SetFSMBrainParameters(brainParameters);
+    run->SetArenaFileName(folder.Write("arena.txt", Text).string());
+    run->OutputFolder = folder.Path() / Output;
+    std::filesystem::create_directories(run->OutputFolder);
+    return run;
+  }
+
+  // Generations of the run, each evaluated on Threads threads; every result in order.
+  static std::vector<TEvaluationResult> Evolve(TEvolutionRun& Run, int Generations, int Threads) {
+    std::vector<TEvaluationResult> results;
+    for (int g = 1; g <= Generations; ++g) {
+      Run.BeginGeneration();
+      Run.EvaluateGeneration(Threads, [&results](const TEvaluationResult& Result) { results.push_back(Result); });
+      Run.EndGeneration();
+    }
+    return results;
+  }
+
+  // The names of the files in Folder.
+  static std::set<std::string> FilesIn(const std::filesystem::path& Folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder)) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  test::TTemporaryFolder folder;
+  TEAParameters eaParameters;
+  std::unique_ptr<TRobot> robot;
+  TFSMBrainParameters brainParameters;
+  const TRobotSimulationParameters shortRun{2.0, 0.01};
+};
+
+using TEvolutionRunInitialize = EvolutionRunFixture;
+using TEvolutionRunLoop = EvolutionRunFixture;
+using TEvolutionRunFiles = EvolutionRunFixture;
+
+TEST_F(TEvolutionRunInitialize, SeedsRandomAndDrawsOneBrainPerAgentInOrder) {
+  auto run = MakeRun(ReachableArena());
+  run->Initialize(1234);
+  EXPECT_EQ(run->Seed(), 1234U);
+  ASSERT_EQ(run->PopulationCount(), 6);
+  EXPECT_EQ(run->MaxFitnessHistory().Count(), 0);
+
+  // the same draws again: RandomSeed first, then the brains agent by agent
+  RandSeed = 1234;
+  EXPECT_EQ(run->RandomSeed(), static_cast<std::int32_t>(std::trunc(Random() * 100000)) + 1);
+  for (int i = 1; i <= 6; ++i) {
+    const TFSMBrain expected(brainParameters);
+    const auto& agent = dynamic_cast<const TRobot&>(run->EA()->Population().GetAgent(i));
+    const auto& brain = dynamic_cast<const TFSMBrain&>(*agent.Brain);
+    ASSERT_EQ(brain.Genome.Rows(), expected.Genome.Rows());
+    ASSERT_EQ(brain.Genome.Columns(), expected.Genome.Columns());
+    for (int q = 1; q <= brain.Genome.Rows(); ++q) {
+      for (int j = 1; j <= brain.Genome.Columns(); ++j) {
+        ASSERT_EQ(brain.Genome.GetElement(q, j), expected.Genome.GetElement(q, j)) << "agent " << i;
+      }
+    }
+    EXPECT_EQ(agent.Body->Sensors.Count(), 5);
+  }
+}
+
+TEST_F(TEvolutionRunInitialize, RefusesConfigurationsThatCouldNotRun) {
+  {
+    TEvolutionRun run;
+    EXPECT_THROW(run.Initialize(1), std::logic_error) << "nothing configured";
+  }
+  {
+    eaParameters.PopulationSize = 2;
+    auto run = MakeRun(ReachableArena());
+    EXPECT_THROW(run->Initialize(1), std::invalid_argument);
+    EXPECT_FALSE(run->Initialized());
+    eaParameters.PopulationSize = 6;
+  }
+  {
+    // brains for six inputs need five sensors
+    brainParameters.NumberOfInputs = 4;
+    auto run = MakeRun(ReachableArena());
+    EXPECT_THROW(run->Initialize(1), std::invalid_argument);
+    EXPECT_FALSE(run->Initialized());
+    brainParameters.NumberOfInputs = 6;
+  }
+  {
+    robot->Brain.reset();
+    auto run = MakeRun(ReachableArena());
+    EXPECT_THROW(run->Initialize(1), std::invalid_argument);
+  }
+}
+
+TEST_F(TEvolutionRunInitialize, ArenaErrorsNameFileAndLine) {
+  TEvolutionRun run;
+  const std::string bad = folder.Write("bad.txt", "object A: TCylinderZ\n  Radius = 0,3\nend\n").string();
+  try {
+    run.SetArenaFileName(bad);
+    FAIL() << "loaded";
+  } catch (const TArenaFileError& error) {
+    EXPECT_EQ(error.Line(), 2);
+    EXPECT_EQ(error.FileName(), bad);
+  }
+  EXPECT_THROW(run.SetArenaFileName((folder.Path() / "missing.txt").string()), TArenaFileError);
+  EXPECT_EQ(run.Arena(), nullptr);
+}
+
+TEST_F(TEvolutionRunLoop, EqualFitnessIsNoNewBestAndTheFirstPositiveGoesTo1txt) {
+  // a cylinder out of reach during a short run: every agent scores exactly 1
+  auto run = MakeRun(TArenaText().Floor(2, 2).Cylinder(0.6, 0.8, 0.03, 0.1).Text());
+  run->Initialize(99);
+  run->BeginRun(TRobotSimulationParameters(0.2, 0.01));
+  run->BeginGeneration();
+  for (int i = 1; i <= run->PopulationCount(); ++i) {
+    run->BeginEvaluation(i);
+    EXPECT_EQ(&run->EvaluatedAgent(), &run->EA()->Population().GetAgent(i));
+    while (!run->StepEvaluation()) {
+    }
+    const TEvaluationResult result = run->FinishEvaluation();
+    EXPECT_EQ(result.AgentIndex, i);
+    EXPECT_EQ(result.EvaluationCount, i);
+    EXPECT_DOUBLE_EQ(result.Fitness, 1.0);
+    EXPECT_EQ(result.NewBest, i == 1);
+    if (i == 1) {
+      EXPECT_EQ(result.RecordFile, run->OutputFolder / "1.txt");
+      EXPECT_DOUBLE_EQ(result.RecordedFitness, 1.0);
+    }
+  }
+  EXPECT_EQ(FilesIn(run->OutputFolder), std::set<std::string>{"1.txt"});
+  EXPECT_DOUBLE_EQ(run->BestFitness(), 1.0);
+}
+
+TEST_F(TEvolutionRunLoop, ZeroFitnessIsNeverANewBest) {
+  auto run = MakeRun(TArenaText().Floor(2, 2).Text());
+  run->Initialize(5);
+  run->BeginRun(shortRun);
+  const std::vector<TEvaluationResult> results = Evolve(*run, 1, 1);
+  ASSERT_EQ(results.size(), 6U);
+  EXPECT_TRUE(std::none_of(results.begin(), results.end(), [](const auto& r) { return r.NewBest; }));
+  EXPECT_TRUE(FilesIn(run->OutputFolder).empty());
+  EXPECT_EQ(run->EvaluationCount(), 6);
+}
+
+TEST_F(TEvolutionRunLoop, NewBestsBeatTheBestSoFarAcrossGenerations) {
+  auto run = MakeRun(ReachableArena());
+  run->Initialize(2024);
+  run->BeginRun(shortRun);
+
+  std::set<std::string> expectedFiles;
+  for (int g = 1; g <= 3; ++g) {
+    run->BeginGeneration();
+    // generation 1 starts from 0, later ones from the best the population carries
+    double best = g == 1 ? 0.0 : run->EA()->Population().MaxFitness();
+    EXPECT_EQ(run->BestFitness(), best);
+    double sum = 0.0;
+    int index = 0;
+    run->EvaluateGeneration(1, [&](const TEvaluationResult& Result) {
+      ++index;
+      EXPECT_EQ(Result.AgentIndex, index);
+      EXPECT_EQ(Result.EvaluationCount, 6 * (g - 1) + index) << "the count runs on across generations";
+      EXPECT_EQ(Result.NewBest, Result.Fitness > best) << "evaluation " << Result.EvaluationCount;
+      if (Result.NewBest) {
+        best = Result.Fitness;
+        EXPECT_EQ(Result.RecordedFitness, Result.Fitness) << "the recording run repeats the evaluation";
+        expectedFiles.insert(std::to_string(Result.EvaluationCount) + ".txt");
+      }
+      sum = sum + Result.Fitness;
+    });
+    EXPECT_EQ(run->BestFitness(), best);
+    run->EndGeneration();
+    EXPECT_EQ(run->MaxFitnessHistory().GetElement(g), best);
+    EXPECT_EQ(run->AverageFitnessHistory().GetElement(g), sum / 6);
+    EXPECT_EQ(run->EA()->Generation(), g);
+  }
+  EXPECT_FALSE(expectedFiles.empty());
+  EXPECT_EQ(FilesIn(run->OutputFolder), expectedFiles);
+
+  const std::filesystem::path history = run->SaveHistory();
+  EXPECT_EQ(history, run->OutputFolder / "descr.txt");
+  EXPECT_EQ(test::ReadFile(history), FormatHistoryFile(run->MaxFitnessHistory(), run->AverageFitnessHistory()));
+
+  run->EndRun();
+  EXPECT_FALSE(run->Initialized());
+  EXPECT_THROW(run->BeginGeneration(), std::logic_error);
+}
+
+TEST_F(TEvolutionRunLoop, ThreadsChangeNeitherResultsNorFiles) {
+  eaParameters.PopulationSize = 9;
+  std::vector<std::vector<TEvaluationResult>> results;
+  for (const int threads : {1, 2, 3}) {
+    auto run = MakeRun(ReachableArena(), "out" + std::to_string(threads));
+    run->Initialize(77);
+    run->BeginRun(shortRun);
+    results.push_back(Evolve(*run, 3, threads));
+    run->SaveHistory();
+  }
+  for (std::size_t k = 1; k < results.size(); ++k) {
+    ASSERT_EQ(results[k].size(), results[0].size());
+    for (std::size_t i = 0; i < results[0].size(); ++i) {
+      EXPECT_EQ(results[k][i].Fitness, results[0][i].Fitness) << i;
+      EXPECT_EQ(results[k][i].NewBest, results[0][i].NewBest) << i;
+      EXPECT_EQ(results[k][i].RecordFile.filename(), results[0][i].RecordFile.filename()) << i;
+    }
+  }
+  const std::set<std::string> names = FilesIn(folder.Path() / "out1");
+  ASSERT_GE(names.size(), 2U);
+  for (const char* other : {"out2", "out3"}) {
+    ASSERT_EQ(FilesIn(folder.Path() / other), names);
+    for (const std::string& name : names) {
+      EXPECT_EQ(test::ReadFile(folder.Path() / other / name), test::ReadFile(folder.Path() / "out1" / name)) << name;
+    }
+  }
+}
+
+TEST_F(TEvolutionRunFiles, WriteFailureNamesTheFileAndKeepsEarlierFiles) {
+  eaParameters.PopulationSize = 10;
+  // find the second new best of a fixed-seed run
+  auto first = MakeRun(ReachableArena(), "first");
+  first->Initialize(31);
+  first->BeginRun(shortRun);
+  std::vector<TEvaluationResult> bests;
+  for (const TEvaluationResult& result : Evolve(*first, 3, 1)) {
+    if (result.NewBest) {
+      bests.push_back(result);
+    }
+  }
+  ASSERT_GE(bests.size(), 2U);
+  const std::string blocked = bests[1].RecordFile.filename().string();
+
+  // the same run again, with a folder where the second file should go
+  auto second = MakeRun(ReachableArena(), "second");
+  std::filesystem::create_directory(second->OutputFolder / blocked);
+  second->Initialize(31);
+  second->BeginRun(shortRun);
+  try {
+    Evolve(*second, 3, 2);
+    FAIL() << "the run went on";
+  } catch (const std::runtime_error& error) {
+    EXPECT_NE(std::string(error.what()).find(blocked), std::string::npos) << error.what();
+  }
+  const std::string kept = bests[0].RecordFile.filename().string();
+  EXPECT_EQ(test::ReadFile(second->OutputFolder / kept), test::ReadFile(first->OutputFolder / kept));
+  EXPECT_EQ(FilesIn(second->OutputFolder), (std::set<std::string>{kept, blocked})) << "no temporary file is left";
+}
+
+TEST_F(TEvolutionRunLoop, ReplayRunsOnACopyOfTheBest) {
+  auto run = MakeRun(ReachableArena());
+  run->Initialize(8);
+  run->BeginRun(shortRun);
+  Evolve(*run, 1, 1);
+  std::vector<double> fitness;
+  for (int i = 1; i <= run->PopulationCount(); ++i) {
+    fitness.push_back(run->EA()->Population().GetAgent(i).Fitness);
+  }
+  const TAgent& best = run->EA()->Population().BestAgent();
+
+  run->BeginReplay(shortRun);
+  EXPECT_NE(static_cast<const TAgent*>(&run->ReplayAgent()), &best);
+  while (!run->StepReplay()) {
+  }
+  // cylinders at rest in the file: the replay scores what the evaluation scored
+  EXPECT_EQ(run->ReplayAgent().Fitness, best.Fitness);
+  run->EndReplay();
+  for (int i = 1; i <= run->PopulationCount(); ++i) {
+    EXPECT_EQ(run->EA()->Population().GetAgent(i).Fitness, fitness[static_cast<std::size_t>(i - 1)]);
+  }
+  EXPECT_THROW(run->BeginReplay(TRobotSimulationParameters(2.0, 0.0)), std::invalid_argument);
+}
+
+TEST_F(TEvolutionRunLoop, BeginRunRefusesBadTimesAndNeedsInitialize) {
+  auto run = MakeRun(ReachableArena());
+  EXPECT_THROW(run->BeginRun(shortRun), std::logic_error);
+  run->Initialize(3);
+  EXPECT_THROW(run->BeginRun(TRobotSimulationParameters(20.0, -0.01)), std::invalid_argument);
+  EXPECT_THROW(run->EvaluateGeneration(0), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace kestrovan
