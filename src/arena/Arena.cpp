@@ -8,6 +8,7 @@
 #include <numbers>
 #include <string_view>
 #include <typeinfo>
+#include <variant>
 
 #include "arena/InformationLine.h"
 #include "numerics/RandomNumbers.h"
@@ -37,199 +38,177 @@ std::string TArenaFileError::Located() const {
 
 namespace {
 
-// Value words of a property line: Words[2], Words[3], ...
-double Real(const TInformationLine& Line, int Index) { return ParseFloat(Line.Word(Index)); }
-std::int32_t Integer(const TInformationLine& Line, int Index) { return ParseInteger(Line.Word(Index)); }
-bool Boolean(const TInformationLine& Line, int Index) { return Line.Word(Index) == "True"; }
-const std::string& Text(const TInformationLine& Line, int Index) { return Line.Word(Index); }
-
-void ReadTriple(TVector& Target, const TInformationLine& Line) {
+// The values of a property line start at its third word; the second word
+// (by convention "=") is not examined.
+void Read(double& Field, const TInformationLine& Line) { Field = ParseFloat(Line.Word(2)); }
+void Read(std::int32_t& Field, const TInformationLine& Line) { Field = ParseInteger(Line.Word(2)); }
+void Read(bool& Field, const TInformationLine& Line) { Field = Line.Word(2) == "True"; }
+void Read(std::string& Field, const TInformationLine& Line) { Field = Line.Word(2); }
+void Read(TVector& Field, const TInformationLine& Line) {
   for (int k = 1; k <= 3; ++k) {
-    Target.SetElement(k, Real(Line, k + 1));
+    Field.SetElement(k, ParseFloat(Line.Word(k + 1)));
+  }
+}
+void Read(TIntegerVector& Field, const TInformationLine& Line) {
+  for (int k = 1; k <= 3; ++k) {
+    Field.SetElement(k, ParseInteger(Line.Word(k + 1)));
   }
 }
 
-// The properties that every class accepts; false when Name is none of them.
-bool ApplyCommonProperty(TArenaObject& Object, const std::string& Name, const TInformationLine& Line) {
-  if (Name == "Height") {
-    Object.Height = Real(Line, 2);
-  } else if (Name == "Position") {
-    ReadTriple(Object.Position, Line);
-  } else if (Name == "Velocity") {
-    ReadTriple(Object.Velocity, Line);
-  } else if (Name == "Angle") {
-    Object.Angle = Real(Line, 2);
-  } else if (Name == "Mass") {
-    Object.Mass = Real(Line, 2);
-  } else if (Name == "Texture") {
-    Object.Texture = Text(Line, 2);
-  } else if (Name == "RGBColor") {
-    for (int k = 1; k <= 3; ++k) {
-      Object.RGBColor.SetElement(k, Integer(Line, k + 1));
+// A property name and the field of a T that its values set.
+template <class T>
+struct TField {
+  std::string_view Name;
+  std::variant<double T::*, std::int32_t T::*, bool T::*, std::string T::*, TVector T::*, TIntegerVector T::*> Member;
+};
+
+// Sets the field named Name from the line; false when no field has that name.
+template <class T, std::size_t N>
+bool ApplyField(T& Object, const TField<T> (&Fields)[N], const std::string& Name, const TInformationLine& Line) {
+  for (const TField<T>& field : Fields) {
+    if (field.Name == Name) {
+      std::visit([&](auto member) { Read(Object.*member, Line); }, field.Member);
+      return true;
     }
-  } else {
-    return false;
   }
-  return true;
+  return false;
 }
 
-// The properties of each class beyond the common ones; names that a class
-// does not know are ignored.
-void ApplyOwnProperty(TBasicFloor& Object, const std::string& Name, const TInformationLine& Line) {
-  if (Name == "Length") {
-    Object.Length = Real(Line, 2);
-  } else if (Name == "Width") {
-    Object.Width = Real(Line, 2);
-  } else if (Name == "TileLength") {
-    Object.TileLength = Real(Line, 2);
-  } else if (Name == "TileWidth") {
-    Object.TileWidth = Real(Line, 2);
-  }
-}
+// Every class accepts these, tested before the class's own.
+const TField<TArenaObject> kCommonFields[] = {
+    {"Height", &TArenaObject::Height},     {"Position", &TArenaObject::Position}, {"Velocity", &TArenaObject::Velocity},
+    {"Angle", &TArenaObject::Angle},       {"Mass", &TArenaObject::Mass},         {"Texture", &TArenaObject::Texture},
+    {"RGBColor", &TArenaObject::RGBColor},
+};
 
-void ApplyOwnProperty(TFloor& Object, const std::string& Name, const TInformationLine& Line) {
-  if (Name == "Length") {
-    Object.Length = Real(Line, 2);
-  } else if (Name == "Width") {
-    Object.Width = Real(Line, 2);
-  } else if (Name == "HasCover") {
-    Object.HasCover = Boolean(Line, 2);
-  } else if (Name == "TextureTileLength") {
-    Object.TextureTileLength = Real(Line, 2);
-  } else if (Name == "TextureTileWidth") {
-    Object.TextureTileWidth = Real(Line, 2);
-  }
-}
+// The properties of each class beyond the common ones. Names a class does
+// not list are ignored.
+template <class T>
+struct TOwnFields;
 
-void ApplyOwnProperty(TWall& Object, const std::string& Name, const TInformationLine& Line) {
-  if (Name == "Length") {
-    Object.Length = Real(Line, 2);
-  } else if (Name == "Thickness") {
-    Object.Thickness = Real(Line, 2);
-  } else if (Name == "Transparent") {
-    Object.Transparent = Boolean(Line, 2);
-  } else if (Name == "HasWallPaper") {
-    Object.HasWallPaper = Boolean(Line, 2);
-  } else if (Name == "TextureTileLength") {
-    Object.TextureTileLength = Real(Line, 2);
-  } else if (Name == "TextureTileHeight") {
-    Object.TextureTileHeight = Real(Line, 2);
-  }
-}
+template <>
+struct TOwnFields<TBasicFloor> {
+  static constexpr TField<TBasicFloor> kFields[] = {
+      {"Length", &TBasicFloor::Length},
+      {"Width", &TBasicFloor::Width},
+      {"TileLength", &TBasicFloor::TileLength},
+      {"TileWidth", &TBasicFloor::TileWidth},
+  };
+};
 
-void ApplyOwnProperty(TOpening& Object, const std::string& Name, const TInformationLine& Line) {
-  if (Name == "OpeningBottom") {
-    Object.OpeningBottom = Real(Line, 2);
-  } else if (Name == "OpeningHeight") {
-    Object.OpeningHeight = Real(Line, 2);
-  } else if (Name == "Length") {
-    Object.Length = Real(Line, 2);
-  } else if (Name == "Thickness") {
-    Object.Thickness = Real(Line, 2);
-  } else if (Name == "Transparent") {
-    Object.Transparent = Boolean(Line, 2);
-  }
-}
+template <>
+struct TOwnFields<TFloor> {
+  static constexpr TField<TFloor> kFields[] = {
+      {"Length", &TFloor::Length},
+      {"Width", &TFloor::Width},
+      {"HasCover", &TFloor::HasCover},
+      {"TextureTileLength", &TFloor::TextureTileLength},
+      {"TextureTileWidth", &TFloor::TextureTileWidth},
+  };
+};
 
-void ApplyOwnProperty(TStandardTable& Object, const std::string& Name, const TInformationLine& Line) {
-  if (Name == "Length") {
-    Object.Length = Real(Line, 2);
-  } else if (Name == "Width") {
-    Object.Width = Real(Line, 2);
-  } else if (Name == "Thickness") {
-    Object.Thickness = Real(Line, 2);
-  } else if (Name == "LegWidth") {
-    Object.LegWidth = Real(Line, 2);
-  }
-}
+template <>
+struct TOwnFields<TWall> {
+  static constexpr TField<TWall> kFields[] = {
+      {"Length", &TWall::Length},
+      {"Thickness", &TWall::Thickness},
+      {"Transparent", &TWall::Transparent},
+      {"HasWallPaper", &TWall::HasWallPaper},
+      {"TextureTileLength", &TWall::TextureTileLength},
+      {"TextureTileHeight", &TWall::TextureTileHeight},
+  };
+};
 
-void ApplyOwnProperty(TStandardBookShelf& Object, const std::string& Name, const TInformationLine& Line) {
-  if (Name == "Length") {
-    Object.Length = Real(Line, 2);
-  } else if (Name == "Width") {
-    Object.Width = Real(Line, 2);
-  } else if (Name == "NumberOfShelves") {
-    Object.NumberOfShelves = Integer(Line, 2);
-  } else if (Name == "HasSurfaces") {
-    Object.HasSurfaces = Boolean(Line, 2);
-  } else if (Name == "MaterialThickness") {
-    Object.MaterialThickness = Real(Line, 2);
-  }
-}
+template <>
+struct TOwnFields<TOpening> {
+  static constexpr TField<TOpening> kFields[] = {
+      {"OpeningBottom", &TOpening::OpeningBottom},
+      {"OpeningHeight", &TOpening::OpeningHeight},
+      {"Length", &TOpening::Length},
+      {"Thickness", &TOpening::Thickness},
+      {"Transparent", &TOpening::Transparent},
+  };
+};
 
-void ApplyOwnProperty(TOfficeChair& Object, const std::string& Name, const TInformationLine& Line) {
-  if (Name == "SeatHeight") {
-    Object.SeatHeight = Real(Line, 2);
-  } else if (Name == "SeatSize") {
-    Object.SeatSize = Real(Line, 2);
-  } else if (Name == "ArmRestHeight") {
-    Object.ArmRestHeight = Real(Line, 2);
-  } else if (Name == "MaterialThickness") {
-    Object.MaterialThickness = Real(Line, 2);
-  }
-}
+template <>
+struct TOwnFields<TStandardTable> {
+  static constexpr TField<TStandardTable> kFields[] = {
+      {"Length", &TStandardTable::Length},
+      {"Width", &TStandardTable::Width},
+      {"Thickness", &TStandardTable::Thickness},
+      {"LegWidth", &TStandardTable::LegWidth},
+  };
+};
 
-void ApplyOwnProperty(TStandardSofa& Object, const std::string& Name, const TInformationLine& Line) {
-  if (Name == "Length") {
-    Object.Length = Real(Line, 2);
-  } else if (Name == "Width") {
-    Object.Width = Real(Line, 2);
-  } else if (Name == "BottomPlateThickness") {
-    Object.BottomPlateThickness = Real(Line, 2);
-  } else if (Name == "CushionThickness") {
-    Object.CushionThickness = Real(Line, 2);
-  } else if (Name == "NumberOfSeats") {
-    Object.NumberOfSeats = Integer(Line, 2);
-  } else if (Name == "ArmRestHeight") {
-    Object.ArmRestHeight = Real(Line, 2);
-  } else if (Name == "ArmRestWidth") {
-    Object.ArmRestWidth = Real(Line, 2);
-  } else if (Name == "LegHeight") {
-    Object.LegHeight = Real(Line, 2);
-  } else if (Name == "MaterialThickness") {
-    Object.MaterialThickness = Real(Line, 2);
-  }
-}
+template <>
+struct TOwnFields<TStandardBookShelf> {
+  static constexpr TField<TStandardBookShelf> kFields[] = {
+      {"Length", &TStandardBookShelf::Length},
+      {"Width", &TStandardBookShelf::Width},
+      {"NumberOfShelves", &TStandardBookShelf::NumberOfShelves},
+      {"HasSurfaces", &TStandardBookShelf::HasSurfaces},
+      {"MaterialThickness", &TStandardBookShelf::MaterialThickness},
+  };
+};
 
-// Both kinds of drink can: Radius is the body radius (for a can that is a
-// cylinder, the cylinder's own Radius).
-void ApplyCanProperty(TSoftDrinkCanShape& Shape, double& Radius, const std::string& Name, const TInformationLine& Line) {
-  if (Name == "Radius") {
-    Radius = Real(Line, 2);
-  } else if (Name == "TopRadius") {
-    Shape.TopRadius = Real(Line, 2);
-  } else if (Name == "BottomRadius") {
-    Shape.BottomRadius = Real(Line, 2);
-  } else if (Name == "UpperSlopedSectionHeight") {
-    Shape.UpperSlopedSectionHeight = Real(Line, 2);
-  } else if (Name == "LowerSlopedSectionHeight") {
-    Shape.LowerSlopedSectionHeight = Real(Line, 2);
-  } else if (Name == "SlopeTexture") {
-    Shape.SlopeTexture = Text(Line, 2);
-  } else if (Name == "TopBottomTexture") {
-    Shape.TopBottomTexture = Text(Line, 2);
-  }
-}
+template <>
+struct TOwnFields<TOfficeChair> {
+  static constexpr TField<TOfficeChair> kFields[] = {
+      {"SeatHeight", &TOfficeChair::SeatHeight},
+      {"SeatSize", &TOfficeChair::SeatSize},
+      {"ArmRestHeight", &TOfficeChair::ArmRestHeight},
+      {"MaterialThickness", &TOfficeChair::MaterialThickness},
+  };
+};
 
-void ApplyOwnProperty(TSoftDrinkCan& Object, const std::string& Name, const TInformationLine& Line) {
-  ApplyCanProperty(Object, Object.Radius, Name, Line);
-}
+template <>
+struct TOwnFields<TStandardSofa> {
+  static constexpr TField<TStandardSofa> kFields[] = {
+      {"Length", &TStandardSofa::Length},
+      {"Width", &TStandardSofa::Width},
+      {"BottomPlateThickness", &TStandardSofa::BottomPlateThickness},
+      {"CushionThickness", &TStandardSofa::CushionThickness},
+      {"NumberOfSeats", &TStandardSofa::NumberOfSeats},
+      {"ArmRestHeight", &TStandardSofa::ArmRestHeight},
+      {"ArmRestWidth", &TStandardSofa::ArmRestWidth},
+      {"LegHeight", &TStandardSofa::LegHeight},
+      {"MaterialThickness", &TStandardSofa::MaterialThickness},
+  };
+};
 
-void ApplyOwnProperty(TSoftDrinkCanZ& Object, const std::string& Name, const TInformationLine& Line) {
-  ApplyCanProperty(Object, Object.Radius, Name, Line);
-}
+template <>
+struct TOwnFields<TCylinderZ> {
+  static constexpr TField<TCylinderZ> kFields[] = {
+      {"Radius", &TCylinderZ::Radius},
+  };
+};
 
-void ApplyOwnProperty(TCylinderZ& Object, const std::string& Name, const TInformationLine& Line) {
-  if (Name == "Radius") {
-    Object.Radius = Real(Line, 2);
-  }
-}
+// Both kinds of drink can; Radius is the body radius, for a can that is a
+// cylinder the cylinder's own Radius.
+template <class Can>
+struct TCanFields {
+  static constexpr TField<Can> kFields[] = {
+      {"Radius", &Can::Radius},
+      {"TopRadius", &Can::TopRadius},
+      {"BottomRadius", &Can::BottomRadius},
+      {"UpperSlopedSectionHeight", &Can::UpperSlopedSectionHeight},
+      {"LowerSlopedSectionHeight", &Can::LowerSlopedSectionHeight},
+      {"SlopeTexture", &Can::SlopeTexture},
+      {"TopBottomTexture", &Can::TopBottomTexture},
+  };
+};
+
+template <>
+struct TOwnFields<TSoftDrinkCan> : TCanFields<TSoftDrinkCan> {};
+template <>
+struct TOwnFields<TSoftDrinkCanZ> : TCanFields<TSoftDrinkCanZ> {};
 
 // One class that object headers may name.
 struct TArenaClass {
   std::string_view Name;
   const std::type_info* Type;
   std::unique_ptr<TArenaObject> (*Create)();
+  // Applies a property line to an object of this class.
   void (*ApplyProperty)(TArenaObject& Object, const std::string& Name, const TInformationLine& Line);
 };
 
@@ -240,7 +219,9 @@ std::unique_ptr<TArenaObject> CreateObject() {
 
 template <class T>
 void ApplyProperty(TArenaObject& Object, const std::string& Name, const TInformationLine& Line) {
-  ApplyOwnProperty(static_cast<T&>(Object), Name, Line);
+  if (!ApplyField(Object, kCommonFields, Name, Line)) {
+    ApplyField(static_cast<T&>(Object), TOwnFields<T>::kFields, Name, Line);
+  }
 }
 
 template <class T>
@@ -271,17 +252,19 @@ const TArenaClass* FindClass(std::string_view Name) {
   return nullptr;
 }
 
+const TField<TAmbience> kAmbienceFields[] = {
+    {"Fog", &TAmbience::Fog},
+    {"FogStart", &TAmbience::FogStart},
+    {"FogEnd", &TAmbience::FogEnd},
+};
+
 void ApplyAmbienceProperty(TAmbience& Ambience, const TInformationLine& Line) {
   const std::string& name = Line.Word(0);
-  if (name == "Fog") {
-    Ambience.Fog = Boolean(Line, 2);
-  } else if (name == "FogColor") {
+  if (name == "FogColor") {
     // the values are not read: the fog is always cyan
     Ambience.FogColor = 0x00FFFF00u;
-  } else if (name == "FogStart") {
-    Ambience.FogStart = Real(Line, 2);
-  } else if (name == "FogEnd") {
-    Ambience.FogEnd = Real(Line, 2);
+  } else {
+    ApplyField(Ambience, kAmbienceFields, name, Line);
   }
 }
 
@@ -416,10 +399,7 @@ void TArena::Load(std::istream& Input, const std::string& SourceName) {
         objects_.push_back(std::move(created));
         // a block that the end of the input cuts off keeps its object
         while (nextLine() && !line.IsBlockEnd()) {
-          const std::string& name = line.Word(0);
-          if (!ApplyCommonProperty(object, name, line)) {
-            arenaClass->ApplyProperty(object, name, line);
-          }
+          arenaClass->ApplyProperty(object, line.Word(0), line);
         }
       }
     }

@@ -193,12 +193,13 @@ double ParseFloat(std::string_view Text) {
 }
 
 std::int32_t ParseInteger(std::string_view Text) {
+  // from_chars takes a '-' but no '+'; either sign must be followed by a digit
   std::string_view digits = Text;
-  if (digits.starts_with('+')) {
+  const bool plus = digits.starts_with('+');
+  if (plus) {
     digits.remove_prefix(1);
   }
-  // from_chars takes a '-' itself but must not see a second sign
-  const std::size_t firstDigit = digits.starts_with('-') ? 1 : 0;
+  const std::size_t firstDigit = !plus && digits.starts_with('-') ? 1 : 0;
   std::int32_t value = 0;
   if (digits.size() > firstDigit && IsDigit(digits[firstDigit])) {
     const std::from_chars_result result = std::from_chars(digits.data(), digits.data() + digits.size(), value);

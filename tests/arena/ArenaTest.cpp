@@ -1,5 +1,6 @@
 #include "arena/Arena.h"
 
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -48,32 +49,25 @@ const char* const kFloor = "object Ground: TBasicFloor\n  Width = 4\n  Length = 
 
 std::string Cylinder(const std::string& Properties) { return "object C: TCylinderZ\n" + Properties + "end\n"; }
 
+// The floor rectangle as XMin, XMax, YMin, YMax; NaN where GetFloorBounds
+// leaves an output alone.
+std::array<double, 4> FloorBounds(const TArena& Arena) {
+  std::array<double, 4> b;
+  b.fill(std::numeric_limits<double>::quiet_NaN());
+  Arena.GetFloorBounds(b[0], b[1], b[2], b[3]);
+  return b;
+}
+
 TEST(TArena, FloorBoundsComeFromTheFirstBasicFloor) {
   const TArena arena = Load(std::string("object Slab: TFloor\n  Width = 10\n  Length = 10\nend\n") + kFloor +
                             "object Second: TBasicFloor\n  Width = 8\n  Length = 8\nend\n");
-  double xMin = 0.0;
-  double xMax = 0.0;
-  double yMin = 0.0;
-  double yMax = 0.0;
-  ASSERT_TRUE(arena.GetFloorBounds(xMin, xMax, yMin, yMax));
-  EXPECT_EQ(xMin, -2.0);
-  EXPECT_EQ(xMax, 2.0);
-  EXPECT_EQ(yMin, -1.0);
-  EXPECT_EQ(yMax, 1.0);
+  EXPECT_EQ(FloorBounds(arena), (std::array<double, 4>{-2.0, 2.0, -1.0, 1.0}));
   EXPECT_EQ(arena.Floor(), &arena.Objects(2));
 }
 
 TEST(TArena, FloorBoundsFollowThePosition) {
   const TArena arena = Load("object G: TBasicFloor\n  Position = 1 -3 0.5\n  Width = 3\n  Length = 5\nend\n");
-  double xMin = 0.0;
-  double xMax = 0.0;
-  double yMin = 0.0;
-  double yMax = 0.0;
-  ASSERT_TRUE(arena.GetFloorBounds(xMin, xMax, yMin, yMax));
-  EXPECT_EQ(xMin, -0.5);
-  EXPECT_EQ(xMax, 2.5);
-  EXPECT_EQ(yMin, -5.5);
-  EXPECT_EQ(yMax, -0.5);
+  EXPECT_EQ(FloorBounds(arena), (std::array<double, 4>{-0.5, 2.5, -5.5, -0.5}));
 }
 
 TEST(TArena, WithoutBasicFloorTheBoundsAreLeftAlone) {
