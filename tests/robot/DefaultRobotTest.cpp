@@ -41,37 +41,22 @@ TEST(DefaultRobot, BuildsTheDefaultConfiguration) {
   ExpectSensorsMountedAt(*robot, 0.05);
 
   const auto& body = dynamic_cast<const TDifferentiallySteeredBody&>(*robot->Body);
-  EXPECT_EQ(body.Mass, 0.1);
   EXPECT_EQ(body.Radius, 0.05);
-  EXPECT_EQ(body.MomentOfInertia, 2.5e-6);
   EXPECT_EQ(body.LeftWheel.Radius, 0.01);
   EXPECT_EQ(body.RightWheel.Radius, 0.01);
-  EXPECT_EQ(body.Height, 0.03);
-  EXPECT_EQ(body.Alpha, 0.004);
-  EXPECT_EQ(body.Beta, 0.0002);
 
   ASSERT_EQ(body.Motors.Count(), 2);
   for (int i = 1; i <= 2; ++i) {
     const auto& motor = dynamic_cast<const TDCMotor&>(body.Motors.Items(i));
-    EXPECT_EQ(motor.Position.GetElement(1), 0.0);
     EXPECT_EQ(motor.Position.GetElement(2), 0.05);
     EXPECT_EQ(motor.Position.GetElement(3), 0.1);
     EXPECT_EQ(motor.Orientation, kPi);
-    EXPECT_EQ(motor.MaxVoltage, 12.0);
-    EXPECT_EQ(motor.TorqueConstant, 3.3e-6);
-    EXPECT_EQ(motor.BackEMFConstant, 0.0033333);
-    EXPECT_EQ(motor.ArmatureResistance, 0.062);
-    EXPECT_EQ(motor.StaticFrictionTorque, 8e-5);
-    EXPECT_EQ(motor.ViscousFrictionCoefficient, 0.0002);
   }
 
   const auto& brain = dynamic_cast<const TFSMBrain&>(*robot->Brain);
   EXPECT_EQ(brain.Genome.Rows(), 5);
   EXPECT_EQ(brain.Genome.Columns(), 21);
   EXPECT_EQ(brain.NumberOfInputs, 6);
-  EXPECT_EQ(brain.MutationRate, 0.04);
-  EXPECT_EQ(brain.CreepProbability, 0.5);
-  EXPECT_EQ(brain.CreepRate, 0.05);
 
   // the same seed gives the same brain
   RandSeed = 17;
