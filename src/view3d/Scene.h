@@ -21,8 +21,8 @@ class TSceneNameError : public std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
 
-// How a surface is coloured. Lighting adds Ambient and Diffuse to Emission;
-// a texture is multiplied with the result.
+// How a surface is coloured: lighting adds Ambient and Diffuse to
+// Emission; a texture, when there is one, shows instead, as it is.
 struct TMaterial {
   TSceneColor Emission{0.0, 0.0, 0.0, 1.0};
   TSceneColor Ambient{0.2, 0.2, 0.2, 1.0};

@@ -147,7 +147,7 @@ void TSceneRenderer::ApplyMaterial(const TMaterial& Material) {
   if (textured_) {
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   } else {
     glDisable(GL_TEXTURE_2D);
   }

@@ -1,0 +1,601 @@
+#include "view3d/Simulation3DViewer.h"
+
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+
+#include <QMouseEvent>
+#include <QWidget>
+
+#include "arena/Arena.h"
+#include "robot/DifferentiallySteeredBody.h"
+#include "robot/IRSensor.h"
+#include "robot/Robot.h"
+
+namespace kestrovan {
+
+namespace {
+
+constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
+constexpr int kMargin = 20;  // pixels between the host panel's edge and the surface
+constexpr TSceneColor kBlack{0.0, 0.0, 0.0, 1.0};
+constexpr TSceneColor kRobotBodyColour{0.5, 0.5, 0.9, 1.0};
+constexpr TSceneColor kWheelColour{0.2, 0.2, 0.2, 1.0};
+constexpr TSceneColor kOpeningColour{1.0, 1.0, 0.0, 1.0};
+constexpr double kWheelThickness = 0.005;   // m
+constexpr double kSensorSphereRadius = 0.005;  // m
+constexpr int kCanSlices = 20;
+constexpr int kCanStacks = 10;
+
+// A point of the arena frame in the scene frame.
+TSceneVector FromArena(double x, double y, double z) { return {x, z, -y}; }
+
+// How many times a texture repeats over Extent with tiles of Tile: the
+// whole number of tiles, at least one (no tile size, or a part smaller than
+// a tile, shows the image once).
+int TileCount(double Extent, double Tile) {
+  if (!(Tile > 0.0)) {
+    return 1;
+  }
+  const double count = std::trunc(Extent / Tile);
+  if (!(count >= 1.0)) {
+    return 1;
+  }
+  return count < 1e6 ? static_cast<int>(count) : 1000000;
+}
+
+TSceneBox& AddBox(TSceneObject& Parent, double Along, double Across, double Up, TSceneVector At,
+                  const std::string& Name = std::string()) {
+  auto& box = Parent.AddNew<TSceneBox>(Name);
+  box.Width = Along;
+  box.Depth = Across;
+  box.Height = Up;
+  box.Position = At;
+  return box;
+}
+
+TSceneCylinder& AddCylinder(TSceneObject& Parent, double BottomRadius, double TopRadius, double Height,
+                            TSceneVector At, const std::string& Name = std::string()) {
+  auto& cylinder = Parent.AddNew<TSceneCylinder>(Name);
+  cylinder.BottomRadius = BottomRadius;
+  cylinder.TopRadius = TopRadius;
+  cylinder.Height = Height;
+  cylinder.Position = At;
+  return cylinder;
+}
+
+TScenePolyline& AddLine(TSceneObject& Parent, const std::string& Name, std::vector<TSceneVector> Nodes) {
+  auto& line = Parent.AddNew<TScenePolyline>(Name);
+  line.Nodes = std::move(Nodes);
+  return line;
+}
+
+// Height of an object's main part centre above its Position z (m).
+double MainPartLift(const TArenaObject& Object) {
+  if (dynamic_cast<const TBasicFloor*>(&Object) != nullptr || dynamic_cast<const TWall*>(&Object) != nullptr) {
+    return 0.0;
+  }
+  if (dynamic_cast<const TFloor*>(&Object) != nullptr) {
+    return -Object.Height / 2.0;
+  }
+  if (const auto* opening = dynamic_cast<const TOpening*>(&Object)) {
+    return -opening->Height / 2.0 + opening->OpeningBottom / 2.0;
+  }
+  if (dynamic_cast<const TStandardTable*>(&Object) != nullptr) {
+    return Object.Height;
+  }
+  if (const auto* shelf = dynamic_cast<const TStandardBookShelf*>(&Object)) {
+    return shelf->MaterialThickness;
+  }
+  if (const auto* chair = dynamic_cast<const TOfficeChair*>(&Object)) {
+    return chair->SeatHeight / 2.0;
+  }
+  if (const auto* sofa = dynamic_cast<const TStandardSofa*>(&Object)) {
+    return sofa->LegHeight + sofa->BottomPlateThickness / 2.0;
+  }
+  if (const auto* can = dynamic_cast<const TSoftDrinkCanShape*>(&Object)) {
+    return can->LowerSlopedSectionHeight / 2.0;
+  }
+  return Object.Height / 2.0;  // TCylinderZ
+}
+
+// The scene position of an object's main part, from its current Position.
+TSceneVector MainPartCentre(const TArenaObject& Object) {
+  return FromArena(Object.Position.GetElement(1), Object.Position.GetElement(2),
+                   Object.Position.GetElement(3) + MainPartLift(Object));
+}
+
+bool IsFloor(const TArenaObject& Object) {
+  return dynamic_cast<const TBasicFloor*>(&Object) != nullptr || dynamic_cast<const TFloor*>(&Object) != nullptr;
+}
+
+TSceneColor PlainColour(const TArenaObject& Object) {
+  return {Object.RGBColor.GetElement(1) / 255.0, Object.RGBColor.GetElement(2) / 255.0,
+          Object.RGBColor.GetElement(3) / 255.0, 1.0};
+}
+
+}  // namespace
+
+// ---- set-up
+
+TSimulation3DViewer::TSimulation3DViewer(QWidget* Host) : Scene(std::make_unique<TScene>()) {
+  CameraTarget = &Scene->Root().AddNew<TSceneDummy>();
+  Container = &Scene->Root().AddNew<TSceneDummy>();
+
+  // a point light far up and behind the start, lighting in all directions
+  Scene->Light.Position = FromArena(10.0, -30.0, 10.0);
+  Scene->Light.SpotCutOff = 180.0;
+  Scene->Light.SpotDirection = {0.0, 0.0, 0.0};
+
+  Camera.Position = FromArena(1.0, -0.5, 2.0);
+  Camera.Target = CameraTarget;
+  Camera.NearPlaneBias = 0.001;
+
+  SceneViewer = new TSceneViewer(*Scene, Camera, Host);
+  SceneViewer->BackgroundColor = {1.0, 1.0, 1.0, 1.0};
+  if (Host != nullptr) {
+    SetViewerGeometry(kMargin, kMargin, Host->width() - 2 * kMargin, Host->height() - 2 * kMargin);
+  }
+  SceneViewer->OnMouseDown = [this](const QMouseEvent& Event) {
+    SceneViewerMouseDown(static_cast<int>(Event.position().x()), static_cast<int>(Event.position().y()));
+  };
+  SceneViewer->OnMouseMove = [this](const QMouseEvent& Event) {
+    SceneViewerMouseMove(static_cast<int>(Event.position().x()), static_cast<int>(Event.position().y()),
+                         Event.buttons(), Event.modifiers());
+  };
+  SceneViewer->show();
+}
+
+TSimulation3DViewer::~TSimulation3DViewer() {
+  // the surface first: it draws the scene until it goes
+  delete SceneViewer.data();
+}
+
+void TSimulation3DViewer::SetViewerGeometry(int Left, int Top, int Width, int Height) {
+  if (SceneViewer != nullptr) {
+    SceneViewer->setGeometry(Left, Top, Width > 1 ? Width : 1, Height > 1 ? Height : 1);
+  }
+}
+
+void TSimulation3DViewer::Redraw() {
+  if (SceneViewer != nullptr) {
+    SceneViewer->update();
+  }
+}
+
+void TSimulation3DViewer::SetBackground(const TSceneColor& Colour) {
+  if (SceneViewer != nullptr) {
+    SceneViewer->BackgroundColor = Colour;
+  }
+}
+
+void TSimulation3DViewer::SetArena(const TArena* NewArena) { Arena = NewArena; }
+
+// ---- mouse control of the camera
+
+void TSimulation3DViewer::SceneViewerMouseDown(int X, int Y) {
+  MouseX = X;
+  MouseY = Y;
+}
+
+void TSimulation3DViewer::SceneViewerMouseMove(int X, int Y, Qt::MouseButtons Buttons,
+                                               Qt::KeyboardModifiers Modifiers) {
+  const double dx = MouseX - X;
+  const double dy = MouseY - Y;
+  MouseX = X;
+  MouseY = Y;
+  const bool left = Buttons.testFlag(Qt::LeftButton);
+  const bool right = Buttons.testFlag(Qt::RightButton);
+  const bool plain = Modifiers == Qt::NoModifier;
+  if (left && right) {
+    // moving the pointer up moves the camera away
+    Camera.AdjustDistanceToTarget(std::pow(1.1, dy / 4.0));
+  } else if (Buttons == Qt::LeftButton && plain) {
+    Camera.MoveAroundTarget(dy, dx);
+  } else if (Buttons == Qt::RightButton && plain) {
+    // pan: the target slides over the floor plane with the pointer, the
+    // camera stays; screen right and up become floor directions
+    TSceneVector forward = Camera.TargetPosition() - Camera.Position;
+    forward.Y = 0.0;
+    const double length = Length(forward);
+    forward = length > 1e-9 ? forward * (1.0 / length) : TSceneVector{0.0, 0.0, -1.0};
+    const TSceneVector screenRight{-forward.Z, 0.0, forward.X};
+    const double ratio = 0.12 * Camera.DistanceToTarget() / Camera.FocalLength;
+    CameraTarget->Position = CameraTarget->Position + (screenRight * dx + forward * -dy) * ratio;
+  } else {
+    return;
+  }
+  Redraw();
+}
+
+// ---- arena
+
+void TSimulation3DViewer::Paint(TSceneObject& Part, const TArenaObject& Object, const std::string& TextureName) {
+  Part.Material.Emission = PlainColour(Object);
+  if (!TextureName.empty()) {
+    const std::string& fileName = Arena != nullptr ? Arena->FileName() : std::string();
+    Part.Material.Texture = Scene->Textures.Load(TextureName, std::filesystem::path(fileName).parent_path());
+  }
+}
+
+void TSimulation3DViewer::BuildArenaScene() {
+  if (Arena == nullptr) {
+    return;
+  }
+  // fog, and the background in the fog's colour (0x00BBGGRR)
+  const TAmbience* ambience = Arena->Ambience();
+  if (ambience != nullptr && ambience->Fog) {
+    const TSceneColor colour{(ambience->FogColor & 0xFF) / 255.0, ((ambience->FogColor >> 8) & 0xFF) / 255.0,
+                             ((ambience->FogColor >> 16) & 0xFF) / 255.0, 1.0};
+    Scene->Fog = {true, colour, ambience->FogStart, ambience->FogEnd};
+    SetBackground(colour);
+  } else {
+    Scene->Fog.Enabled = false;
+    SetBackground({1.0, 1.0, 1.0, 1.0});
+  }
+
+  // objects without a name get one that no arena file can contain, so that
+  // UpdateArenaObjects finds them again
+  partNames_.clear();
+  for (int i = 1; i <= Arena->NumberOfObjects(); ++i) {
+    const TArenaObject& object = Arena->Objects(i);
+    partNames_.push_back(object.Name.empty() ? Scene->GenerateName() : object.Name);
+    BuildArenaObject(object, partNames_.back());
+  }
+  Redraw();
+}
+
+void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std::string& Name) {
+  const TSceneVector centre = MainPartCentre(Object);
+  const double H = Object.Height;
+
+  if (const auto* floor = dynamic_cast<const TBasicFloor*>(&Object)) {
+    // a plane on the scene root, outside the container: never moved
+    auto& plane = Scene->Root().AddNew<TSceneRectangle>(Name);
+    plane.Width = floor->Width;
+    plane.Height = floor->Length;
+    plane.PitchAngle = -90.0;  // the rectangle's +Y onto arena +y, facing up
+    plane.Position = centre;
+    plane.XTiles = TileCount(floor->Width, floor->TileWidth);
+    plane.YTiles = TileCount(floor->Length, floor->TileLength);
+    Paint(plane, Object, Object.Texture);
+    return;
+  }
+
+  if (const auto* slab = dynamic_cast<const TFloor*>(&Object)) {
+    auto& box = AddBox(*Container, slab->Width, slab->Length, H, centre, Name);
+    Paint(box, Object, Object.Texture);
+    if (slab->HasCover) {
+      auto& cover = box.AddNew<TSceneRectangle>();
+      cover.Width = slab->Width;
+      cover.Height = slab->Length;
+      cover.PitchAngle = -90.0;
+      cover.Position = FromArena(0.0, 0.0, 0.55 * H);
+      cover.XTiles = TileCount(slab->Length, slab->TextureTileLength);
+      cover.YTiles = TileCount(slab->Width, slab->TextureTileWidth);
+      Paint(cover, Object, Object.Texture);
+    }
+    return;
+  }
+
+  if (const auto* wall = dynamic_cast<const TWall*>(&Object)) {
+    auto& box = AddBox(*Container, wall->Length, wall->Thickness, H, centre, Name);
+    box.TurnAngle = Object.Angle;
+    box.Material.BlendAdditive = wall->Transparent;
+    if (wall->HasWallPaper) {
+      Paint(box, Object, std::string());
+      // the paper on the wall's own +y side, facing away from the wall
+      auto& paper = box.AddNew<TSceneRectangle>();
+      paper.Width = wall->Length;
+      paper.Height = H;
+      paper.Position = FromArena(0.0, wall->Thickness, 0.0);
+      paper.TurnAngle = 180.0;
+      paper.XTiles = TileCount(wall->Length, wall->TextureTileLength);
+      paper.YTiles = TileCount(H, wall->TextureTileHeight);
+      paper.Material.BlendAdditive = wall->Transparent;
+      Paint(paper, Object, Object.Texture);
+    } else {
+      Paint(box, Object, Object.Texture);
+    }
+    return;
+  }
+
+  if (const auto* opening = dynamic_cast<const TOpening*>(&Object)) {
+    // the wall below the gap (the named part) and the wall above it
+    auto& lower = AddBox(*Container, opening->Length, opening->Thickness, opening->OpeningBottom, centre, Name);
+    const double upperHeight = H - opening->OpeningHeight - opening->OpeningBottom;
+    auto& upper = AddBox(*Container, opening->Length, opening->Thickness, upperHeight,
+                         FromArena(Object.Position.GetElement(1), Object.Position.GetElement(2),
+                                   Object.Position.GetElement(3) + H / 2.0 - upperHeight / 2.0));
+    for (TSceneBox* part : {&lower, &upper}) {
+      part->TurnAngle = Object.Angle;
+      part->Material.BlendAdditive = opening->Transparent;
+      Paint(*part, Object, Object.Texture);
+    }
+    return;
+  }
+
+  if (const auto* table = dynamic_cast<const TStandardTable*>(&Object)) {
+    auto& top = AddBox(*Container, table->Length, table->Width, table->Thickness, centre, Name);
+    top.TurnAngle = Object.Angle;
+    Paint(top, Object, Object.Texture);
+    // legs in the default material, under the top's corners
+    for (const double along : {-1.0, 1.0}) {
+      for (const double across : {-1.0, 1.0}) {
+        AddBox(top, table->LegWidth, table->LegWidth, H,
+               FromArena(along * table->Length / 2.0, across * table->Width / 2.0, -H / 2.0));
+      }
+    }
+    return;
+  }
+
+  if (const auto* shelf = dynamic_cast<const TStandardBookShelf*>(&Object)) {
+    const double L = shelf->Length;
+    const double W = shelf->Width;
+    const double T = shelf->MaterialThickness;
+    auto& base = AddBox(*Container, L, W, T, centre, Name);
+    base.TurnAngle = Object.Angle;
+    Paint(base, Object, std::string());
+    for (const double along : {-1.0, 1.0}) {
+      for (const double across : {-1.0, 1.0}) {
+        Paint(AddBox(base, T, T, H, FromArena(along * L / 2.0, across * W / 2.0, H / 2.0)), Object, std::string());
+      }
+    }
+    Paint(AddBox(base, L, W, T, FromArena(0.0, 0.0, T + H)), Object, std::string());
+    // boards spread evenly from the bottom to H; a single one at the bottom
+    const int boards = shelf->NumberOfShelves;
+    for (int i = 1; i <= boards; ++i) {
+      const double z = boards > 1 ? (i - 1) * H / (boards - 1) : 0.0;
+      Paint(AddBox(base, L, W, T, FromArena(0.0, 0.0, z)), Object, std::string());
+    }
+    if (shelf->HasSurfaces) {
+      AddBox(base, L, T, H, FromArena(0.0, W / 2.0, H / 2.0)).Material.Emission = kBlack;
+      Paint(AddBox(base, T, W, H, FromArena(-L / 2.0, 0.0, H / 2.0)), Object, std::string());
+      Paint(AddBox(base, T, W, H, FromArena(L / 2.0, 0.0, H / 2.0)), Object, std::string());
+    }
+    return;
+  }
+
+  if (const auto* chair = dynamic_cast<const TOfficeChair*>(&Object)) {
+    const double T = chair->MaterialThickness;
+    const double S = chair->SeatHeight;
+    const double size = chair->SeatSize;
+    auto& column = AddCylinder(*Container, T, T, S, centre, Name);
+    column.TurnAngle = Object.Angle;
+    Paint(column, Object, std::string());
+    for (const double turn : {45.0, -45.0}) {
+      auto& foot = AddBox(column, T, std::sqrt(2.0) * size, T, FromArena(0.0, 0.0, -S / 2.0 + T / 2.0));
+      foot.TurnAngle = turn;
+      Paint(foot, Object, std::string());
+    }
+    auto& seat = AddBox(column, size, size, T, FromArena(0.0, 0.0, S / 2.0 + T / 2.0));
+    seat.Material.Emission = kBlack;
+    Paint(AddBox(seat, size, T, H - S, FromArena(0.0, -size / 2.0, T / 2.0 + (H - S) / 2.0)), Object,
+          std::string());
+    for (const double side : {-1.0, 1.0}) {
+      Paint(AddBox(seat, T, size, chair->ArmRestHeight, FromArena(side * size / 2.0, 0.0, chair->ArmRestHeight / 2.0)),
+            Object, std::string());
+    }
+    return;
+  }
+
+  if (const auto* sofa = dynamic_cast<const TStandardSofa*>(&Object)) {
+    const double L = sofa->Length;
+    const double W = sofa->Width;
+    const double B = sofa->BottomPlateThickness;
+    const double T = sofa->MaterialThickness;
+    const double legHeight = sofa->LegHeight;
+    auto& plate = AddBox(*Container, L, W, B, centre, Name);
+    plate.TurnAngle = Object.Angle;
+    Paint(plate, Object, std::string());
+    for (const double along : {-1.0, 1.0}) {
+      for (const double across : {-1.0, 1.0}) {
+        AddCylinder(plate, T / 2.0, T / 2.0, legHeight,
+                    FromArena(along * (L / 2.0 - T), across * (W / 2.0 - T), -legHeight / 2.0))
+            .Material.Emission = kBlack;
+      }
+    }
+    Paint(AddBox(plate, L, T, H - legHeight, FromArena(0.0, -W / 2.0 - T / 2.0, (H - legHeight) / 2.0 - T / 2.0)),
+          Object, std::string());
+    for (const double side : {-1.0, 1.0}) {
+      Paint(AddBox(plate, sofa->ArmRestWidth, W, sofa->ArmRestHeight,
+                   FromArena(side * (L / 2.0 + sofa->ArmRestWidth / 2.0), 0.0, B / 2.0)),
+            Object, std::string());
+    }
+    // one cushion per seat, side by side; no seats, no cushions
+    const int seats = sofa->NumberOfSeats;
+    if (seats > 0) {
+      const double s = L / seats;
+      for (int i = 1; i <= seats; ++i) {
+        Paint(AddBox(plate, 0.9 * s, W, sofa->CushionThickness, FromArena(-L / 2.0 + (i - 0.5) * s, 0.0, B / 2.0)),
+              Object, std::string());
+      }
+    }
+    return;
+  }
+
+  const auto* canShape = dynamic_cast<const TSoftDrinkCanShape*>(&Object);
+  if (canShape != nullptr) {
+    const auto* plainCan = dynamic_cast<const TSoftDrinkCan*>(&Object);
+    const auto* cylinderCan = dynamic_cast<const TSoftDrinkCanZ*>(&Object);
+    const double radius = plainCan != nullptr ? plainCan->Radius : cylinderCan != nullptr ? cylinderCan->Radius : 0.0;
+    const double lower = canShape->LowerSlopedSectionHeight;
+    const double upper = canShape->UpperSlopedSectionHeight;
+    const double body = H - upper - lower;
+    auto& lowerSlope = AddCylinder(*Container, canShape->BottomRadius, radius, lower, centre, Name);
+    lowerSlope.TurnAngle = Object.Angle;
+    Paint(lowerSlope, Object, canShape->TopBottomTexture);
+    Paint(AddCylinder(lowerSlope, radius, radius, body, FromArena(0.0, 0.0, lower / 2.0 + body / 2.0)), Object,
+          Object.Texture);
+    Paint(AddCylinder(lowerSlope, radius, canShape->TopRadius, upper,
+                      FromArena(0.0, 0.0, lower / 2.0 + body + upper / 2.0)),
+          Object, canShape->SlopeTexture);
+    const double lidRadius = 1.05 * canShape->TopRadius;
+    Paint(AddCylinder(lowerSlope, lidRadius, lidRadius, 0.2 * upper,
+                      FromArena(0.0, 0.0, lower / 2.0 + body + 1.1 * upper)),
+          Object, canShape->TopBottomTexture);
+    for (const auto& part : lowerSlope.Children()) {
+      static_cast<TSceneCylinder&>(*part).Slices = kCanSlices;
+      static_cast<TSceneCylinder&>(*part).Stacks = kCanStacks;
+    }
+    lowerSlope.Slices = kCanSlices;
+    lowerSlope.Stacks = kCanStacks;
+    return;
+  }
+
+  if (const auto* cylinder = dynamic_cast<const TCylinderZ*>(&Object)) {
+    auto& part = AddCylinder(*Container, cylinder->Radius, cylinder->Radius, H, centre, Name);
+    part.TurnAngle = Object.Angle;
+    Paint(part, Object, Object.Texture);
+  }
+}
+
+void TSimulation3DViewer::UpdateArenaObjects() {
+  if (Arena == nullptr) {
+    return;
+  }
+  for (int i = 1; i <= Arena->NumberOfObjects(); ++i) {
+    const TArenaObject& object = Arena->Objects(i);
+    TSceneObject* part = Container->FindChild(PartName(i));
+    if (part == nullptr) {
+      continue;
+    }
+    part->Position = MainPartCentre(object);
+    if (!IsFloor(object)) {
+      part->TurnAngle = object.Angle;
+    }
+  }
+  Redraw();
+}
+
+std::string TSimulation3DViewer::PartName(int i) const {
+  if (i >= 1 && i <= static_cast<int>(partNames_.size())) {
+    return partNames_[static_cast<std::size_t>(i - 1)];
+  }
+  return Arena != nullptr && i >= 1 && i <= Arena->NumberOfObjects() ? Arena->Objects(i).Name : std::string();
+}
+
+// ---- robot
+
+std::string TSimulation3DViewer::RobotPartName(const TRobot& Robot) const {
+  return Robot.Name.empty() ? unnamedRobotName_ : Robot.Name;
+}
+
+void TSimulation3DViewer::BuildRobot(const TRobot& Robot) {
+  const auto* body = dynamic_cast<const TDifferentiallySteeredBody*>(Robot.Body.get());
+  if (body == nullptr) {
+    return;
+  }
+  const double x = body->Coordinates.GetPosition(1);
+  const double y = body->Coordinates.GetPosition(2);
+  const double R = body->Radius;
+  const double H = body->Height;
+  if (Robot.Name.empty() && unnamedRobotName_.empty()) {
+    unnamedRobotName_ = Scene->GenerateName();
+  }
+
+  // the body stands on the floor; the wheels just outside its sides
+  auto& bodyPart = AddCylinder(*Container, R, R, H, FromArena(x, y, H / 2.0), RobotPartName(Robot));
+  bodyPart.TurnAngle = body->Coordinates.Heading * kDegreesPerRadian;
+  bodyPart.Material.Emission = kRobotBodyColour;
+  const TWheel* wheels[2] = {&body->RightWheel, &body->LeftWheel};
+  const double sides[2] = {-1.0, 1.0};
+  for (int k = 0; k < 2; ++k) {
+    const double r = wheels[k]->Radius;
+    auto& wheel = AddCylinder(bodyPart, r, r, kWheelThickness, FromArena(0.0, sides[k] * (R + kWheelThickness / 2.0), -H / 2.0 + r));
+    wheel.PitchAngle = 90.0;  // axis across the robot
+    wheel.Material.Emission = kWheelColour;
+  }
+
+  // sensor markers from the sensors' mounting, in the container
+  for (int i = 1; i <= body->Sensors.Count(); ++i) {
+    const auto* sensor = dynamic_cast<const TIRSensor*>(&body->Sensors.Items(i));
+    if (sensor == nullptr) {
+      continue;
+    }
+    const double h = sensor->RelativePosition.GetElement(3) + H / 2.0;
+    const double d = sensor->RelativeDirection;
+    const double halfOpening = sensor->OpeningAngle / 2.0;
+    const double reach = sensor->Range + R;
+    const std::string number = std::to_string(i);
+
+    auto& sphere = Container->AddNew<TSceneSphere>("IRSensorSphere" + number);
+    sphere.Radius = kSensorSphereRadius;
+    sphere.Position =
+        FromArena(x + sensor->RelativePosition.GetElement(1), y + sensor->RelativePosition.GetElement(2), h);
+    sphere.Material.Emission = kBlack;
+    sphere.Visible = ShowSensors;
+
+    AddLine(*Container, "IRSensorDir" + number,
+            {FromArena(x, y, h), FromArena(x + reach * std::cos(d), y + reach * std::sin(d), h)})
+        .Visible = ShowSensors;
+
+    auto& opening = AddLine(*Container, "IRSensorOpening" + number,
+                            {FromArena(x + reach * std::cos(d + halfOpening), y + reach * std::sin(d + halfOpening), h),
+                             FromArena(x, y, h),
+                             FromArena(x + reach * std::cos(d - halfOpening), y + reach * std::sin(d - halfOpening), h)});
+    opening.Stipple = 0xCCCC;
+    opening.LineColor = kOpeningColour;
+    opening.Visible = ShowSensors;
+  }
+  Redraw();
+}
+
+void TSimulation3DViewer::UpdateRobot(const TRobot& Robot) {
+  const auto* body = dynamic_cast<const TDifferentiallySteeredBody*>(Robot.Body.get());
+  if (body == nullptr) {
+    return;
+  }
+  if (TSceneObject* bodyPart = Container->FindChild(RobotPartName(Robot))) {
+    bodyPart->Position =
+        FromArena(body->Coordinates.GetPosition(1), body->Coordinates.GetPosition(2), body->Height / 2.0);
+    bodyPart->TurnAngle = body->Coordinates.Heading * kDegreesPerRadian;
+  }
+
+  for (int i = 1; i <= body->Sensors.Count(); ++i) {
+    const auto* sensor = dynamic_cast<const TIRSensor*>(&body->Sensors.Items(i));
+    if (sensor == nullptr) {
+      continue;
+    }
+    const double ax = sensor->AbsolutePosition.GetElement(1);
+    const double ay = sensor->AbsolutePosition.GetElement(2);
+    const double az = sensor->AbsolutePosition.GetElement(3);
+    const double a = sensor->AbsoluteDirection;
+    const double halfOpening = sensor->OpeningAngle / 2.0;
+    const double range = sensor->Range;
+    const std::string number = std::to_string(i);
+
+    // the sphere glows redder as the reading rises
+    if (TSceneObject* sphere = Container->FindChild("IRSensorSphere" + number)) {
+      sphere->Position = FromArena(ax, ay, az);
+      if (sphere->Kind() == TSceneObjectKind::Sphere) {
+        sphere->Material.Emission = {sensor->Reading, 0.0, 0.0, 1.0};
+      }
+      sphere->Visible = ShowSensors;
+    }
+    if (TSceneObject* axis = Container->FindChild("IRSensorDir" + number)) {
+      if (axis->Kind() == TSceneObjectKind::Polyline) {
+        auto& nodes = static_cast<TScenePolyline*>(axis)->Nodes;
+        if (nodes.size() >= 2) {
+          nodes[0] = FromArena(ax, ay, az);
+          nodes[1] = FromArena(ax + range * std::cos(a), ay + range * std::sin(a), az);
+        }
+      }
+      axis->Visible = ShowSensors;
+    }
+    if (TSceneObject* opening = Container->FindChild("IRSensorOpening" + number)) {
+      if (opening->Kind() == TSceneObjectKind::Polyline) {
+        auto& nodes = static_cast<TScenePolyline*>(opening)->Nodes;
+        if (nodes.size() >= 3) {
+          nodes[0] = FromArena(ax + range * std::cos(a + halfOpening), ay + range * std::sin(a + halfOpening), az);
+          nodes[1] = FromArena(ax, ay, az);
+          nodes[2] = FromArena(ax + range * std::cos(a - halfOpening), ay + range * std::sin(a - halfOpening), az);
+        }
+      }
+      opening->Visible = ShowSensors;
+    }
+  }
+  Redraw();
+}
+
+}  // namespace kestrovan

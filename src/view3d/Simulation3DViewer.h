@@ -1,0 +1,86 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QPointer>
+#include <Qt>
+
+#include "view3d/Scene.h"
+#include "view3d/SceneViewer.h"
+
+class QWidget;
+
+namespace kestrovan {
+
+class TArena;
+class TArenaObject;
+class TRobot;
+
+// The 3D view of an arena and a robot, drawn on a surface inside a host
+// panel. The arena frame (x, y on the floor, z up) maps to the scene frame
+// as (X, Y, Z) = (x, z, -y); an Angle of the arena turns about scene Y by
+// the same number of degrees, in the same sense.
+class TSimulation3DViewer {
+ public:
+  // Builds the empty scene, the camera, the light and the drawing surface,
+  // which fills Host but for a margin of 20 pixels.
+  explicit TSimulation3DViewer(QWidget* Host);
+  ~TSimulation3DViewer();
+  TSimulation3DViewer(const TSimulation3DViewer&) = delete;
+  TSimulation3DViewer& operator=(const TSimulation3DViewer&) = delete;
+
+  // Keeps a reference to the arena drawn; the caller keeps it alive.
+  void SetArena(const TArena* Arena);
+  // Applies the arena's fog and creates the parts of every arena object.
+  // Throws TSceneNameError when an object's name is refused.
+  void BuildArenaScene();
+  // Moves every arena object's main part to the object's current position
+  // and angle.
+  void UpdateArenaObjects();
+  // Creates the robot's body, wheels and sensor markers.
+  void BuildRobot(const TRobot& Robot);
+  // Moves the robot's parts to its current pose, colours the sensor
+  // spheres by their readings and shows or hides the markers by ShowSensors.
+  void UpdateRobot(const TRobot& Robot);
+
+  // Places the drawing surface in the host panel (pixels).
+  void SetViewerGeometry(int Left, int Top, int Width, int Height);
+
+  // The camera's mouse control: a press records the pointer; a move with
+  // both buttons scales the distance, with the left button alone orbits,
+  // with the right button alone pans the target across the floor.
+  void SceneViewerMouseDown(int X, int Y);
+  void SceneViewerMouseMove(int X, int Y, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Modifiers);
+
+  // The scene name of arena object i's main part (1-based), after
+  // BuildArenaScene: its Name, or a generated one when that is empty.
+  std::string PartName(int i) const;
+
+  std::unique_ptr<TScene> Scene;
+  TSceneCamera Camera;
+  TSceneDummy* CameraTarget = nullptr;  // at the scene origin; the camera looks at it
+  TSceneDummy* Container = nullptr;     // every arena object but the floor plane, and the robot
+  QPointer<TSceneViewer> SceneViewer;   // a child of the host panel
+  const TArena* Arena = nullptr;        // not owned
+  bool ShowSensors = true;              // sensor markers visible; applied at BuildRobot and UpdateRobot
+  int MouseX = 0;                       // last pointer position on the surface, pixels
+  int MouseY = 0;
+
+ private:
+  void BuildArenaObject(const TArenaObject& Object, const std::string& Name);
+  // Emission := the object's plain colour; the texture named TextureName,
+  // when not empty and readable, is shown instead.
+  void Paint(TSceneObject& Part, const TArenaObject& Object, const std::string& TextureName);
+  // The robot's scene name: its Name, or the one generated when it was built.
+  std::string RobotPartName(const TRobot& Robot) const;
+  // Asks the surface to repaint when the window next processes its events.
+  void Redraw();
+  void SetBackground(const TSceneColor& Colour);
+
+  std::vector<std::string> partNames_;  // per arena object, in list order
+  std::string unnamedRobotName_;        // generated for a robot built without a Name
+};
+
+}  // namespace kestrovan
