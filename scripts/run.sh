@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Kestrovan and checks the bundled default arena.
+# Installs what is missing, builds Kestrovan, checks the bundled default arena
+# and runs a short evolution on it (results in results/default/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,3 +11,7 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build build/release -j "$(nproc)"
 
 build/release/app/kestrovan-arena/kestrovan-arena arenas/default.txt
+
+# ten generations of 100 robots with a fixed seed: the same files on every run
+build/release/app/kestrovan-batch/kestrovan-batch --arena arenas/default.txt \
+  --seed 1 --generations 10 --out results/default
