@@ -69,9 +69,9 @@ class TSceneObject {
   TSceneMatrix AbsoluteMatrix() const;
   TSceneVector AbsolutePosition() const;
 
-  TSceneVector Position;      // m, relative to the parent
-  double TurnAngle = 0.0;     // degrees about Y, counter-clockwise seen from above
-  double PitchAngle = 0.0;    // degrees about the node's own X axis
+  TSceneVector Position;    // m, relative to the parent
+  double TurnAngle = 0.0;   // degrees about Y, counter-clockwise seen from above
+  double PitchAngle = 0.0;  // degrees about the node's own X axis
   bool Visible = true;
   TMaterial Material;
 

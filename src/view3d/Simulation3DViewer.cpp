@@ -22,7 +22,7 @@ constexpr TSceneColor kBlack{0.0, 0.0, 0.0, 1.0};
 constexpr TSceneColor kRobotBodyColour{0.5, 0.5, 0.9, 1.0};
 constexpr TSceneColor kWheelColour{0.2, 0.2, 0.2, 1.0};
 constexpr TSceneColor kOpeningColour{1.0, 1.0, 0.0, 1.0};
-constexpr double kWheelThickness = 0.005;   // m
+constexpr double kWheelThickness = 0.005;      // m
 constexpr double kSensorSphereRadius = 0.005;  // m
 constexpr int kCanSlices = 20;
 constexpr int kCanStacks = 10;
@@ -54,14 +54,28 @@ TSceneBox& AddBox(TSceneObject& Parent, double Along, double Across, double Up, 
   return box;
 }
 
-TSceneCylinder& AddCylinder(TSceneObject& Parent, double BottomRadius, double TopRadius, double Height,
-                            TSceneVector At, const std::string& Name = std::string()) {
+TSceneCylinder& AddCylinder(TSceneObject& Parent, double BottomRadius, double TopRadius, double Height, TSceneVector At,
+                            const std::string& Name = std::string()) {
   auto& cylinder = Parent.AddNew<TSceneCylinder>(Name);
   cylinder.BottomRadius = BottomRadius;
   cylinder.TopRadius = TopRadius;
   cylinder.Height = Height;
   cylinder.Position = At;
   return cylinder;
+}
+
+// A rectangle Width by Height in its XY plane; Pitch -90 lays it flat,
+// facing up, with its Height along arena y.
+TSceneRectangle& AddRectangle(TSceneObject& Parent, double Width, double Height, double Pitch, TSceneVector At,
+                              int XTiles, int YTiles, const std::string& Name = std::string()) {
+  auto& rectangle = Parent.AddNew<TSceneRectangle>(Name);
+  rectangle.Width = Width;
+  rectangle.Height = Height;
+  rectangle.PitchAngle = Pitch;
+  rectangle.Position = At;
+  rectangle.XTiles = XTiles;
+  rectangle.YTiles = YTiles;
+  return rectangle;
 }
 
 TScenePolyline& AddLine(TSceneObject& Parent, const std::string& Name, std::vector<TSceneVector> Nodes) {
@@ -251,14 +265,9 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
 
   if (const auto* floor = dynamic_cast<const TBasicFloor*>(&Object)) {
     // a plane on the scene root, outside the container: never moved
-    auto& plane = Scene->Root().AddNew<TSceneRectangle>(Name);
-    plane.Width = floor->Width;
-    plane.Height = floor->Length;
-    plane.PitchAngle = -90.0;  // the rectangle's +Y onto arena +y, facing up
-    plane.Position = centre;
-    plane.XTiles = TileCount(floor->Width, floor->TileWidth);
-    plane.YTiles = TileCount(floor->Length, floor->TileLength);
-    Paint(plane, Object, Object.Texture);
+    Paint(AddRectangle(Scene->Root(), floor->Width, floor->Length, -90.0, centre,
+                       TileCount(floor->Width, floor->TileWidth), TileCount(floor->Length, floor->TileLength), Name),
+          Object, Object.Texture);
     return;
   }
 
@@ -266,14 +275,10 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
     auto& box = AddBox(*Container, slab->Width, slab->Length, H, centre, Name);
     Paint(box, Object, Object.Texture);
     if (slab->HasCover) {
-      auto& cover = box.AddNew<TSceneRectangle>();
-      cover.Width = slab->Width;
-      cover.Height = slab->Length;
-      cover.PitchAngle = -90.0;
-      cover.Position = FromArena(0.0, 0.0, 0.55 * H);
-      cover.XTiles = TileCount(slab->Length, slab->TextureTileLength);
-      cover.YTiles = TileCount(slab->Width, slab->TextureTileWidth);
-      Paint(cover, Object, Object.Texture);
+      Paint(AddRectangle(box, slab->Width, slab->Length, -90.0, FromArena(0.0, 0.0, 0.55 * H),
+                         TileCount(slab->Length, slab->TextureTileLength),
+                         TileCount(slab->Width, slab->TextureTileWidth)),
+            Object, Object.Texture);
     }
     return;
   }
@@ -283,15 +288,12 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
     box.TurnAngle = Object.Angle;
     box.Material.BlendAdditive = wall->Transparent;
     if (wall->HasWallPaper) {
-      Paint(box, Object, std::string());
+      Paint(box, Object);
       // the paper on the wall's own +y side, facing away from the wall
-      auto& paper = box.AddNew<TSceneRectangle>();
-      paper.Width = wall->Length;
-      paper.Height = H;
-      paper.Position = FromArena(0.0, wall->Thickness, 0.0);
+      auto& paper =
+          AddRectangle(box, wall->Length, H, 0.0, FromArena(0.0, wall->Thickness, 0.0),
+                       TileCount(wall->Length, wall->TextureTileLength), TileCount(H, wall->TextureTileHeight));
       paper.TurnAngle = 180.0;
-      paper.XTiles = TileCount(wall->Length, wall->TextureTileLength);
-      paper.YTiles = TileCount(H, wall->TextureTileHeight);
       paper.Material.BlendAdditive = wall->Transparent;
       Paint(paper, Object, Object.Texture);
     } else {
@@ -335,23 +337,23 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
     const double T = shelf->MaterialThickness;
     auto& base = AddBox(*Container, L, W, T, centre, Name);
     base.TurnAngle = Object.Angle;
-    Paint(base, Object, std::string());
+    Paint(base, Object);
     for (const double along : {-1.0, 1.0}) {
       for (const double across : {-1.0, 1.0}) {
-        Paint(AddBox(base, T, T, H, FromArena(along * L / 2.0, across * W / 2.0, H / 2.0)), Object, std::string());
+        Paint(AddBox(base, T, T, H, FromArena(along * L / 2.0, across * W / 2.0, H / 2.0)), Object);
       }
     }
-    Paint(AddBox(base, L, W, T, FromArena(0.0, 0.0, T + H)), Object, std::string());
+    Paint(AddBox(base, L, W, T, FromArena(0.0, 0.0, T + H)), Object);
     // boards spread evenly from the bottom to H; a single one at the bottom
     const int boards = shelf->NumberOfShelves;
     for (int i = 1; i <= boards; ++i) {
       const double z = boards > 1 ? (i - 1) * H / (boards - 1) : 0.0;
-      Paint(AddBox(base, L, W, T, FromArena(0.0, 0.0, z)), Object, std::string());
+      Paint(AddBox(base, L, W, T, FromArena(0.0, 0.0, z)), Object);
     }
     if (shelf->HasSurfaces) {
       AddBox(base, L, T, H, FromArena(0.0, W / 2.0, H / 2.0)).Material.Emission = kBlack;
-      Paint(AddBox(base, T, W, H, FromArena(-L / 2.0, 0.0, H / 2.0)), Object, std::string());
-      Paint(AddBox(base, T, W, H, FromArena(L / 2.0, 0.0, H / 2.0)), Object, std::string());
+      Paint(AddBox(base, T, W, H, FromArena(-L / 2.0, 0.0, H / 2.0)), Object);
+      Paint(AddBox(base, T, W, H, FromArena(L / 2.0, 0.0, H / 2.0)), Object);
     }
     return;
   }
@@ -362,19 +364,18 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
     const double size = chair->SeatSize;
     auto& column = AddCylinder(*Container, T, T, S, centre, Name);
     column.TurnAngle = Object.Angle;
-    Paint(column, Object, std::string());
+    Paint(column, Object);
     for (const double turn : {45.0, -45.0}) {
       auto& foot = AddBox(column, T, std::sqrt(2.0) * size, T, FromArena(0.0, 0.0, -S / 2.0 + T / 2.0));
       foot.TurnAngle = turn;
-      Paint(foot, Object, std::string());
+      Paint(foot, Object);
     }
     auto& seat = AddBox(column, size, size, T, FromArena(0.0, 0.0, S / 2.0 + T / 2.0));
     seat.Material.Emission = kBlack;
-    Paint(AddBox(seat, size, T, H - S, FromArena(0.0, -size / 2.0, T / 2.0 + (H - S) / 2.0)), Object,
-          std::string());
+    Paint(AddBox(seat, size, T, H - S, FromArena(0.0, -size / 2.0, T / 2.0 + (H - S) / 2.0)), Object);
     for (const double side : {-1.0, 1.0}) {
       Paint(AddBox(seat, T, size, chair->ArmRestHeight, FromArena(side * size / 2.0, 0.0, chair->ArmRestHeight / 2.0)),
-            Object, std::string());
+            Object);
     }
     return;
   }
@@ -387,7 +388,7 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
     const double legHeight = sofa->LegHeight;
     auto& plate = AddBox(*Container, L, W, B, centre, Name);
     plate.TurnAngle = Object.Angle;
-    Paint(plate, Object, std::string());
+    Paint(plate, Object);
     for (const double along : {-1.0, 1.0}) {
       for (const double across : {-1.0, 1.0}) {
         AddCylinder(plate, T / 2.0, T / 2.0, legHeight,
@@ -396,11 +397,11 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
       }
     }
     Paint(AddBox(plate, L, T, H - legHeight, FromArena(0.0, -W / 2.0 - T / 2.0, (H - legHeight) / 2.0 - T / 2.0)),
-          Object, std::string());
+          Object);
     for (const double side : {-1.0, 1.0}) {
       Paint(AddBox(plate, sofa->ArmRestWidth, W, sofa->ArmRestHeight,
                    FromArena(side * (L / 2.0 + sofa->ArmRestWidth / 2.0), 0.0, B / 2.0)),
-            Object, std::string());
+            Object);
     }
     // one cushion per seat, side by side; no seats, no cushions
     const int seats = sofa->NumberOfSeats;
@@ -408,38 +409,37 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
       const double s = L / seats;
       for (int i = 1; i <= seats; ++i) {
         Paint(AddBox(plate, 0.9 * s, W, sofa->CushionThickness, FromArena(-L / 2.0 + (i - 0.5) * s, 0.0, B / 2.0)),
-              Object, std::string());
+              Object);
       }
     }
     return;
   }
 
-  const auto* canShape = dynamic_cast<const TSoftDrinkCanShape*>(&Object);
-  if (canShape != nullptr) {
+  if (const auto* can = dynamic_cast<const TSoftDrinkCanShape*>(&Object)) {
+    // a can that is a cylinder has the cylinder's radius as its own
     const auto* plainCan = dynamic_cast<const TSoftDrinkCan*>(&Object);
-    const auto* cylinderCan = dynamic_cast<const TSoftDrinkCanZ*>(&Object);
+    const auto* cylinderCan = dynamic_cast<const TCylinderZ*>(&Object);
     const double radius = plainCan != nullptr ? plainCan->Radius : cylinderCan != nullptr ? cylinderCan->Radius : 0.0;
-    const double lower = canShape->LowerSlopedSectionHeight;
-    const double upper = canShape->UpperSlopedSectionHeight;
+    const double lower = can->LowerSlopedSectionHeight;
+    const double upper = can->UpperSlopedSectionHeight;
     const double body = H - upper - lower;
-    auto& lowerSlope = AddCylinder(*Container, canShape->BottomRadius, radius, lower, centre, Name);
+    // four sections stacked on the lower slope, each with its own texture
+    auto addSection = [&](TSceneObject& Parent, double Bottom, double Top, double Height, TSceneVector At,
+                          const std::string& TextureName, const std::string& PartName) -> TSceneCylinder& {
+      auto& section = AddCylinder(Parent, Bottom, Top, Height, At, PartName);
+      section.Slices = kCanSlices;
+      section.Stacks = kCanStacks;
+      Paint(section, Object, TextureName);
+      return section;
+    };
+    auto& lowerSlope = addSection(*Container, can->BottomRadius, radius, lower, centre, can->TopBottomTexture, Name);
     lowerSlope.TurnAngle = Object.Angle;
-    Paint(lowerSlope, Object, canShape->TopBottomTexture);
-    Paint(AddCylinder(lowerSlope, radius, radius, body, FromArena(0.0, 0.0, lower / 2.0 + body / 2.0)), Object,
-          Object.Texture);
-    Paint(AddCylinder(lowerSlope, radius, canShape->TopRadius, upper,
-                      FromArena(0.0, 0.0, lower / 2.0 + body + upper / 2.0)),
-          Object, canShape->SlopeTexture);
-    const double lidRadius = 1.05 * canShape->TopRadius;
-    Paint(AddCylinder(lowerSlope, lidRadius, lidRadius, 0.2 * upper,
-                      FromArena(0.0, 0.0, lower / 2.0 + body + 1.1 * upper)),
-          Object, canShape->TopBottomTexture);
-    for (const auto& part : lowerSlope.Children()) {
-      static_cast<TSceneCylinder&>(*part).Slices = kCanSlices;
-      static_cast<TSceneCylinder&>(*part).Stacks = kCanStacks;
-    }
-    lowerSlope.Slices = kCanSlices;
-    lowerSlope.Stacks = kCanStacks;
+    addSection(lowerSlope, radius, radius, body, FromArena(0.0, 0.0, lower / 2.0 + body / 2.0), Object.Texture, "");
+    addSection(lowerSlope, radius, can->TopRadius, upper, FromArena(0.0, 0.0, lower / 2.0 + body + upper / 2.0),
+               can->SlopeTexture, "");
+    const double lidRadius = 1.05 * can->TopRadius;
+    addSection(lowerSlope, lidRadius, lidRadius, 0.2 * upper, FromArena(0.0, 0.0, lower / 2.0 + body + 1.1 * upper),
+               can->TopBottomTexture, "");
     return;
   }
 
@@ -502,7 +502,8 @@ void TSimulation3DViewer::BuildRobot(const TRobot& Robot) {
   const double sides[2] = {-1.0, 1.0};
   for (int k = 0; k < 2; ++k) {
     const double r = wheels[k]->Radius;
-    auto& wheel = AddCylinder(bodyPart, r, r, kWheelThickness, FromArena(0.0, sides[k] * (R + kWheelThickness / 2.0), -H / 2.0 + r));
+    auto& wheel = AddCylinder(bodyPart, r, r, kWheelThickness,
+                              FromArena(0.0, sides[k] * (R + kWheelThickness / 2.0), -H / 2.0 + r));
     wheel.PitchAngle = 90.0;  // axis across the robot
     wheel.Material.Emission = kWheelColour;
   }
@@ -530,10 +531,10 @@ void TSimulation3DViewer::BuildRobot(const TRobot& Robot) {
             {FromArena(x, y, h), FromArena(x + reach * std::cos(d), y + reach * std::sin(d), h)})
         .Visible = ShowSensors;
 
-    auto& opening = AddLine(*Container, "IRSensorOpening" + number,
-                            {FromArena(x + reach * std::cos(d + halfOpening), y + reach * std::sin(d + halfOpening), h),
-                             FromArena(x, y, h),
-                             FromArena(x + reach * std::cos(d - halfOpening), y + reach * std::sin(d - halfOpening), h)});
+    auto& opening = AddLine(
+        *Container, "IRSensorOpening" + number,
+        {FromArena(x + reach * std::cos(d + halfOpening), y + reach * std::sin(d + halfOpening), h), FromArena(x, y, h),
+         FromArena(x + reach * std::cos(d - halfOpening), y + reach * std::sin(d - halfOpening), h)});
     opening.Stipple = 0xCCCC;
     opening.LineColor = kOpeningColour;
     opening.Visible = ShowSensors;

@@ -72,7 +72,7 @@ class TSimulation3DViewer {
   void BuildArenaObject(const TArenaObject& Object, const std::string& Name);
   // Emission := the object's plain colour; the texture named TextureName,
   // when not empty and readable, is shown instead.
-  void Paint(TSceneObject& Part, const TArenaObject& Object, const std::string& TextureName);
+  void Paint(TSceneObject& Part, const TArenaObject& Object, const std::string& TextureName = std::string());
   // The robot's scene name: its Name, or the one generated when it was built.
   std::string RobotPartName(const TRobot& Robot) const;
   // Asks the surface to repaint when the window next processes its events.

@@ -87,7 +87,8 @@ TTextureImage LoadJpeg(const std::filesystem::path& File) {
   image.Height = height;
   image.Pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
   for (int y = 0; y < height; ++y) {
-    const std::uint8_t* source = rgb.data() + static_cast<std::size_t>(height - 1 - y) * static_cast<std::size_t>(width) * 3;
+    const std::uint8_t* source =
+        rgb.data() + static_cast<std::size_t>(height - 1 - y) * static_cast<std::size_t>(width) * 3;
     std::uint8_t* target = image.Pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4;
     for (int x = 0; x < width; ++x) {
       target[4 * x + 0] = source[3 * x + 0];
@@ -118,7 +119,8 @@ TTextureImage LoadBitmap(const std::filesystem::path& File) {
 }
 
 std::string LowerCase(std::string Text) {
-  std::transform(Text.begin(), Text.end(), Text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(Text.begin(), Text.end(), Text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return Text;
 }
 
@@ -142,7 +144,8 @@ TTextureImage LoadTextureImage(const std::filesystem::path& File) {
 
 TTextureLibrary::TTextureLibrary() : ErrorStream(&std::cerr) {}
 
-std::shared_ptr<const TTextureImage> TTextureLibrary::Load(const std::string& Name, const std::filesystem::path& Folder) {
+std::shared_ptr<const TTextureImage> TTextureLibrary::Load(const std::string& Name,
+                                                           const std::filesystem::path& Folder) {
   const std::string key = Folder.string() + '\n' + Name;
   if (const auto known = images_.find(key); known != images_.end()) {
     return known->second;
@@ -167,8 +170,8 @@ std::shared_ptr<const TTextureImage> TTextureLibrary::Load(const std::string& Na
     image = std::make_shared<const TTextureImage>(LoadTextureImage(file));
   } catch (const std::exception& error) {
     if (ErrorStream != nullptr) {
-      *ErrorStream << "Texture \"" << Name << "\" cannot be used (" << error.what()
-                   << "); drawn in its plain colour." << std::endl;
+      *ErrorStream << "Texture \"" << Name << "\" cannot be used (" << error.what() << "); drawn in its plain colour."
+                   << std::endl;
     }
   }
   images_.emplace(key, image);
