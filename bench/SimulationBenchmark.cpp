@@ -16,6 +16,7 @@
 
 #include "arena/Arena.h"
 #include "numerics/RandomNumbers.h"
+#include "robot/Angles.h"
 #include "robot/DefaultRobot.h"
 #include "simulation/EvolutionRun.h"
 #include "simulation/ResultFiles.h"
@@ -218,7 +219,7 @@ class TFlatEvaluation {
         const double b = (tau2 - tau1 - beta_ * w) / angularInertia_;
         speed = a * dt + v;
         omega = b * dt + w;
-        heading = Wrap(omega * dt + phi);
+        heading = WrapAngle(omega * dt + phi);
         vx = std::cos(heading) * speed;
         vy = std::sin(heading) * speed;
         double nx = x + vx * dt;
@@ -243,10 +244,10 @@ class TFlatEvaluation {
         hasMoved = true;
         wheelPosition[0][0] = x + radius_ * std::cos(heading + kPi / 2);
         wheelPosition[0][1] = y + radius_ * std::sin(heading + kPi / 2);
-        leftAngle = Wrap((speed - 0.5 * radius_ * omega) / wheelRadius_ * dt + leftAngle);
+        leftAngle = WrapAngle((speed - 0.5 * radius_ * omega) / wheelRadius_ * dt + leftAngle);
         wheelPosition[1][0] = x + radius_ * std::cos(heading - kPi / 2);
         wheelPosition[1][1] = y + radius_ * std::sin(heading - kPi / 2);
-        rightAngle = Wrap((speed + 0.5 * radius_ * omega) / wheelRadius_ * dt + rightAngle);
+        rightAngle = WrapAngle((speed + 0.5 * radius_ * omega) / wheelRadius_ * dt + rightAngle);
         const double elevation = height_ / 2;
         const double c = std::cos(heading);
         const double s = std::sin(heading);
@@ -254,7 +255,7 @@ class TFlatEvaluation {
           sensorPX[i] = x + c * sensorX_[i] - s * sensorY_[i];
           sensorPY[i] = y + s * sensorX_[i] + c * sensorY_[i];
           sensorPZ[i] = sensorZ_[i] + elevation;
-          sensorDir[i] = Wrap(heading + sensorDirection_[i]);
+          sensorDir[i] = WrapAngle(heading + sensorDirection_[i]);
         }
       }
 
@@ -356,17 +357,6 @@ class TFlatEvaluation {
       }
     }
     return 0;
-  }
-
-  static double Wrap(double Angle) {
-    constexpr double kPi = std::numbers::pi;
-    if (Angle > kPi) {
-      return Angle - 2.0 * kPi;
-    }
-    if (Angle < -kPi) {
-      return Angle + 2.0 * kPi;
-    }
-    return Angle;
   }
 
   static double SignOf(double Value) { return Value >= 0.0 ? 1.0 : -1.0; }
