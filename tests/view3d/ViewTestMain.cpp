@@ -3,12 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QSurfaceFormat>
-
-#include "view3d/SceneViewer.h"
 
 int main(int argc, char** argv) {
-  QSurfaceFormat::setDefaultFormat(kestrovan::TSceneViewer::SurfaceFormat());
   QApplication application(argc, argv);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
