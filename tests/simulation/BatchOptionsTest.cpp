@@ -80,21 +80,5 @@ TEST(BatchOptions, RefusesWhatCannotRun) {
   }
 }
 
-TEST(BatchOptions, EAParametersAreThoseTheDialogConfirms) {
-  const TEAParameters parameters = BatchEAParameters(40);
-  EXPECT_EQ(parameters.PopulationSize, 40);
-  EXPECT_EQ(parameters.SelectionMethod, 0);
-  EXPECT_EQ(parameters.TournamentSize, 4);
-  EXPECT_EQ(parameters.TournamentWinnerProbability, 0.725);
-  EXPECT_TRUE(parameters.UseElitism);
-  EXPECT_FALSE(parameters.SteadyStateReplacement);
-  EXPECT_EQ(parameters.CrossoverProbability, 0.0);
-  EXPECT_FALSE(parameters.UseRanking);
-  EXPECT_EQ(parameters.MutationRate, 0.04);
-  EXPECT_EQ(parameters.CreepProbability, 0.5);
-  EXPECT_EQ(parameters.CreepRate, 0.05);
-  EXPECT_NO_THROW(parameters.Validate());
-}
-
 }  // namespace
 }  // namespace kestrovan

@@ -63,15 +63,6 @@ TEST_F(RobotSimulationFitness, IsTheNormOfAllCylinderPositions) {
   EXPECT_DOUBLE_EQ(robot->Fitness, 5.0);
 }
 
-TEST_F(RobotSimulationFitness, IsZeroWithoutCylinders) {
-  Use(TArenaText().Floor(2, 2).Wall(0.5, 0.5), 0.05);
-  robot->Fitness = 3.0;
-  do {
-    simulation.Step();
-  } while (!simulation.Finished);
-  EXPECT_EQ(robot->Fitness, 0.0);
-}
-
 TEST_F(RobotSimulationFloorEdge, StopsAfterTheFirstStepNearAnEdgeOnly) {
   Use(TArenaText().Floor(2, 2).Cylinder(0.5, 0.5, 0.03, 0.1));
   simulation.Step();
@@ -348,14 +339,10 @@ TEST(TRobotSimulationParameters, RefusesRunsThatCouldNotEndOrWouldStepWithGarbag
   }
 }
 
-TEST_F(RobotSimulationRun, ZeroSimulationTimeEndsAfterOneStep) {
+TEST_F(RobotSimulationRun, ZeroSimulationTimeTakesOneStepAndInitializeChecksTheTimeStep) {
   Use(TArenaText().Floor(2, 2), 0.0, 0.01);
   simulation.Step();
   EXPECT_TRUE(simulation.Finished);
-}
-
-TEST_F(RobotSimulationRun, InitializeRefusesATimeStepSetDirectly) {
-  Use(TArenaText().Floor(2, 2));
   simulation.TimeStep = 0.0;
   EXPECT_THROW(simulation.Initialize(), std::invalid_argument);
   EXPECT_THROW(simulation.SetParameters(TSimulationParameters()), std::invalid_argument);
