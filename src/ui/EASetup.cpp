@@ -1,0 +1,144 @@
+#include "ui/EASetup.h"
+
+#include <stdexcept>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "ea/EAParameters.h"
+#include "ui/DialogSupport.h"
+#include "ui/NumberText.h"
+
+namespace kestrovan {
+
+namespace {
+
+QGroupBox* AddGroup(QWidget* Parent, const char* Name, const QString& Caption, const QRect& Bounds) {
+  auto* group = new QGroupBox(Caption, Parent);
+  group->setObjectName(QString::fromLatin1(Name));
+  group->setGeometry(Bounds);
+  return group;
+}
+
+constexpr std::uint8_t kTournamentSelection = 0;
+constexpr std::uint8_t kGeometricCreep = 1;
+
+}  // namespace
+
+TEASetupForm::TEASetupForm(QWidget* Owner) : QDialog(Owner) {
+  SetUpFixedDialog(this, QStringLiteral("Kestrovan, v1.0 - Evolutionary algorithm setup"), 471, 195);
+
+  OKButton = AddButton(this, "OKButton", QStringLiteral("OK"), QRect(83, 144, 75, 25));
+  CancelButton = AddButton(this, "CancelButton", QStringLiteral("Cancel"), QRect(6, 144, 75, 25));
+
+  PopulationSizeGroupBox =
+      AddGroup(this, "PopulationSizeGroupBox", QStringLiteral("Population size"), QRect(8, 8, 105, 49));
+  PopSizeBox = AddEdit(PopulationSizeGroupBox, "PopSizeBox", QRect(14, 16, 77, 21));
+  PopSizeBox->setText(QStringLiteral("100"));
+
+  ReplacementGroupBox = AddGroup(this, "ReplacementGroupBox", QStringLiteral("Replacement"), QRect(120, 8, 115, 49));
+  ElitismCheckBox = new QCheckBox(QStringLiteral("Use elitism"), ReplacementGroupBox);
+  ElitismCheckBox->setObjectName(QStringLiteral("ElitismCheckBox"));
+  ElitismCheckBox->setGeometry(15, 21, 87, 15);
+  ElitismCheckBox->setChecked(true);
+
+  SelectionGroupBox =
+      AddGroup(this, "SelectionGroupBox", QStringLiteral("Selection parameters"), QRect(8, 64, 227, 73));
+  AddLabel(SelectionGroupBox, QStringLiteral("Tournament size:"), 13, 20);
+  TournamentSizeBox = AddEdit(SelectionGroupBox, "TournamentSizeBox", QRect(158, 16, 57, 21));
+  TournamentSizeBox->setText(QStringLiteral("5"));
+  AddLabel(SelectionGroupBox, QStringLiteral("Probability of winner selection:"), 13, 44);
+  PTourBox = AddEdit(SelectionGroupBox, "PTourBox", QRect(158, 40, 57, 21));
+  PTourBox->setText(QStringLiteral("0.725"));
+
+  MutationGroupBox = AddGroup(this, "MutationGroupBox", QStringLiteral("Mutation"), QRect(240, 8, 222, 177));
+  AddLabel(MutationGroupBox, QStringLiteral("Mutation rate:"), 16, 20);
+  PMutBox = AddEdit(MutationGroupBox, "PMutBox", QRect(153, 16, 57, 21));
+  PMutBox->setText(QStringLiteral("0.04"));
+  AddLabel(MutationGroupBox, QStringLiteral("Probability of creep mutation:"), 16, 46);
+  PCreepBox = AddEdit(MutationGroupBox, "PCreepBox", QRect(153, 42, 57, 21));
+  PCreepBox->setText(QStringLiteral("0.50"));
+  CreepMethodRadioGroup =
+      AddGroup(MutationGroupBox, "CreepMethodRadioGroup", QStringLiteral("Creep style"), QRect(8, 75, 203, 54));
+  GeometricCreepButton = new QRadioButton(QStringLiteral("Geometric (multiplicative)"), CreepMethodRadioGroup);
+  GeometricCreepButton->setObjectName(QStringLiteral("GeometricCreepButton"));
+  GeometricCreepButton->setGeometry(8, 22, 187, 20);
+  GeometricCreepButton->setChecked(true);
+  AddLabel(MutationGroupBox, QStringLiteral("Creep rate:"), 16, 151);
+  CreepRateBox = AddEdit(MutationGroupBox, "CreepRateBox", QRect(153, 147, 57, 21));
+  CreepRateBox->setText(QStringLiteral("0.00"));
+
+  QWidget* order[] = {OKButton, CancelButton, PopSizeBox, ElitismCheckBox, TournamentSizeBox, PTourBox,
+                      PMutBox,  PCreepBox,    CreepRateBox, GeometricCreepButton};
+  for (std::size_t i = 1; i < std::size(order); ++i) {
+    setTabOrder(order[i - 1], order[i]);
+  }
+  OKButton->setFocus();
+
+  connect(OKButton, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { OKButtonClick(); }); });
+  connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+}
+
+void TEASetupForm::SetEAParameters(TEAParameters& Parameters) {
+  parameters_ = &Parameters;
+  ShowParameters();
+}
+
+void TEASetupForm::ShowParameters() {
+  const TEAParameters& parameters = *parameters_;
+  const QLocale locale = DialogLocale();
+  PopSizeBox->setText(FormatInteger(parameters.PopulationSize, locale));
+  TournamentSizeBox->setText(FormatInteger(parameters.TournamentSize, locale));
+  PTourBox->setText(FormatFloat(parameters.TournamentWinnerProbability, 'f', 3, 5, locale));
+  ElitismCheckBox->setChecked(parameters.UseElitism);
+  PMutBox->setText(FormatFloat(parameters.MutationRate, 'f', 3, 5, locale));
+  PCreepBox->setText(FormatFloat(parameters.CreepProbability, 'f', 3, 5, locale));
+  // the single item stands for every creep method
+  GeometricCreepButton->setChecked(true);
+  CreepRateBox->setText(FormatFloat(parameters.CreepRate, 'f', 3, 5, locale));
+}
+
+void TEASetupForm::OKButtonClick() {
+  if (parameters_ == nullptr) {
+    throw std::logic_error("The EA setup dialog was shown without its parameters");
+  }
+
+  // convert and check every box into a copy; nothing is written unless all pass
+  TEAParameters parameters = *parameters_;
+  const TBoxReader reader(DialogLocale());
+  try {
+    parameters.PopulationSize = reader.IntegerAtLeast(PopSizeBox, QStringLiteral("Population size"), 3);
+    parameters.SelectionMethod = kTournamentSelection;
+    parameters.TournamentSize = reader.IntegerAtLeast(TournamentSizeBox, QStringLiteral("Tournament size"), 1);
+    parameters.TournamentWinnerProbability =
+        reader.Probability(PTourBox, QStringLiteral("Probability of winner selection"));
+    parameters.CrossoverProbability = 0.0;
+    parameters.UseElitism = ElitismCheckBox->isChecked();
+    parameters.SteadyStateReplacement = false;
+    parameters.MutationRate = reader.Probability(PMutBox, QStringLiteral("Mutation rate"));
+    parameters.CreepProbability = reader.Probability(PCreepBox, QStringLiteral("Probability of creep mutation"));
+    if (GeometricCreepButton->isChecked()) {
+      parameters.CreepMethod = kGeometricCreep;
+    }
+    parameters.CreepRate = reader.NonNegative(CreepRateBox, QStringLiteral("Creep rate"));
+    parameters.UseRanking = false;
+  } catch (const TBoxRefusal& refusal) {
+    refusal.Show(this);
+    return;
+  }
+  if (!PassesValidation(this, [&] { parameters.Validate(); })) {
+    return;
+  }
+
+  *parameters_ = parameters;
+  accept();
+}
+
+void TEASetupForm::CancelButtonClick() {
+  reject();
+}
+
+}  // namespace kestrovan

@@ -1,0 +1,235 @@
+#include "ui/Main.h"
+
+#include <stdexcept>
+
+#include <QAction>
+#include <QColor>
+#include <QDialog>
+#include <QFont>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPalette>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "ea/EAParameters.h"
+#include "ui/About.h"
+#include "ui/ArenaSetup.h"
+#include "ui/DialogSupport.h"
+#include "ui/EASetup.h"
+#include "ui/NumberText.h"
+#include "ui/RobotSetup.h"
+
+namespace kestrovan {
+
+namespace {
+
+// Sensors of a rebuilt robot sit at this distance from the body's centre,
+// whatever its radius.
+constexpr double kRebuiltSensorMounting = 0.05;  // m
+
+QAction* AddItem(QMenu* Menu, const char* Name, const QString& Caption) {
+  QAction* action = Menu->addAction(Caption);
+  action->setObjectName(QString::fromLatin1(Name));
+  return action;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
+  setWindowTitle(QString::fromLatin1(kApplicationCaption));
+  resize(620, 101);
+  setMaximumHeight(101);
+  setMinimumWidth(600);
+
+  QPalette silver = palette();
+  silver.setColor(QPalette::Window, QColor(192, 192, 192));
+  setPalette(silver);
+  setAutoFillBackground(true);
+
+  auto* client = new QWidget(this);
+  setCentralWidget(client);
+  NameLabel = new QLabel(QString::fromLatin1(kApplicationCaption), client);
+  NameLabel->setObjectName(QStringLiteral("NameLabel"));
+  QFont nameFont = NameLabel->font();
+  nameFont.setBold(true);
+  nameFont.setPixelSize(24);
+  NameLabel->setFont(nameFont);
+  NameLabel->adjustSize();
+  NameLabel->move(0, 16);
+
+  CreateMenus();
+  FormCreate();
+
+  if (const QScreen* display = screen()) {
+    move(display->availableGeometry().center() - rect().center());
+  }
+  FormResize();
+}
+
+TMainForm::~TMainForm() {
+  eaParameters_.reset();
+  robot_.reset();
+  SetOutOfMemoryHandler(previousOutOfMemoryHandler_);
+}
+
+void TMainForm::CreateMenus() {
+  QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("File"));
+  fileMenu->setObjectName(QStringLiteral("File1"));
+  Exit1 = AddItem(fileMenu, "Exit1", QStringLiteral("Exit"));
+
+  QMenu* setupMenu = menuBar()->addMenu(QStringLiteral("Setup"));
+  setupMenu->setObjectName(QStringLiteral("Setup1"));
+  Arena1 = AddItem(setupMenu, "Arena1", QStringLiteral("Arena"));
+  Robot1 = AddItem(setupMenu, "Robot1", QStringLiteral("Robot"));
+  EvolutionaryAlgorithm1 = AddItem(setupMenu, "EvolutionaryAlgorithm1", QStringLiteral("Evolutionary algorithm"));
+  for (QAction* item : {Arena1, Robot1, EvolutionaryAlgorithm1}) {
+    item->setCheckable(true);
+  }
+
+  QMenu* analysisMenu = menuBar()->addMenu(QStringLiteral("Analysis"));
+  analysisMenu->setObjectName(QStringLiteral("Analysis1"));
+  RunEvolution1 = AddItem(analysisMenu, "RunEvolution1", QStringLiteral("Run evolution"));
+  RunEvolution1->setEnabled(false);
+
+  QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
+  helpMenu->setObjectName(QStringLiteral("Help1"));
+  About1 = AddItem(helpMenu, "About1", QStringLiteral("About"));
+
+  connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+  connect(Arena1, &QAction::triggered, this, [this] { Arena1Click(); });
+  connect(Robot1, &QAction::triggered, this, [this] { Robot1Click(); });
+  connect(EvolutionaryAlgorithm1, &QAction::triggered, this, [this] { EvolutionaryAlgorithm1Click(); });
+  connect(RunEvolution1, &QAction::triggered, this, [this] { RunEvolution1Click(); });
+  connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+}
+
+void TMainForm::FormCreate() {
+  previousOutOfMemoryHandler_ = InstallOutOfMemoryMessage();
+  eaParameters_ = std::make_unique<TEAParameters>();
+  eaParameters_->SetDefaults();
+  BuildDefaultRobot();
+}
+
+void TMainForm::BuildDefaultRobot() {
+  configuration_ = TRobotConfiguration::Default();
+  robot_ = BuildRobot(configuration_, configuration_.Body.Radius);
+}
+
+void TMainForm::RebuildRobot() {
+  configuration_.Brain.MutationRate = eaParameters_->MutationRate;
+  robot_ = BuildRobot(configuration_, kRebuiltSensorMounting);
+}
+
+void TMainForm::UpdateRunMenu() {
+  RunEvolution1->setEnabled(ArenaSet && RobotSet && EASet);
+}
+
+void TMainForm::ShowCheckMarks() {
+  // a checkable item toggles itself when chosen: show the state instead
+  Arena1->setChecked(arenaChecked_);
+  Robot1->setChecked(RobotSet);
+  EvolutionaryAlgorithm1->setChecked(EASet);
+}
+
+void TMainForm::FormResize() {
+  NameLabel->move((width() - NameLabel->width()) / 2, NameLabel->y());
+}
+
+void TMainForm::resizeEvent(QResizeEvent* Event) {
+  QMainWindow::resizeEvent(Event);
+  FormResize();
+}
+
+void TMainForm::Exit1Click() {
+  close();
+}
+
+void TMainForm::Arena1Click() {
+  RunGuarded(this, [this] {
+    TArenaSetupForm dialog(this);
+    if (ArenaSet) {
+      dialog.SetFileName(ArenaFileName);
+    }
+    if (dialog.exec() == QDialog::Accepted) {
+      // the file may have gone since the dialog checked it
+      ArenaSet = ArenaFileExists(dialog.FileName());
+      arenaChecked_ = arenaChecked_ || ArenaSet;
+      ArenaFileName = dialog.FileName();
+    }
+  });
+  ShowCheckMarks();
+  UpdateRunMenu();
+}
+
+void TMainForm::Robot1Click() {
+  RunGuarded(this, [this] {
+    TRobotSetupForm dialog(this);
+    dialog.SetRobot(*robot_);
+    dialog.SetSensorParameters(configuration_.Sensor);
+    dialog.SetBrainParameters(configuration_.Brain);
+    dialog.SetBodyParameters(configuration_.Body);
+    if (dialog.exec() == QDialog::Accepted) {
+      RebuildRobot();
+      RobotSet = true;
+    }
+  });
+  ShowCheckMarks();
+  UpdateRunMenu();
+}
+
+void TMainForm::EvolutionaryAlgorithm1Click() {
+  RunGuarded(this, [this] {
+    TEASetupForm dialog(this);
+    dialog.SetEAParameters(*eaParameters_);
+    if (dialog.exec() == QDialog::Accepted) {
+      EASet = true;
+      // new brains mutate as the EA says
+      configuration_.Brain.MutationRate = eaParameters_->MutationRate;
+      configuration_.Brain.CreepProbability = eaParameters_->CreepProbability;
+      configuration_.Brain.CreepRate = eaParameters_->CreepRate;
+    }
+  });
+  ShowCheckMarks();
+  UpdateRunMenu();
+}
+
+void TMainForm::RunEvolution1Click() {
+  RunGuarded(this, [this] {
+    if (!ArenaFileExists(ArenaFileName)) {
+      throw std::runtime_error("Arena file \"" + ArenaFileName.toStdString() + "\" does not exist.");
+    }
+    ShowRunWindow();
+  });
+}
+
+void TMainForm::About1Click() {
+  RunGuarded(this, [this] {
+    TAboutForm about(this);
+    about.exec();
+  });
+}
+
+void TMainForm::ShowRunWindow() {
+  // stands in for the evolution run window: shows what it would be handed
+  QDialog window(this);
+  window.setObjectName(QStringLiteral("RunWindow"));
+  window.setWindowTitle(QStringLiteral("Kestrovan, v1.0 - Evolutionary simulation"));
+  const QLocale locale = DialogLocale();
+  auto* summary = new QLabel(&window);
+  summary->setText(QStringLiteral("Arena file: %1\nPopulation size: %2\nBrain: %3 states, %4 conditions\n"
+                                  "The evolution run is not available in this build.")
+                       .arg(ArenaFileName, FormatInteger(eaParameters_->PopulationSize, locale),
+                            FormatInteger(configuration_.Brain.NumberOfStates, locale),
+                            FormatInteger(configuration_.Brain.NumberOfConditions, locale)));
+  auto* closeButton = new QPushButton(QStringLiteral("Close"), &window);
+  connect(closeButton, &QPushButton::clicked, &window, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&window);
+  layout->addWidget(summary);
+  layout->addWidget(closeButton, 0, Qt::AlignRight);
+  window.exec();
+}
+
+}  // namespace kestrovan

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <memory>
+
+#include <QMainWindow>
+#include <QString>
+
+#include "numerics/Matrices.h"
+#include "robot/DefaultRobot.h"
+
+class QAction;
+class QLabel;
+class QResizeEvent;
+
+namespace kestrovan {
+
+class TEAParameters;
+
+// The main window. It owns the configuration of an experiment (the EA
+// parameters, the robot's parameter objects, the template robot built from
+// them and the arena file name), opens the three setup dialogs that edit it
+// and, once all three have been confirmed, the evolution run window.
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TMainForm(QWidget* Parent = nullptr);
+  // Releases the owned objects and restores the out-of-memory handler.
+  ~TMainForm() override;
+
+  // Creates the EA parameters and the default robot.
+  void FormCreate();
+  // The default configuration and a template robot built from it, the
+  // sensors mounted on the body's rim.
+  void BuildDefaultRobot();
+  // A new template robot from the parameter objects as the robot dialog left
+  // them, the brain taking the EA's mutation rate, the sensors always
+  // mounted 0.05 m from the centre.
+  void RebuildRobot();
+  // "Run evolution" is enabled once all three setups are confirmed.
+  void UpdateRunMenu();
+  // Centres the name label.
+  void FormResize();
+
+  void Exit1Click();
+  void Arena1Click();
+  void Robot1Click();
+  void EvolutionaryAlgorithm1Click();
+  void RunEvolution1Click();
+  void About1Click();
+
+  // The configuration; the run window uses these objects without owning them.
+  TEAParameters& EAParameters() { return *eaParameters_; }
+  TRobot& Robot() { return *robot_; }
+  TDifferentiallySteeredBodyParameters& BodyParameters() { return configuration_.Body; }
+  TFSMBrainParameters& FSMBrainParameters() { return configuration_.Brain; }
+  TIRSensorParameters& SensorParameters() { return configuration_.Sensor; }
+  TDCMotorParameters& MotorParameters() { return configuration_.Motor; }
+
+  bool ArenaSet = false;  // an existing arena file has been chosen
+  bool EASet = false;     // the EA setup has been confirmed
+  bool RobotSet = false;  // the robot setup has been confirmed
+  // handed to the run window; no dialog changes them
+  double MinimumCylinderSpeed = 0.0;  // m/s
+  double MaximumCylinderSpeed = 0.0;  // m/s
+  bool KeepCylinderVelocities = false;
+  QString ArenaFileName;
+
+  QLabel* NameLabel;
+  QAction* Exit1;
+  QAction* Arena1;
+  QAction* Robot1;
+  QAction* EvolutionaryAlgorithm1;
+  QAction* RunEvolution1;
+  QAction* About1;
+
+ protected:
+  void resizeEvent(QResizeEvent* Event) override;
+
+ private:
+  void CreateMenus();
+  void ShowCheckMarks();
+  // Creates the run window for the configuration and shows it modally.
+  void ShowRunWindow();
+
+  std::unique_ptr<TEAParameters> eaParameters_;
+  std::unique_ptr<TRobot> robot_;
+  TRobotConfiguration configuration_;
+  // the arena item keeps its check mark once an existing file was chosen
+  bool arenaChecked_ = false;
+  TOutOfMemoryHandler previousOutOfMemoryHandler_ = nullptr;
+};
+
+}  // namespace kestrovan

@@ -1,0 +1,25 @@
+// Runs the test classes of the windows and dialogs in one QApplication.
+#include <memory>
+
+#include <QApplication>
+#include <QTest>
+
+namespace kestrovan {
+QObject* CreateNumberTextTest();
+QObject* CreateArenaSetupFormTest();
+QObject* CreateRobotSetupFormTest();
+QObject* CreateEASetupFormTest();
+QObject* CreateMainFormTest();
+}  // namespace kestrovan
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  int failures = 0;
+  for (auto create : {kestrovan::CreateNumberTextTest, kestrovan::CreateArenaSetupFormTest,
+                      kestrovan::CreateRobotSetupFormTest, kestrovan::CreateEASetupFormTest,
+                      kestrovan::CreateMainFormTest}) {
+    const std::unique_ptr<QObject> test(create());
+    failures += QTest::qExec(test.get(), argc, argv);
+  }
+  return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,93 @@
+// Renders the main window and each dialog, filled with the default
+// configuration, to PNG files in the folder given as the first argument.
+#include <cstdio>
+#include <clocale>
+
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QWidget>
+
+#include "ui/About.h"
+#include "ui/ArenaSetup.h"
+#include "ui/EASetup.h"
+#include "ui/Main.h"
+#include "ui/RobotSetup.h"
+
+namespace {
+
+bool Save(QWidget& Window, const QDir& Folder, const QString& Name) {
+  Window.show();
+  QApplication::processEvents();
+  const QString path = Folder.filePath(Name);
+  const bool saved = Window.grab().save(path);
+  std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+  Window.hide();
+  return saved;
+}
+
+// The main window with its "Setup" menu open below the menu bar.
+bool SaveWithMenu(kestrovan::TMainForm& Window, const QDir& Folder, const QString& Name) {
+  Window.show();
+  QApplication::processEvents();
+  QMenu* menu = Window.findChild<QMenu*>(QStringLiteral("Setup1"));
+  QAction* menuAction = menu->menuAction();
+  const QRect item = Window.menuBar()->actionGeometry(menuAction);
+  menu->popup(Window.menuBar()->mapToGlobal(item.bottomLeft()));
+  QApplication::processEvents();
+  const QPixmap window = Window.grab();
+  const QPixmap popup = menu->grab();
+  const QPoint offset = Window.mapFromGlobal(menu->pos());
+  QPixmap combined(window.width(), std::max(window.height(), offset.y() + popup.height()));
+  combined.fill(Qt::white);
+  QPainter painter(&combined);
+  painter.drawPixmap(0, 0, window);
+  painter.drawPixmap(offset, popup);
+  painter.end();
+  menu->hide();
+  Window.hide();
+  const QString path = Folder.filePath(Name);
+  const bool saved = combined.save(path);
+  std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+  return saved;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  std::setlocale(LC_ALL, "");
+  const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs"));
+  const QString arenaFile = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("arenas/default.txt");
+  if (!folder.exists()) {
+    std::fprintf(stderr, "kestrovan-screenshots: folder %s does not exist\n", qPrintable(folder.path()));
+    return 1;
+  }
+
+  using namespace kestrovan;
+  TMainForm mainForm;
+  bool saved = Save(mainForm, folder, QStringLiteral("main-window.png"));
+  saved = SaveWithMenu(mainForm, folder, QStringLiteral("main-window-setup-menu.png")) && saved;
+
+  TArenaSetupForm arena(&mainForm);
+  arena.SetFileName(arenaFile);
+  saved = Save(arena, folder, QStringLiteral("arena-setup.png")) && saved;
+
+  TRobotSetupForm robot(&mainForm);
+  robot.SetRobot(mainForm.Robot());
+  robot.SetSensorParameters(mainForm.SensorParameters());
+  robot.SetBrainParameters(mainForm.FSMBrainParameters());
+  robot.SetBodyParameters(mainForm.BodyParameters());
+  saved = Save(robot, folder, QStringLiteral("robot-setup.png")) && saved;
+
+  TEASetupForm ea(&mainForm);
+  ea.SetEAParameters(mainForm.EAParameters());
+  saved = Save(ea, folder, QStringLiteral("ea-setup.png")) && saved;
+
+  TAboutForm about(&mainForm);
+  saved = Save(about, folder, QStringLiteral("about.png")) && saved;
+  return saved ? 0 : 1;
+}
