@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <QAbstractButton>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QTest>
@@ -42,6 +44,34 @@ void ExpectMessage(TModalDriver& Driver, TShownMessage& Message) {
   Driver.Expect<QMessageBox>([&Message](QMessageBox& box) {
     Message = {box.text(), box.icon(), true};
   });
+}
+
+TShownMessage ClickExpectingMessage(QAbstractButton* Button) {
+  TModalDriver driver;
+  TShownMessage message;
+  ExpectMessage(driver, message);
+  QTest::mouseClick(Button, Qt::LeftButton);
+  return message;
+}
+
+QLineEdit* Box(const QWidget& Dialog, const char* Name) {
+  return Dialog.findChild<QLineEdit*>(QString::fromLatin1(Name));
+}
+
+void TypeNumber(const QWidget& Dialog, const char* Name, const char* Text) {
+  Box(Dialog, Name)->setText(Localised(QString::fromLatin1(Text)));
+}
+
+void AddRefusalColumns() {
+  QTest::addColumn<QString>("box");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("message");
+  QTest::addColumn<bool>("conversion");
+}
+
+void AddRefusalRow(const char* Box, const char* Text, const QString& Message, bool Conversion) {
+  QTest::addRow("%s '%s'", Box, Text) << QString::fromLatin1(Box) << Localised(QString::fromLatin1(Text)) << Message
+                                      << Conversion;
 }
 
 void CheckNoWindowLeft() {

@@ -15,6 +15,9 @@
 #include "ea/EAParameters.h"
 #include "robot/DefaultRobot.h"
 
+class QAbstractButton;
+class QLineEdit;
+
 namespace kestrovan::test {
 
 // Acts on the modal windows that the code under test opens with exec(). Each
@@ -76,6 +79,20 @@ struct TShownMessage {
   bool Shown = false;
 };
 void ExpectMessage(TModalDriver& Driver, TShownMessage& Message);
+
+// Clicks Button, expecting a message box; returns what it showed.
+TShownMessage ClickExpectingMessage(QAbstractButton* Button);
+
+// The dialog's edit box Name, and typing a number (with '.' for the decimal
+// point) into it.
+QLineEdit* Box(const QWidget& Dialog, const char* Name);
+void TypeNumber(const QWidget& Dialog, const char* Name, const char* Text);
+
+// The columns of a test of refused boxes (box, text, message, conversion)
+// and one row: Text in Box is refused with Message, as a conversion error or
+// as a range refusal.
+void AddRefusalColumns();
+void AddRefusalRow(const char* Box, const char* Text, const QString& Message, bool Conversion);
 
 // Fails the current test when a top-level window is left after it.
 void CheckNoWindowLeft();

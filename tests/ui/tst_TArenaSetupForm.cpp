@@ -16,15 +16,6 @@ namespace {
 
 QString Native(const std::filesystem::path& Path) { return QString::fromStdString(Path.string()); }
 
-// Clicks OK on a name that is refused; returns the message shown.
-test::TShownMessage RefusedOk(TArenaSetupForm& Dialog) {
-  test::TModalDriver driver;
-  test::TShownMessage message;
-  test::ExpectMessage(driver, message);
-  QTest::mouseClick(Dialog.btnOK, Qt::LeftButton);
-  return message;
-}
-
 }  // namespace
 
 class TArenaSetupFormTest : public QObject {
@@ -39,7 +30,7 @@ class TArenaSetupFormTest : public QObject {
     dialog.open();
     for (const QString& missing : {QString(), QStringLiteral("/no/such/arena.txt"), Native(folder.Path())}) {
       dialog.ArenaFileBox->setText(missing);
-      const test::TShownMessage message = RefusedOk(dialog);
+      const test::TShownMessage message = test::ClickExpectingMessage(dialog.btnOK);
       QCOMPARE(message.Text, QStringLiteral("File does not exist. Please check the path to the file."));
       QCOMPARE(message.Icon, int(QMessageBox::NoIcon));
       QVERIFY(dialog.isVisible());
@@ -93,7 +84,7 @@ class TArenaSetupFormTest : public QObject {
     dialog.open();
     // a refused OK stores the missing name; the existing one typed next is not confirmed
     dialog.ArenaFileBox->setText(QStringLiteral("missing.txt"));
-    QVERIFY(RefusedOk(dialog).Shown);
+    QVERIFY(test::ClickExpectingMessage(dialog.btnOK).Shown);
     dialog.ArenaFileBox->setText(typed);
     test::TModalDriver driver;
     QString startFolder;

@@ -24,8 +24,8 @@ struct TEADialog {
     Dialog.SetEAParameters(Parameters);
     Dialog.open();
   }
-  QLineEdit* Box(const char* Name) const { return Dialog.findChild<QLineEdit*>(QString::fromLatin1(Name)); }
-  void Type(const char* Name, const char* Text) const { Box(Name)->setText(Localised(QString::fromLatin1(Text))); }
+  QLineEdit* Box(const char* Name) const { return test::Box(Dialog, Name); }
+  void Type(const char* Name, const char* Text) const { test::TypeNumber(Dialog, Name, Text); }
   void Ok() { QTest::mouseClick(Dialog.OKButton, Qt::LeftButton); }
 };
 
@@ -90,14 +90,8 @@ class TEASetupFormTest : public QObject {
   }
 
   void aRefusedBoxWritesNothing_data() {
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("conversion");
-    const auto refused = [](const char* Box, const char* Text, const QString& Message, bool Conversion) {
-      QTest::addRow("%s '%s'", Box, Text) << QString::fromLatin1(Box) << Localised(QString::fromLatin1(Text))
-                                          << Message << Conversion;
-    };
+    test::AddRefusalColumns();
+    const auto refused = test::AddRefusalRow;
     refused("PopSizeBox", "abc", IntegerConversionMessage(QStringLiteral("abc")), true);
     refused("TournamentSizeBox", "4.5", IntegerConversionMessage(Localised(QStringLiteral("4.5"))), true);
     refused("PTourBox", "abc", FloatConversionMessage(QStringLiteral("abc")), true);
@@ -126,10 +120,7 @@ class TEASetupFormTest : public QObject {
     shown.Type("CreepRateBox", "0.3");
     QTest::mouseClick(shown.Dialog.ElitismCheckBox, Qt::LeftButton);
     shown.Dialog.findChild<QLineEdit*>(box)->setText(text);
-    test::TModalDriver driver;
-    test::TShownMessage shownMessage;
-    test::ExpectMessage(driver, shownMessage);
-    shown.Ok();
+    const test::TShownMessage shownMessage = test::ClickExpectingMessage(shown.Dialog.OKButton);
     QCOMPARE(shownMessage.Text, message);
     QCOMPARE(shownMessage.Icon, int(conversion ? QMessageBox::Critical : QMessageBox::NoIcon));
     QVERIFY(shown.Dialog.isVisible());

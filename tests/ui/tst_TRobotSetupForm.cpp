@@ -34,8 +34,8 @@ struct TRobotDialog {
     Dialog.SetBodyParameters(Configuration.Body);
     Dialog.open();
   }
-  QLineEdit* Box(const char* Name) const { return Dialog.findChild<QLineEdit*>(QString::fromLatin1(Name)); }
-  void Type(const char* Name, const char* Text) const { Box(Name)->setText(Localised(QString::fromLatin1(Text))); }
+  QLineEdit* Box(const char* Name) const { return test::Box(Dialog, Name); }
+  void Type(const char* Name, const char* Text) const { test::TypeNumber(Dialog, Name, Text); }
   void Ok() { QTest::mouseClick(Dialog.btnOK, Qt::LeftButton); }
 };
 
@@ -129,13 +129,8 @@ class TRobotSetupFormTest : public QObject {
   }
 
   void aRefusedBoxWritesNothing_data() {
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("conversion");
-    const auto refused = [](const char* Box, const char* Text, const QString& Message, bool Conversion) {
-      QTest::addRow("%s '%s'", Box, Text) << QString::fromLatin1(Box) << Localised(QString::fromLatin1(Text)) << Message << Conversion;
-    };
+    test::AddRefusalColumns();
+    const auto refused = test::AddRefusalRow;
     refused("MassBox", "abc", FloatConversionMessage(QStringLiteral("abc")), true);
     refused("RadiusBox", "", FloatConversionMessage(QString()), true);
     refused("NStatesBox", "2.5", IntegerConversionMessage(Localised(QStringLiteral("2.5"))), true);
@@ -152,7 +147,7 @@ class TRobotSetupFormTest : public QObject {
     refused("PCreepBox", "1.5", QStringLiteral("Creep mutation probability must lie between 0 and 1."), false);
     refused("CreepRateBox", "-0.01", QStringLiteral("Creep rate must not be negative."), false);
     // what the brain itself refuses
-    QTest::newRow("genome") << "NStatesBox" << "2000000000" << "too large" << false;
+    refused("NStatesBox", "2000000000", QStringLiteral("too large"), false);
   }
   void aRefusedBoxWritesNothing() {
     QFETCH(QString, box);
@@ -167,10 +162,7 @@ class TRobotSetupFormTest : public QObject {
     shown.Type("CreepRateBox", "0.3");
     QTest::keyClick(shown.Dialog.SensorOpeningTrackBar, Qt::Key_PageUp);
     shown.Dialog.findChild<QLineEdit*>(box)->setText(text);
-    test::TModalDriver driver;
-    test::TShownMessage shownMessage;
-    test::ExpectMessage(driver, shownMessage);
-    shown.Ok();
+    const test::TShownMessage shownMessage = test::ClickExpectingMessage(shown.Dialog.btnOK);
     QVERIFY2(shownMessage.Text.contains(message), qPrintable(shownMessage.Text));
     QCOMPARE(shownMessage.Icon, int(conversion ? QMessageBox::Critical : QMessageBox::NoIcon));
     QVERIFY(shown.Dialog.isVisible());
