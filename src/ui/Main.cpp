@@ -19,6 +19,7 @@
 #include "ui/ArenaSetup.h"
 #include "ui/DialogSupport.h"
 #include "ui/EASetup.h"
+#include "ui/Experiment.h"
 #include "ui/NumberText.h"
 #include "ui/RobotSetup.h"
 
@@ -213,22 +214,16 @@ void TMainForm::About1Click() {
 }
 
 void TMainForm::ShowRunWindow() {
-  // stands in for the evolution run window: shows what it would be handed
-  QDialog window(this);
-  window.setObjectName(QStringLiteral("RunWindow"));
-  window.setWindowTitle(QStringLiteral("Kestrovan, v1.0 - Evolutionary simulation"));
-  const QLocale locale = DialogLocale();
-  auto* summary = new QLabel(&window);
-  summary->setText(QStringLiteral("Arena file: %1\nPopulation size: %2\nBrain: %3 states, %4 conditions\n"
-                                  "The evolution run is not available in this build.")
-                       .arg(ArenaFileName, FormatInteger(eaParameters_->PopulationSize, locale),
-                            FormatInteger(configuration_.Brain.NumberOfStates, locale),
-                            FormatInteger(configuration_.Brain.NumberOfConditions, locale)));
-  auto* closeButton = new QPushButton(QStringLiteral("Close"), &window);
-  connect(closeButton, &QPushButton::clicked, &window, &QDialog::reject);
-  auto* layout = new QVBoxLayout(&window);
-  layout->addWidget(summary);
-  layout->addWidget(closeButton, 0, Qt::AlignRight);
+  // the window works on this window's configuration, which the modal
+  // display keeps unchanged while it is open
+  TExperimentForm window(this);
+  window.MinimumCylinderSpeed = MinimumCylinderSpeed;
+  window.MaximumCylinderSpeed = MaximumCylinderSpeed;
+  window.SetEAParameters(*eaParameters_);
+  window.SetArenaFileName(ArenaFileName);
+  window.SetRobot(*robot_);
+  window.SetFSMBrainParameters(configuration_.Brain);
+  window.KeepCylinderVelocities = KeepCylinderVelocities;
   window.exec();
 }
 

@@ -1,0 +1,547 @@
+#include "ui/Experiment.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QThread>
+
+#include "arena/Arena.h"
+#include "ea/EA.h"
+#include "robot/Robot.h"
+#include "simulation/EvolutionRun.h"
+#include "ui/DialogSupport.h"
+#include "ui/FitnessPlot.h"
+#include "ui/NumberText.h"
+#include "view3d/Simulation3DViewer.h"
+
+namespace kestrovan {
+
+namespace {
+
+// Left column of groups; the 3D view's group starts right of it.
+constexpr int kColumnLeft = 8;
+constexpr int kColumnWidth = 193;
+constexpr int kViewLeft = 208;
+constexpr int kProgressTop = 330;
+
+const QString kElapsedCaption = QStringLiteral("Elapsed time =");
+
+// Least time between two updates of the progress labels and memo during a
+// generation (ms): every change repaints the window, which with the 3D
+// view's surface composed in software costs as much as several evaluations.
+constexpr qint64 kProgressInterval = 250;
+// Simulation steps between two readings of the clock: a step takes about a
+// microsecond, a reading a few percent of that.
+constexpr int kStepsPerClockReading = 16;
+
+QGroupBox* AddGroup(QWidget* Parent, const char* Name, const QString& Caption, const QRect& Bounds) {
+  auto* group = new QGroupBox(Caption, Parent);
+  group->setObjectName(QString::fromLatin1(Name));
+  group->setGeometry(Bounds);
+  return group;
+}
+
+QLabel* AddNamedLabel(QWidget* Parent, const char* Name, const QString& Text, const QRect& Bounds) {
+  auto* label = new QLabel(Text, Parent);
+  label->setObjectName(QString::fromLatin1(Name));
+  label->setGeometry(Bounds);
+  return label;
+}
+
+QCheckBox* AddCheckBox(QWidget* Parent, const char* Name, const QString& Caption, const QRect& Bounds) {
+  auto* box = new QCheckBox(Caption, Parent);
+  box->setObjectName(QString::fromLatin1(Name));
+  box->setGeometry(Bounds);
+  return box;
+}
+
+// A refused simulation time or time step; the message names the box.
+class TRunParameterError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+// The positive number in Box, read with Locale; Field names the box.
+double ReadPositive(QLineEdit* Box, const QString& Field, const QLocale& Locale) {
+  const std::optional<double> value = ParseFloat(Box->text(), Locale);
+  QString reason;
+  if (!value) {
+    reason = Field + QStringLiteral(": ") + FloatConversionMessage(Box->text());
+  } else if (!(*value > 0.0)) {
+    reason = Field + QStringLiteral(" must be a positive number of seconds, not '") + Box->text() +
+             QLatin1Char('\'');
+  } else {
+    return *value;
+  }
+  Box->setFocus();
+  Box->selectAll();
+  throw TRunParameterError(reason.toStdString());
+}
+
+}  // namespace
+
+TAssertionFailure::TAssertionFailure(std::source_location Where)
+    : std::logic_error(QString::asprintf("%s (%s, line %d)", "Assertion failure",
+                                         std::filesystem::path(Where.file_name()).filename().string().c_str(),
+                                         static_cast<int>(Where.line()))
+                           .toStdString()) {}
+
+TExperimentForm::TExperimentForm(QWidget* Owner)
+    : QDialog(Owner), run_(std::make_unique<TEvolutionRun>()), locale_(DialogLocale()) {
+  setObjectName(QStringLiteral("ExperimentForm"));
+  setWindowTitle(QStringLiteral("Kestrovan, v1.0 - Evolutionary simulation"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  setMinimumSize(637, 467);
+  ShowMessage = [this](const QString& Text) { ShowErrorMessage(this, Text); };
+  CreateControls();
+  resize(760, 560);
+  UpdateControls();
+  FormResize();
+}
+
+TExperimentForm::~TExperimentForm() { FormDestroy(); }
+
+void TExperimentForm::CreateControls() {
+  QFont font = this->font();
+  font.setPointSize(8);
+  setFont(font);
+
+  QGroupBox* eaGroup = AddGroup(this, "EATestGroupBox", QStringLiteral("EA test"),
+                                QRect(kColumnLeft, 4, kColumnWidth, 134));
+  InitializeButton = AddButton(eaGroup, "InitializeButton", QStringLiteral("Initialize"), QRect(8, 18, 86, 25));
+  RunEAButton = AddButton(eaGroup, "RunEAButton", QStringLiteral("Run EA"), QRect(99, 18, 86, 25));
+  PauseButton = AddButton(eaGroup, "PauseButton", QStringLiteral("Pause"), QRect(8, 46, 86, 25));
+  StopEAButton = AddButton(eaGroup, "StopEAButton", QStringLiteral("Stop EA"), QRect(99, 46, 86, 25));
+  EvaluateBestButton = AddButton(eaGroup, "EvaluateBestButton", QStringLiteral("Re-evaluate best individual"),
+                                 QRect(8, 74, 177, 25));
+  SaveButton = AddButton(eaGroup, "SaveButton", QStringLiteral("Save history"), QRect(8, 102, 177, 25));
+
+  QGroupBox* performanceGroup = AddGroup(this, "PerformanceGroupBox", QStringLiteral("Performance:"),
+                                         QRect(kColumnLeft, 142, kColumnWidth, 70));
+  MaxLabel = AddNamedLabel(performanceGroup, "MaxLabel", QStringLiteral("Maximum fitness:"), QRect(10, 18, 175, 15));
+  AverageLabel =
+      AddNamedLabel(performanceGroup, "AverageLabel", QStringLiteral("Average fitness:"), QRect(10, 34, 175, 15));
+  EvaluatedLabel = AddNamedLabel(performanceGroup, "EvaluatedLabel", QStringLiteral("Evaluated individuals:"),
+                                 QRect(10, 50, 175, 15));
+
+  QGroupBox* parameterGroup = AddGroup(this, "RunParametersGroupBox", QStringLiteral("Run parameters:"),
+                                       QRect(kColumnLeft, 216, kColumnWidth, 68));
+  AddLabel(parameterGroup, QStringLiteral("Simulation time:"), 10, 20);
+  SimulationTimeBox = AddEdit(parameterGroup, "SimulationTimeBox", QRect(110, 16, 75, 21));
+  SimulationTimeBox->setText(FormatFloat(20.0, 'f', 1, 0, locale_));
+  AddLabel(parameterGroup, QStringLiteral("Time step:"), 10, 44);
+  TimeStepBox = AddEdit(parameterGroup, "TimeStepBox", QRect(110, 40, 75, 21));
+  TimeStepBox->setText(FormatFloat(0.01, 'f', 2, 0, locale_));
+
+  QGroupBox* visualizationGroup = AddGroup(this, "VisualizationOptionsGroupBox", QStringLiteral("3D visualization"),
+                                           QRect(kColumnLeft, 288, kColumnWidth, 40));
+  chkVisualize = AddCheckBox(visualizationGroup, "chkVisualize", QStringLiteral("Activate"), QRect(10, 17, 80, 17));
+  chkShowSensors =
+      AddCheckBox(visualizationGroup, "chkShowSensors", QStringLiteral("Show sensors"), QRect(92, 17, 95, 17));
+  chkShowSensors->setChecked(true);
+
+  QGroupBox* progressGroup = AddGroup(this, "ProgressGroupBox", QStringLiteral("Progress: (highest fitness obtained)"),
+                                      QRect(kColumnLeft, kProgressTop, kColumnWidth, 120));
+  ReevalMemo = new QPlainTextEdit(progressGroup);
+  ReevalMemo->setObjectName(QStringLiteral("ReevalMemo"));
+  ReevalMemo->setReadOnly(true);
+  ReevalMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  ReevalMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  FitnessPlot = new TFitnessPlot(progressGroup);
+  FitnessPlot->setObjectName(QStringLiteral("FitnessPlot"));
+
+  VisualizationGroupBox = AddGroup(this, "VisualizationGroupBox", QStringLiteral("Elapsed time = "),
+                                   QRect(kViewLeft, 4, 400, 408));
+  WorldViewPanel = new QWidget(VisualizationGroupBox);
+  WorldViewPanel->setObjectName(QStringLiteral("WorldViewPanel"));
+  WorldViewPanel->move(10, 16);
+
+  connect(InitializeButton, &QPushButton::clicked, this, [this] { InitializeButtonClick(); });
+  connect(RunEAButton, &QPushButton::clicked, this, [this] { RunEAButtonClick(); });
+  connect(PauseButton, &QPushButton::clicked, this, [this] { PauseButtonClick(); });
+  connect(StopEAButton, &QPushButton::clicked, this, [this] { StopEAButtonClick(); });
+  connect(EvaluateBestButton, &QPushButton::clicked, this, [this] { EvaluateBestButtonClick(); });
+  connect(SaveButton, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
+  connect(chkShowSensors, &QCheckBox::clicked, this, [this] { chkShowSensorsClick(); });
+  connect(chkVisualize, &QCheckBox::toggled, this, [this](bool Checked) { visualize_ = Checked; });
+}
+
+// ---- configuration
+
+void TExperimentForm::SetEAParameters(const TEAParameters& Parameters) { run_->SetEAParameters(Parameters); }
+
+void TExperimentForm::SetArenaFileName(const QString& Name) {
+  if (running_) {
+    throw std::logic_error("The arena cannot change while the evolution runs");
+  }
+  if (!QFileInfo::exists(Name)) {
+    throw TAssertionFailure();
+  }
+  // a view or population of the old arena goes with it
+  viewer_.reset();
+  run_->EndRun();
+  try {
+    run_->SetArenaFileName(QFile::encodeName(Name).toStdString());
+  } catch (const TArenaFileError& error) {
+    // the message names the file and the line
+    throw std::runtime_error(error.Located());
+  }
+  UpdateControls();
+}
+
+void TExperimentForm::SetRobot(const TRobot& Robot) {
+  robot_ = &Robot;
+  run_->SetRobot(Robot);
+}
+
+void TExperimentForm::SetFSMBrainParameters(const TFSMBrainParameters& Parameters) {
+  run_->SetFSMBrainParameters(Parameters);
+}
+
+// ---- controls
+
+void TExperimentForm::UpdateControls() {
+  const bool initialized = run_->Initialized();
+  const bool active = running_ && !stopRequested_ && !replaying_;
+  InitializeButton->setEnabled(!running_ && !initialized);
+  RunEAButton->setEnabled(!running_ && initialized);
+  PauseButton->setEnabled(active);
+  PauseButton->setText(paused_ ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+  StopEAButton->setEnabled(active && !paused_);
+  EvaluateBestButton->setEnabled(active && held_);
+  SimulationTimeBox->setEnabled(!initialized);
+  TimeStepBox->setEnabled(!initialized);
+  SaveButton->setEnabled(run_->MaxFitnessHistory().Count() > 0 && !replaying_);
+}
+
+void TExperimentForm::Guarded(const std::function<void()>& Action) {
+  try {
+    try {
+      Action();
+    } catch (const TArenaFileError& error) {
+      ShowMessage(QString::fromLocal8Bit(error.Located()));
+    } catch (const std::exception& error) {
+      ShowMessage(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+      ShowMessage(QStringLiteral("Unknown error"));
+    }
+  } catch (...) {
+    // showing the message failed as well (out of memory): nothing more to do
+  }
+}
+
+QString TExperimentForm::Fixed(double Value, int Decimals) const { return locale_.toString(Value, 'f', Decimals); }
+
+void TExperimentForm::ProcessEvents() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  sinceEvents_.start();
+}
+
+void TExperimentForm::ProcessEventsWhenDue() {
+  if (EventInterval <= 0 || !sinceEvents_.isValid() || sinceEvents_.hasExpired(EventInterval)) {
+    ProcessEvents();
+  }
+}
+
+// ---- Initialize
+
+void TExperimentForm::InitializeButtonClick() {
+  if (running_) {
+    return;
+  }
+  Guarded([this] {
+    if (robot_ == nullptr) {
+      throw std::logic_error("Initialize needs the template robot");
+    }
+    // the old view draws the arena that Initialize replaces
+    viewer_.reset();
+    run_->KeepCylinderVelocities = KeepCylinderVelocities;
+    run_->MinimumCylinderSpeed = MinimumCylinderSpeed;
+    run_->MaximumCylinderSpeed = MaximumCylinderSpeed;
+    run_->OutputFolder = ".";
+    run_->Yield = [this] { ProcessEventsWhenDue(); };
+    run_->Initialize(InitialSeed);
+    FitnessPlot->SetHistories(run_->MaxFitnessHistory(), run_->AverageFitnessHistory());
+
+    try {
+      auto viewer = std::make_unique<TSimulation3DViewer>(WorldViewPanel);
+      viewer->SetArena(run_->Arena());
+      viewer->ShowSensors = chkShowSensors->isChecked();
+      viewer->BuildArenaScene();
+      viewer->BuildRobot(*robot_);
+      viewer->UpdateArenaObjects();
+      viewer_ = std::move(viewer);
+    } catch (...) {
+      // without a view there is no run
+      run_->EndRun();
+      throw;
+    }
+    FormResize();
+  });
+  UpdateControls();
+}
+
+// ---- the run loop
+
+TRobotSimulationParameters TExperimentForm::ReadRunParameters() const {
+  const double simulationTime = ReadPositive(SimulationTimeBox, QStringLiteral("Simulation time"), locale_);
+  const double timeStep = ReadPositive(TimeStepBox, QStringLiteral("Time step"), locale_);
+  return TRobotSimulationParameters(simulationTime, timeStep);
+}
+
+void TExperimentForm::RunEAButtonClick() {
+  if (running_ || !run_->Initialized()) {
+    return;
+  }
+  Guarded([this] { RunLoop(); });
+  UpdateControls();
+  if (closeRequested_) {
+    closeRequested_ = false;
+    QDialog::done(QDialog::Rejected);
+  }
+}
+
+void TExperimentForm::RunLoop() {
+  // refused values leave the window as it was: initialized
+  run_->BeginRun(ReadRunParameters());
+
+  stopRequested_ = false;
+  paused_ = false;
+  running_ = true;
+  UpdateControls();
+  VisualizationGroupBox->setTitle(kElapsedCaption);
+  try {
+    do {
+      run_->BeginGeneration();
+      for (int i = 1; i <= run_->PopulationCount(); ++i) {
+        EvaluateAgent(i);
+      }
+      run_->EndGeneration();
+      ShowGeneration();
+    } while (!stopRequested_);
+  } catch (...) {
+    EndRunLoop();
+    throw;
+  }
+  EndRunLoop();
+}
+
+void TExperimentForm::EvaluateAgent(int Index) {
+  ProcessEvents();
+  run_->BeginEvaluation(Index);
+  const TRobot& agent = run_->EvaluatedAgent();
+  // the arena as reset, in a visualised evaluation only: a repaint of the
+  // view per evaluation would cost more than the evaluation
+  if (visualize_ && viewer_) {
+    viewer_->UpdateArenaObjects();
+  }
+  bool finished = false;
+  do {
+    finished = run_->StepEvaluation();
+    AfterStep(agent);
+  } while (!finished);
+
+  // a pause holds the run between two evaluations; only then may the best
+  // agent be replayed, since a replay resets and moves the arena
+  if (paused_) {
+    held_ = true;
+    ShowProgress(true);
+    UpdateControls();
+    while (paused_) {
+      ProcessEvents();
+      QThread::msleep(1);
+    }
+    held_ = false;
+    UpdateControls();
+  }
+
+  const TEvaluationResult result = run_->FinishEvaluation();
+  if (result.NewBest) {
+    newBests_.push_back({result.Fitness, result.RecordedFitness});
+  }
+  ShowProgress(false);
+}
+
+void TExperimentForm::ShowProgress(bool Now) {
+  if (!Now && sinceProgress_.isValid() && !sinceProgress_.hasExpired(kProgressInterval)) {
+    return;
+  }
+  EvaluatedLabel->setText(QStringLiteral("Evaluated individuals: %1").arg(run_->EvaluationCount()));
+  if (!newBests_.empty()) {
+    MaxLabel->setText(QStringLiteral("Maximum fitness: ") + Fixed(newBests_.back().Fitness, 3));
+    for (const TNewBest& best : newBests_) {
+      ReevalMemo->appendPlainText(Fixed(best.RecordedFitness, 3));
+    }
+    newBests_.clear();
+  }
+  sinceProgress_.start();
+}
+
+void TExperimentForm::AfterStep(const TRobot& Agent) {
+  if (visualize_) {
+    ShowState(Agent);
+  }
+  if (--stepsUntilClock_ <= 0) {
+    stepsUntilClock_ = EventInterval > 0 ? kStepsPerClockReading : 1;
+    ProcessEventsWhenDue();
+  }
+}
+
+void TExperimentForm::ShowState(const TRobot& Agent) {
+  if (viewer_) {
+    viewer_->UpdateRobot(Agent);
+    viewer_->UpdateArenaObjects();
+  }
+  VisualizationGroupBox->setTitle(QStringLiteral("Elapsed time = ") + Fixed(Agent.ElapsedTime, 2) +
+                                  QStringLiteral(" s"));
+}
+
+void TExperimentForm::ShowGeneration() {
+  ShowProgress(true);
+  AverageLabel->setText(QStringLiteral("Average fitness: ") + Fixed(run_->EA()->Population().AverageFitness(), 3));
+  FitnessPlot->SetHistories(run_->MaxFitnessHistory(), run_->AverageFitnessHistory());
+  UpdateControls();
+}
+
+void TExperimentForm::EndRunLoop() {
+  // what an error left unshown
+  ShowProgress(true);
+  VisualizationGroupBox->setTitle(kElapsedCaption);
+  AverageLabel->setText(QStringLiteral("Average fitness: "));
+  run_->EndRun();
+  viewer_.reset();
+  running_ = false;
+  paused_ = false;
+  held_ = false;
+  stopRequested_ = false;
+  UpdateControls();
+}
+
+// ---- pause, stop, close
+
+void TExperimentForm::PauseButtonClick() {
+  if (!running_ || stopRequested_ || replaying_) {
+    return;
+  }
+  paused_ = !paused_;
+  UpdateControls();
+}
+
+void TExperimentForm::StopEAButtonClick() {
+  if (!running_ || paused_ || replaying_) {
+    return;
+  }
+  stopRequested_ = true;
+  UpdateControls();
+}
+
+void TExperimentForm::done(int Result) {
+  if (running_) {
+    // the loop uses this window's run and view: end it first, close after
+    closeRequested_ = true;
+    stopRequested_ = true;
+    paused_ = false;
+    UpdateControls();
+    return;
+  }
+  QDialog::done(Result);
+}
+
+// ---- the best individual
+
+void TExperimentForm::EvaluateBestButtonClick() {
+  if (!held_ || replaying_ || stopRequested_) {
+    return;
+  }
+  replaying_ = true;
+  UpdateControls();
+  // the replay is shown unless the user unchecks "Activate" during it
+  const bool visualize = chkVisualize->isChecked();
+  chkVisualize->setChecked(true);
+  Guarded([this] { ShowBestIndividual(); });
+  chkVisualize->setChecked(visualize);
+  replaying_ = false;
+  UpdateControls();
+}
+
+void TExperimentForm::ShowBestIndividual() {
+  if (!held_ || !run_->Initialized()) {
+    return;
+  }
+  run_->BeginReplay(ReadRunParameters());
+  struct TReplayEnd {
+    TEvolutionRun& Run;
+    ~TReplayEnd() { Run.EndReplay(); }
+  } replayEnd{*run_};
+
+  const TRobot& best = run_->ReplayAgent();
+  if (viewer_) {
+    viewer_->UpdateArenaObjects();
+  }
+  bool finished = false;
+  do {
+    finished = run_->StepReplay();
+    AfterStep(best);
+  } while (!finished && !closeRequested_);
+
+  // the replay's own result; the population keeps the evaluation's
+  if (finished) {
+    VisualizationGroupBox->setTitle(QStringLiteral("Elapsed time = ") + Fixed(best.ElapsedTime, 2) +
+                                    QStringLiteral(" s, fitness = ") + Fixed(best.Fitness, 3));
+  } else {
+    VisualizationGroupBox->setTitle(kElapsedCaption);
+  }
+}
+
+// ---- history, view options, size
+
+void TExperimentForm::SaveButtonClick() {
+  Guarded([this] { run_->SaveHistory(); });
+}
+
+void TExperimentForm::chkShowSensorsClick() {
+  if (viewer_) {
+    viewer_->ShowSensors = chkShowSensors->isChecked();
+  }
+}
+
+void TExperimentForm::FormResize() {
+  const int s = std::max(std::min(height() - 30, width() - kViewLeft) - 22, 60);
+  VisualizationGroupBox->resize(s, s + 8);
+  WorldViewPanel->resize(s - 20, s - 20);
+  if (viewer_) {
+    viewer_->SetViewerGeometry(20, 20, s - 60, s - 60);
+  }
+
+  // the progress memo and the plot take the rest of the left column
+  auto* progressGroup = static_cast<QWidget*>(ReevalMemo->parent());
+  const int progressHeight = std::max(height() - kProgressTop - 8, 60);
+  progressGroup->resize(kColumnWidth, progressHeight);
+  ReevalMemo->setGeometry(8, 18, 62, progressHeight - 26);
+  FitnessPlot->setGeometry(74, 18, kColumnWidth - 82, progressHeight - 26);
+}
+
+void TExperimentForm::resizeEvent(QResizeEvent* Event) {
+  QDialog::resizeEvent(Event);
+  FormResize();
+}
+
+void TExperimentForm::FormDestroy() {
+  // the view refers to the run's arena: it goes first
+  viewer_.reset();
+  run_.reset();
+}
+
+}  // namespace kestrovan

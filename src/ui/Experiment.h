@@ -1,0 +1,196 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <source_location>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QString>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QResizeEvent;
+class QWidget;
+
+namespace kestrovan {
+
+class TEAParameters;
+class TEvolutionRun;
+class TFitnessPlot;
+class TFSMBrainParameters;
+class TRobot;
+class TRobotSimulationParameters;
+class TSimulation3DViewer;
+
+// A failed check of a precondition; the message reads
+// "Assertion failure (<source file>, line <n>)".
+class TAssertionFailure : public std::logic_error {
+ public:
+  explicit TAssertionFailure(std::source_location Where = std::source_location::current());
+};
+
+// The evolution run window. "Initialize" builds a population of random
+// brains, reloads the arena and builds the 3D view; "Run EA" runs
+// generation after generation of the shared run loop until "Stop EA",
+// showing the best and average fitness, the evaluation count, every new
+// best fitness and a plot of the fitness history. The loop runs on the
+// user-interface thread inside the "Run EA" click and processes pending
+// events between simulation steps, so that "Pause", "Stop EA", the check
+// boxes and the 3D view's camera work while it runs.
+//
+// The configuration (EA parameters, template robot, brain parameters)
+// belongs to the caller and must outlive the window; the window owns the
+// run (arena, algorithm, population, histories) and the 3D view.
+class TExperimentForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TExperimentForm(QWidget* Owner = nullptr);
+  // FormDestroy.
+  ~TExperimentForm() override;
+
+  // ---- configuration, handed over before the window is shown
+
+  void SetEAParameters(const TEAParameters& Parameters);
+  // Stores the name and loads the arena. A missing file raises
+  // TAssertionFailure, a file that cannot be read std::runtime_error naming
+  // the file and line; the window must then not be shown.
+  void SetArenaFileName(const QString& Name);
+  void SetRobot(const TRobot& Robot);
+  void SetFSMBrainParameters(const TFSMBrainParameters& Parameters);
+
+  bool KeepCylinderVelocities = false;  // when false, cylinders get random velocities at Initialize and replay
+  double MinimumCylinderSpeed = 0.0;    // m/s
+  double MaximumCylinderSpeed = 0.0;    // m/s
+  // Seed of the next Initialize; empty: the time of day.
+  std::optional<std::uint32_t> InitialSeed;
+  // Least wall time between two rounds of event processing during a
+  // simulation (ms), 0 for after every step; events are always processed
+  // before an evaluation.
+  int EventInterval = 10;
+  // Shows an error to the user (a critical message box); the text names
+  // what failed and why.
+  std::function<void(const QString& Text)> ShowMessage;
+
+  // ---- user operations
+
+  void InitializeButtonClick();
+  void RunEAButtonClick();
+  void PauseButtonClick();
+  void StopEAButtonClick();
+  void EvaluateBestButtonClick();
+  // Replays the population's best agent in the 3D view; only while the run
+  // is held by a pause, between two evaluations. The replay runs on a copy:
+  // the population stays as it was.
+  void ShowBestIndividual();
+  // Writes "descr.txt" with the fitness histories into the current folder.
+  void SaveButtonClick();
+  void chkShowSensorsClick();
+  // Sizes the 3D view's group, panel and drawing surface to the window.
+  void FormResize();
+  // Releases the view and the run; the destructor calls it.
+  void FormDestroy();
+
+  // ---- state
+
+  bool Running() const { return running_; }
+  bool Paused() const { return paused_; }
+  // Paused, and the evaluation in progress when "Pause" was pressed has ended.
+  bool Held() const { return held_; }
+  bool StopRequested() const { return stopRequested_; }
+  bool Replaying() const { return replaying_; }
+  TEvolutionRun& Run() { return *run_; }
+  const TEvolutionRun& Run() const { return *run_; }
+  // The 3D view, from Initialize to the end of the run; else nullptr.
+  TSimulation3DViewer* Viewer() { return viewer_.get(); }
+
+  QPushButton* InitializeButton;
+  QPushButton* RunEAButton;
+  QPushButton* PauseButton;
+  QPushButton* StopEAButton;
+  QPushButton* EvaluateBestButton;
+  QPushButton* SaveButton;
+  QLabel* MaxLabel;
+  QLabel* AverageLabel;
+  QLabel* EvaluatedLabel;
+  QLineEdit* SimulationTimeBox;
+  QLineEdit* TimeStepBox;
+  QCheckBox* chkVisualize;
+  QCheckBox* chkShowSensors;
+  QGroupBox* VisualizationGroupBox;
+  QWidget* WorldViewPanel;
+  QPlainTextEdit* ReevalMemo;
+  TFitnessPlot* FitnessPlot;
+
+ public slots:
+  // A close while the run loop is active becomes "Stop EA": the window
+  // closes once the loop has ended.
+  void done(int Result) override;
+
+ protected:
+  void resizeEvent(QResizeEvent* Event) override;
+
+ private:
+  void CreateControls();
+  // Enables every button and box as the run state demands.
+  void UpdateControls();
+  // Runs Action; whatever it throws is shown by ShowMessage.
+  void Guarded(const std::function<void()>& Action);
+
+  void RunLoop();
+  void EvaluateAgent(int Index);
+  // The end of a run, normal or not: the algorithm and the view released.
+  void EndRunLoop();
+  // The simulation time and time step in the boxes; throws naming the box.
+  TRobotSimulationParameters ReadRunParameters() const;
+  // After every simulation step: the state shown when visualising, events
+  // processed when due.
+  void AfterStep(const TRobot& Agent);
+  // Moves the 3D view's robot and cylinders to the simulation's state and
+  // shows the simulated time.
+  void ShowState(const TRobot& Agent);
+  void ShowGeneration();
+  // The evaluation count and the new bests not yet shown, now or when they
+  // were last shown long enough ago.
+  void ShowProgress(bool Now);
+
+  // Processes pending events now / when EventInterval has passed.
+  void ProcessEvents();
+  void ProcessEventsWhenDue();
+
+  QString Fixed(double Value, int Decimals) const;
+
+  std::unique_ptr<TEvolutionRun> run_;
+  std::unique_ptr<TSimulation3DViewer> viewer_;
+  const TRobot* robot_ = nullptr;  // the template robot, not owned
+  QLocale locale_;
+  QElapsedTimer sinceEvents_;
+  QElapsedTimer sinceProgress_;
+  // new bests found since the progress was last shown
+  struct TNewBest {
+    double Fitness;          // of the evaluation
+    double RecordedFitness;  // of the recording run
+  };
+  std::vector<TNewBest> newBests_;
+  bool visualize_ = false;   // "Activate" checked
+  int stepsUntilClock_ = 0;  // steps left until the clock is read again
+  bool running_ = false;
+  bool paused_ = false;
+  bool held_ = false;  // the loop waits in its pause
+  bool stopRequested_ = false;
+  bool replaying_ = false;
+  bool closeRequested_ = false;
+};
+
+}  // namespace kestrovan
