@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Renders the main window and the dialogs to PNG files under docs/, under
-# Xvfb. Usage: scripts/screenshots.sh [build folder] (default build/screenshots).
+# Renders the main window, the dialogs and the run window to PNG files under
+# docs/, under Xvfb. Usage: scripts/screenshots.sh [build folder] (default build/screenshots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -31,7 +31,7 @@ namespace {
 
 // Left column of groups; the 3D view's group starts right of it.
 constexpr int kColumnLeft = 8;
-constexpr int kColumnWidth = 193;
+constexpr int kColumnWidth = 197;
 constexpr int kViewLeft = 208;
 constexpr int kProgressTop = 330;
 
@@ -120,29 +120,29 @@ void TExperimentForm::CreateControls() {
 
   QGroupBox* eaGroup = AddGroup(this, "EATestGroupBox", QStringLiteral("EA test"),
                                 QRect(kColumnLeft, 4, kColumnWidth, 134));
-  InitializeButton = AddButton(eaGroup, "InitializeButton", QStringLiteral("Initialize"), QRect(8, 18, 86, 25));
-  RunEAButton = AddButton(eaGroup, "RunEAButton", QStringLiteral("Run EA"), QRect(99, 18, 86, 25));
-  PauseButton = AddButton(eaGroup, "PauseButton", QStringLiteral("Pause"), QRect(8, 46, 86, 25));
-  StopEAButton = AddButton(eaGroup, "StopEAButton", QStringLiteral("Stop EA"), QRect(99, 46, 86, 25));
+  InitializeButton = AddButton(eaGroup, "InitializeButton", QStringLiteral("Initialize"), QRect(8, 18, 88, 25));
+  RunEAButton = AddButton(eaGroup, "RunEAButton", QStringLiteral("Run EA"), QRect(101, 18, 88, 25));
+  PauseButton = AddButton(eaGroup, "PauseButton", QStringLiteral("Pause"), QRect(8, 46, 88, 25));
+  StopEAButton = AddButton(eaGroup, "StopEAButton", QStringLiteral("Stop EA"), QRect(101, 46, 88, 25));
   EvaluateBestButton = AddButton(eaGroup, "EvaluateBestButton", QStringLiteral("Re-evaluate best individual"),
-                                 QRect(8, 74, 177, 25));
-  SaveButton = AddButton(eaGroup, "SaveButton", QStringLiteral("Save history"), QRect(8, 102, 177, 25));
+                                 QRect(8, 74, 181, 25));
+  SaveButton = AddButton(eaGroup, "SaveButton", QStringLiteral("Save history"), QRect(8, 102, 181, 25));
 
   QGroupBox* performanceGroup = AddGroup(this, "PerformanceGroupBox", QStringLiteral("Performance:"),
                                          QRect(kColumnLeft, 142, kColumnWidth, 70));
-  MaxLabel = AddNamedLabel(performanceGroup, "MaxLabel", QStringLiteral("Maximum fitness:"), QRect(10, 18, 175, 15));
+  MaxLabel = AddNamedLabel(performanceGroup, "MaxLabel", QStringLiteral("Maximum fitness:"), QRect(10, 18, 179, 15));
   AverageLabel =
-      AddNamedLabel(performanceGroup, "AverageLabel", QStringLiteral("Average fitness:"), QRect(10, 34, 175, 15));
+      AddNamedLabel(performanceGroup, "AverageLabel", QStringLiteral("Average fitness:"), QRect(10, 34, 179, 15));
   EvaluatedLabel = AddNamedLabel(performanceGroup, "EvaluatedLabel", QStringLiteral("Evaluated individuals:"),
-                                 QRect(10, 50, 175, 15));
+                                 QRect(10, 50, 179, 15));
 
   QGroupBox* parameterGroup = AddGroup(this, "RunParametersGroupBox", QStringLiteral("Run parameters:"),
                                        QRect(kColumnLeft, 216, kColumnWidth, 68));
   AddLabel(parameterGroup, QStringLiteral("Simulation time:"), 10, 20);
-  SimulationTimeBox = AddEdit(parameterGroup, "SimulationTimeBox", QRect(110, 16, 75, 21));
+  SimulationTimeBox = AddEdit(parameterGroup, "SimulationTimeBox", QRect(114, 16, 75, 21));
   SimulationTimeBox->setText(FormatFloat(20.0, 'f', 1, 0, locale_));
   AddLabel(parameterGroup, QStringLiteral("Time step:"), 10, 44);
-  TimeStepBox = AddEdit(parameterGroup, "TimeStepBox", QRect(110, 40, 75, 21));
+  TimeStepBox = AddEdit(parameterGroup, "TimeStepBox", QRect(114, 40, 75, 21));
   TimeStepBox->setText(FormatFloat(0.01, 'f', 2, 0, locale_));
 
   QGroupBox* visualizationGroup = AddGroup(this, "VisualizationOptionsGroupBox", QStringLiteral("3D visualization"),

@@ -1,19 +1,28 @@
 // Renders the main window and each dialog, filled with the default
-// configuration, to PNG files in the folder given as the first argument.
+// configuration, and the run window during a visualised run, to PNG files in
+// the folder given as the first argument.
 #include <cstdio>
 #include <clocale>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 #include "ui/About.h"
 #include "ui/ArenaSetup.h"
+#include "ea/EA.h"
+#include "simulation/EvolutionRun.h"
 #include "ui/EASetup.h"
+#include "ui/Experiment.h"
 #include "ui/Main.h"
 #include "ui/RobotSetup.h"
 
@@ -55,6 +64,55 @@ bool SaveWithMenu(kestrovan::TMainForm& Window, const QDir& Folder, const QStrin
   return saved;
 }
 
+// The run window in its sixth generation, with "Activate" checked, 12 s
+// into an evaluation. The run writes its new-best files into a
+// temporary folder.
+bool SaveRunWindow(kestrovan::TMainForm& Owner, const QDir& Folder, const QString& ArenaFile, const QString& Name) {
+  using namespace kestrovan;
+  const QString arena = QFileInfo(ArenaFile).absoluteFilePath();
+  const QString path = QFileInfo(Folder.filePath(Name)).absoluteFilePath();
+  const QString previousFolder = QDir::currentPath();
+  QTemporaryDir results;
+  if (!results.isValid() || !QDir::setCurrent(results.path())) {
+    std::fprintf(stderr, "kestrovan-screenshots: no temporary folder for the run's files\n");
+    return false;
+  }
+
+  TExperimentForm window(&Owner);
+  window.SetEAParameters(Owner.EAParameters());
+  window.SetArenaFileName(arena);
+  window.SetRobot(Owner.Robot());
+  window.SetFSMBrainParameters(Owner.FSMBrainParameters());
+  window.InitialSeed = 2026;
+  window.resize(820, 640);
+  window.show();
+  QApplication::processEvents();
+  window.InitializeButton->click();
+
+  bool saved = false;
+  QTimer shot;
+  QObject::connect(&shot, &QTimer::timeout, [&] {
+    TEvolutionRun& run = window.Run();
+    if (run.EA() == nullptr || run.EA()->Generation() < 5) {
+      return;
+    }
+    window.chkVisualize->setChecked(true);
+    const TRobotSimulation* simulation = run.Simulation();
+    if (simulation == nullptr || simulation->Time < 12.0) {
+      return;
+    }
+    shot.stop();
+    saved = window.grab().save(path);
+    window.StopEAButton->click();
+  });
+  shot.start(0);
+  window.RunEAButton->click();
+  window.hide();
+  QDir::setCurrent(previousFolder);
+  std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -89,5 +147,7 @@ int main(int argc, char* argv[]) {
 
   TAboutForm about(&mainForm);
   saved = Save(about, folder, QStringLiteral("about.png")) && saved;
+
+  saved = SaveRunWindow(mainForm, folder, arenaFile, QStringLiteral("run-window.png")) && saved;
   return saved ? 0 : 1;
 }
