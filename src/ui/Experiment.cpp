@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <utility>
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -45,25 +46,14 @@ constexpr qint64 kProgressInterval = 250;
 // microsecond, a reading a few percent of that.
 constexpr int kStepsPerClockReading = 16;
 
-QGroupBox* AddGroup(QWidget* Parent, const char* Name, const QString& Caption, const QRect& Bounds) {
-  auto* group = new QGroupBox(Caption, Parent);
-  group->setObjectName(QString::fromLatin1(Name));
-  group->setGeometry(Bounds);
-  return group;
-}
-
-QLabel* AddNamedLabel(QWidget* Parent, const char* Name, const QString& Text, const QRect& Bounds) {
-  auto* label = new QLabel(Text, Parent);
-  label->setObjectName(QString::fromLatin1(Name));
-  label->setGeometry(Bounds);
-  return label;
-}
-
-QCheckBox* AddCheckBox(QWidget* Parent, const char* Name, const QString& Caption, const QRect& Bounds) {
-  auto* box = new QCheckBox(Caption, Parent);
-  box->setObjectName(QString::fromLatin1(Name));
-  box->setGeometry(Bounds);
-  return box;
+// A control of class T named Name at Bounds inside Parent; Arguments go
+// before the parent to T's constructor.
+template <class T, class... TArguments>
+T* AddControl(QWidget* Parent, const char* Name, const QRect& Bounds, TArguments&&... Arguments) {
+  auto* control = new T(std::forward<TArguments>(Arguments)..., Parent);
+  control->setObjectName(QString::fromLatin1(Name));
+  control->setGeometry(Bounds);
+  return control;
 }
 
 // A refused simulation time or time step; the message names the box.
@@ -118,26 +108,27 @@ void TExperimentForm::CreateControls() {
   font.setPointSize(8);
   setFont(font);
 
-  QGroupBox* eaGroup = AddGroup(this, "EATestGroupBox", QStringLiteral("EA test"),
-                                QRect(kColumnLeft, 4, kColumnWidth, 134));
+  QGroupBox* eaGroup = AddControl<QGroupBox>(this, "EATestGroupBox", QRect(kColumnLeft, 4, kColumnWidth, 134),
+                                             QStringLiteral("EA test"));
   InitializeButton = AddButton(eaGroup, "InitializeButton", QStringLiteral("Initialize"), QRect(8, 18, 88, 25));
   RunEAButton = AddButton(eaGroup, "RunEAButton", QStringLiteral("Run EA"), QRect(101, 18, 88, 25));
   PauseButton = AddButton(eaGroup, "PauseButton", QStringLiteral("Pause"), QRect(8, 46, 88, 25));
   StopEAButton = AddButton(eaGroup, "StopEAButton", QStringLiteral("Stop EA"), QRect(101, 46, 88, 25));
-  EvaluateBestButton = AddButton(eaGroup, "EvaluateBestButton", QStringLiteral("Re-evaluate best individual"),
-                                 QRect(8, 74, 181, 25));
+  EvaluateBestButton =
+      AddButton(eaGroup, "EvaluateBestButton", QStringLiteral("Re-evaluate best individual"), QRect(8, 74, 181, 25));
   SaveButton = AddButton(eaGroup, "SaveButton", QStringLiteral("Save history"), QRect(8, 102, 181, 25));
 
-  QGroupBox* performanceGroup = AddGroup(this, "PerformanceGroupBox", QStringLiteral("Performance:"),
-                                         QRect(kColumnLeft, 142, kColumnWidth, 70));
-  MaxLabel = AddNamedLabel(performanceGroup, "MaxLabel", QStringLiteral("Maximum fitness:"), QRect(10, 18, 179, 15));
+  QGroupBox* performanceGroup = AddControl<QGroupBox>(
+      this, "PerformanceGroupBox", QRect(kColumnLeft, 142, kColumnWidth, 70), QStringLiteral("Performance:"));
+  MaxLabel =
+      AddControl<QLabel>(performanceGroup, "MaxLabel", QRect(10, 18, 179, 15), QStringLiteral("Maximum fitness:"));
   AverageLabel =
-      AddNamedLabel(performanceGroup, "AverageLabel", QStringLiteral("Average fitness:"), QRect(10, 34, 179, 15));
-  EvaluatedLabel = AddNamedLabel(performanceGroup, "EvaluatedLabel", QStringLiteral("Evaluated individuals:"),
-                                 QRect(10, 50, 179, 15));
+      AddControl<QLabel>(performanceGroup, "AverageLabel", QRect(10, 34, 179, 15), QStringLiteral("Average fitness:"));
+  EvaluatedLabel = AddControl<QLabel>(performanceGroup, "EvaluatedLabel", QRect(10, 50, 179, 15),
+                                      QStringLiteral("Evaluated individuals:"));
 
-  QGroupBox* parameterGroup = AddGroup(this, "RunParametersGroupBox", QStringLiteral("Run parameters:"),
-                                       QRect(kColumnLeft, 216, kColumnWidth, 68));
+  QGroupBox* parameterGroup = AddControl<QGroupBox>(
+      this, "RunParametersGroupBox", QRect(kColumnLeft, 216, kColumnWidth, 68), QStringLiteral("Run parameters:"));
   AddLabel(parameterGroup, QStringLiteral("Simulation time:"), 10, 20);
   SimulationTimeBox = AddEdit(parameterGroup, "SimulationTimeBox", QRect(114, 16, 75, 21));
   SimulationTimeBox->setText(FormatFloat(20.0, 'f', 1, 0, locale_));
@@ -145,28 +136,27 @@ void TExperimentForm::CreateControls() {
   TimeStepBox = AddEdit(parameterGroup, "TimeStepBox", QRect(114, 40, 75, 21));
   TimeStepBox->setText(FormatFloat(0.01, 'f', 2, 0, locale_));
 
-  QGroupBox* visualizationGroup = AddGroup(this, "VisualizationOptionsGroupBox", QStringLiteral("3D visualization"),
-                                           QRect(kColumnLeft, 288, kColumnWidth, 40));
-  chkVisualize = AddCheckBox(visualizationGroup, "chkVisualize", QStringLiteral("Activate"), QRect(10, 17, 80, 17));
-  chkShowSensors =
-      AddCheckBox(visualizationGroup, "chkShowSensors", QStringLiteral("Show sensors"), QRect(92, 17, 95, 17));
+  QGroupBox* visualizationGroup =
+      AddControl<QGroupBox>(this, "VisualizationOptionsGroupBox", QRect(kColumnLeft, 288, kColumnWidth, 40),
+                            QStringLiteral("3D visualization"));
+  chkVisualize =
+      AddControl<QCheckBox>(visualizationGroup, "chkVisualize", QRect(10, 17, 80, 17), QStringLiteral("Activate"));
+  chkShowSensors = AddControl<QCheckBox>(visualizationGroup, "chkShowSensors", QRect(92, 17, 95, 17),
+                                         QStringLiteral("Show sensors"));
   chkShowSensors->setChecked(true);
 
-  QGroupBox* progressGroup = AddGroup(this, "ProgressGroupBox", QStringLiteral("Progress: (highest fitness obtained)"),
-                                      QRect(kColumnLeft, kProgressTop, kColumnWidth, 120));
-  ReevalMemo = new QPlainTextEdit(progressGroup);
-  ReevalMemo->setObjectName(QStringLiteral("ReevalMemo"));
+  QGroupBox* progressGroup =
+      AddControl<QGroupBox>(this, "ProgressGroupBox", QRect(kColumnLeft, kProgressTop, kColumnWidth, 120),
+                            QStringLiteral("Progress: (highest fitness obtained)"));
+  ReevalMemo = AddControl<QPlainTextEdit>(progressGroup, "ReevalMemo", QRect());
   ReevalMemo->setReadOnly(true);
   ReevalMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   ReevalMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  FitnessPlot = new TFitnessPlot(progressGroup);
-  FitnessPlot->setObjectName(QStringLiteral("FitnessPlot"));
+  FitnessPlot = AddControl<TFitnessPlot>(progressGroup, "FitnessPlot", QRect());
 
-  VisualizationGroupBox = AddGroup(this, "VisualizationGroupBox", QStringLiteral("Elapsed time = "),
-                                   QRect(kViewLeft, 4, 400, 408));
-  WorldViewPanel = new QWidget(VisualizationGroupBox);
-  WorldViewPanel->setObjectName(QStringLiteral("WorldViewPanel"));
-  WorldViewPanel->move(10, 16);
+  VisualizationGroupBox = AddControl<QGroupBox>(this, "VisualizationGroupBox", QRect(kViewLeft, 4, 400, 408),
+                                                QStringLiteral("Elapsed time = "));
+  WorldViewPanel = AddControl<QWidget>(VisualizationGroupBox, "WorldViewPanel", QRect(10, 16, 380, 380));
 
   connect(InitializeButton, &QPushButton::clicked, this, [this] { InitializeButtonClick(); });
   connect(RunEAButton, &QPushButton::clicked, this, [this] { RunEAButtonClick(); });
