@@ -9,10 +9,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPalette>
-#include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QVBoxLayout>
 
 #include "ea/EAParameters.h"
 #include "ui/About.h"
@@ -20,7 +18,6 @@
 #include "ui/DialogSupport.h"
 #include "ui/EASetup.h"
 #include "ui/Experiment.h"
-#include "ui/NumberText.h"
 #include "ui/RobotSetup.h"
 
 namespace kestrovan {
