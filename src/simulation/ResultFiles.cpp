@@ -148,7 +148,11 @@ void WriteFileAtomically(const std::filesystem::path& Path, std::string_view Con
   const std::string target = Path.string();
   // a hidden name in the same folder, so that the rename cannot cross file systems
   std::filesystem::path temporary = Path;
-  temporary.replace_filename("." + Path.filename().string() + ".tmp" + std::to_string(getpid()));
+  std::string temporaryFileName = ".";
+  temporaryFileName += Path.filename().string();
+  temporaryFileName += ".tmp";
+  temporaryFileName += std::to_string(getpid());
+  temporary.replace_filename(temporaryFileName);
   const std::string temporaryName = temporary.string();
 
   errno = 0;

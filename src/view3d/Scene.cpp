@@ -184,7 +184,8 @@ TScene::TScene() : root_(std::make_unique<TSceneDummy>()) { root_->scene_ = this
 
 std::string TScene::GenerateName() {
   // '#' never appears in an identifier, so no given name can clash
-  std::string name = "#" + std::to_string(++generatedCount_);
+  std::string name = "#";
+  name += std::to_string(++generatedCount_);
   generatedNames_.insert(name);
   return name;
 }
