@@ -10,6 +10,9 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DKESTROVAN_BUILD_TESTS=OFF -DKESTROVAN_BUILD_BENCHMARKS=OFF
 cmake --build build/release -j "$(nproc)"
 
+# the bundled arenas are written with '.' as decimal separator
+export LC_ALL=C.UTF-8
+
 build/release/app/kestrovan-arena/kestrovan-arena arenas/default.txt
 
 # ten generations of 100 robots with a fixed seed: the same files on every run
