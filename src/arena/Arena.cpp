@@ -305,6 +305,21 @@ class TLineReader {
   bool ended_ = false;
 };
 
+// Reverses the cylinder's velocity component k and puts it back inside
+// [Min, Max] when its disc crosses an edge; touching an edge is no contact.
+void BounceOffEdges(TCylinderZ& Cylinder, int k, double Min, double Max) {
+  const double r = Cylinder.Radius;
+  TVector& p = Cylinder.Position;
+  TVector& v = Cylinder.Velocity;
+  if (p.GetElement(k) + r > Max) {
+    v.SetElement(k, -v.GetElement(k));
+    p.SetElement(k, Max - r);
+  } else if (p.GetElement(k) - r < Min) {
+    v.SetElement(k, -v.GetElement(k));
+    p.SetElement(k, Min + r);
+  }
+}
+
 }  // namespace
 
 const char* ArenaClassName(const TArenaObject& Object) {
@@ -496,24 +511,9 @@ void TArena::MoveObjects(double TimeStep) {
     if (!hasFloor) {
       continue;
     }
-    // elastic bounce off the floor's edges; touching an edge is no contact
-    const double r = cylinder->Radius;
-    TVector& p = cylinder->Position;
-    TVector& v = cylinder->Velocity;
-    if (p.GetElement(1) + r > xMax) {
-      v.SetElement(1, -v.GetElement(1));
-      p.SetElement(1, xMax - r);
-    } else if (p.GetElement(1) - r < xMin) {
-      v.SetElement(1, -v.GetElement(1));
-      p.SetElement(1, xMin + r);
-    }
-    if (p.GetElement(2) + r > yMax) {
-      v.SetElement(2, -v.GetElement(2));
-      p.SetElement(2, yMax - r);
-    } else if (p.GetElement(2) - r < yMin) {
-      v.SetElement(2, -v.GetElement(2));
-      p.SetElement(2, yMin + r);
-    }
+    // elastic bounce off the floor's edges
+    BounceOffEdges(*cylinder, 1, xMin, xMax);
+    BounceOffEdges(*cylinder, 2, yMin, yMax);
   }
 }
 

@@ -15,40 +15,36 @@ constexpr std::uint8_t kRouletteWheel = 1;
 
 }  // namespace
 
-TEA::TEA() { SetParameters(TEAParameters()); }
+TEA::TEA() = default;
 
 void TEA::SetParameters(const TEAParameters& Parameters) {
   Parameters.Validate();
-  selectionMethod_ = Parameters.SelectionMethod;
-  tournamentSize_ = Parameters.TournamentSize;
-  tournamentWinnerProbability_ = Parameters.TournamentWinnerProbability;
-  useRanking_ = Parameters.UseRanking;
-  useElitism_ = Parameters.UseElitism;
-  steadyStateReplacement_ = Parameters.SteadyStateReplacement;
-  crossoverProbability_ = Parameters.CrossoverProbability;
-  crossoverType_ = Parameters.CrossoverType;
-  mutationRate_ = Parameters.MutationRate;
-  creepProbability_ = Parameters.CreepProbability;
-  creepMethod_ = Parameters.CreepMethod;
-  creepRate_ = Parameters.CreepRate;
+  parameters_ = Parameters;
 }
 
-bool TEA::UsesRouletteWheel() const { return selectionMethod_ == kRouletteWheel; }
+bool TEA::UsesRouletteWheel() const { return parameters_.SelectionMethod == kRouletteWheel; }
+
+void TEA::PrepareRouletteWheel(TPopulation& Pool) {
+  if (parameters_.UseRanking) {
+    Pool.Rank();
+  }
+  ComputeCumulativeProbabilities(Pool);
+}
 
 void TEA::NextGeneration() {
   // the generational loop always makes a pair, so fewer than three agents
   // would not keep their number; the steady state replaces two agents
-  const int minimum = steadyStateReplacement_ ? 2 : 3;
+  const int minimum = parameters_.SteadyStateReplacement ? 2 : 3;
   if (population_.Count() < minimum) {
     throw std::logic_error("the generation step needs a population of at least " +
                            std::to_string(minimum) + " agents, not " +
                            std::to_string(population_.Count()));
   }
   // raw fitness as roulette weight must not be negative
-  if (UsesRouletteWheel() && !useRanking_) {
+  if (UsesRouletteWheel() && !parameters_.UseRanking) {
     MakeFitnessNonNegative();
   }
-  if (steadyStateReplacement_) {
+  if (parameters_.SteadyStateReplacement) {
     SteadyStateStep();
   } else {
     GenerationalStep();
@@ -63,9 +59,9 @@ int TEA::Select(const TPopulation& Pool) const {
 std::pair<std::unique_ptr<TAgent>, std::unique_ptr<TAgent>> TEA::Offspring(const TPopulation& Pool,
                                                                             int A, int B) const {
   // one draw per pair, also when CrossoverProbability is 0
-  if (Random() < crossoverProbability_) {
+  if (Random() < parameters_.CrossoverProbability) {
     TCrossover crossover(Pool.GetAgent(A), Pool.GetAgent(B));
-    crossover.SetCrossoverType(crossoverType_);
+    crossover.SetCrossoverType(parameters_.CrossoverType);
     crossover.Execute();
     return {std::move(crossover.Child1), std::move(crossover.Child2)};
   }
@@ -80,15 +76,12 @@ void TEA::GenerationalStep() {
   TPopulation next;
 
   // the elite: a copy of the first best agent, never mutated
-  if (useElitism_) {
+  if (parameters_.UseElitism) {
     next.Add(pool.BestAgent());
   }
 
   if (UsesRouletteWheel()) {
-    if (useRanking_) {
-      population_.Rank();
-    }
-    ComputeCumulativeProbabilities(pool);
+    PrepareRouletteWheel(population_);
   }
 
   // pairs, each mutated before the next pair is selected
@@ -118,10 +111,7 @@ void TEA::SteadyStateStep() {
   const int secondWorst = population_.IndexOfSecondWorst();
 
   if (UsesRouletteWheel()) {
-    if (useRanking_) {
-      population_.Rank();
-    }
-    ComputeCumulativeProbabilities(population_);
+    PrepareRouletteWheel(population_);
   }
 
   // the two worst take part in the selection; the offspring are copies, so
@@ -139,13 +129,13 @@ void TEA::SteadyStateStep() {
 
 int TEA::TournamentSelection(const TPopulation& Pool) const {
   const int poolSize = Pool.Count();
-  assert(poolSize >= 1 && tournamentSize_ >= 1);
+  assert(poolSize >= 1 && parameters_.TournamentSize >= 1);
 
   // contestants drawn with replacement; the first of equally fit ones is best
-  TIntegerVector contestants(tournamentSize_);
+  TIntegerVector contestants(parameters_.TournamentSize);
   double bestValue = -1e20;
   int bestPosition = 1;
-  for (int j = 1; j <= tournamentSize_; ++j) {
+  for (int j = 1; j <= parameters_.TournamentSize; ++j) {
     const int k = static_cast<int>(Random() * poolSize) + 1;
     contestants.SetElement(j, k);
     if (Pool.GetAgent(k).Fitness > bestValue) {
@@ -155,10 +145,10 @@ int TEA::TournamentSelection(const TPopulation& Pool) const {
   }
 
   // the best wins with the winner probability, otherwise any contestant
-  if (Random() < tournamentWinnerProbability_) {
+  if (Random() < parameters_.TournamentWinnerProbability) {
     return contestants.GetElement(bestPosition);
   }
-  return contestants.GetElement(static_cast<int>(Random() * tournamentSize_) + 1);
+  return contestants.GetElement(static_cast<int>(Random() * parameters_.TournamentSize) + 1);
 }
 
 int TEA::RouletteWheelSelection(const TPopulation& Pool) const {
@@ -178,7 +168,7 @@ void TEA::ComputeCumulativeProbabilities(const TPopulation& Pool) {
   TVector entries(poolSize);
   for (int i = 1; i <= poolSize; ++i) {
     const TAgent& agent = Pool.GetAgent(i);
-    entries.SetElement(i, useRanking_ ? agent.RankFitness : agent.Fitness);
+    entries.SetElement(i, parameters_.UseRanking ? agent.RankFitness : agent.Fitness);
   }
   const double total = entries.Sum();
 

@@ -19,8 +19,8 @@ class TEA {
   // An empty population, generation 0 and the parameters' defaults.
   TEA();
 
-  // Copies every parameter except PopulationSize (the step works on the
-  // population's Count). Parameters that Validate refuses throw
+  // Takes a copy of the parameters (PopulationSize plays no part: the step
+  // works on the population's Count). Parameters that Validate refuses throw
   // std::invalid_argument and leave the algorithm unchanged, so no step ever
   // runs on them.
   void SetParameters(const TEAParameters& Parameters);
@@ -59,19 +59,10 @@ class TEA {
   // roulette-wheel step runs or after ComputeCumulativeProbabilities.
   const TVector& CumulativeProbabilities() const { return cumulativeProbabilities_; }
 
-  std::uint8_t SelectionMethod() const { return selectionMethod_; }
-  std::int32_t TournamentSize() const { return tournamentSize_; }
-  double TournamentWinnerProbability() const { return tournamentWinnerProbability_; }
-  bool UseRanking() const { return useRanking_; }
-  bool UseElitism() const { return useElitism_; }
-  bool SteadyStateReplacement() const { return steadyStateReplacement_; }
-  double CrossoverProbability() const { return crossoverProbability_; }
-  std::uint8_t CrossoverType() const { return crossoverType_; }
-  // Stored only: every agent mutates itself with its own copies of these.
-  double MutationRate() const { return mutationRate_; }
-  double CreepProbability() const { return creepProbability_; }
-  std::uint8_t CreepMethod() const { return creepMethod_; }
-  double CreepRate() const { return creepRate_; }
+  // The parameters of the last SetParameters. PopulationSize is not used:
+  // the step works on the population's Count. The mutation values are
+  // stored only: every agent mutates itself with its own copies of them.
+  const TEAParameters& Parameters() const { return parameters_; }
 
  private:
   // Replaces the whole population: the elite (with UseElitism), mutated
@@ -82,6 +73,9 @@ class TEA {
   // Roulette wheel for SelectionMethod 1, a tournament for every other value.
   int Select(const TPopulation& Pool) const;
   bool UsesRouletteWheel() const;
+  // For the roulette wheel: ranks Pool when ranking is on, then its
+  // cumulative probabilities.
+  void PrepareRouletteWheel(TPopulation& Pool);
   // The pair's crossover draw, then the two new agents: the recombined
   // children when the draw falls below CrossoverProbability, otherwise copies
   // of Pool's agents A and B. Neither is mutated yet.
@@ -92,18 +86,7 @@ class TEA {
   int generation_ = 0;
   TVector cumulativeProbabilities_;
 
-  std::uint8_t selectionMethod_ = 0;
-  std::int32_t tournamentSize_ = 1;
-  double tournamentWinnerProbability_ = 1.0;
-  bool useRanking_ = false;
-  bool useElitism_ = false;
-  bool steadyStateReplacement_ = false;
-  double crossoverProbability_ = 0.0;
-  std::uint8_t crossoverType_ = 0;
-  double mutationRate_ = 0.0;
-  double creepProbability_ = 0.0;
-  std::uint8_t creepMethod_ = 1;
-  double creepRate_ = 0.0;
+  TEAParameters parameters_;
 };
 
 }  // namespace kestrovan

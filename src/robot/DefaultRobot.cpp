@@ -33,11 +33,7 @@ TRobotConfiguration TRobotConfiguration::Default() {
 }
 
 std::unique_ptr<TRobot> BuildRobot(const TRobotConfiguration& Configuration, double MountingRadius) {
-  // refuse bad parameters before anything is built or drawn
-  Configuration.Body.Validate();
-  Configuration.Sensor.Validate();
-  Configuration.Brain.Validate();
-
+  // the constructors refuse bad parameters; the brain before it draws anything
   auto robot = std::make_unique<TRobot>();
   robot->Name = "Robot";
   auto body = std::make_unique<TDifferentiallySteeredBody>(Configuration.Body);

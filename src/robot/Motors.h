@@ -3,6 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include "robot/OwningList.h"
+
 namespace kestrovan {
 
 // Base of the motors' parameter classes.
@@ -39,21 +41,6 @@ class TMotor {
 
 // An owning, 1-based list of motors; Add stores a copy of its argument.
 // Motor 1 drives the left wheel, motor 2 the right one.
-class TMotors {
- public:
-  TMotors() = default;
-  // Copies of all of Source's motors, in order.
-  TMotors(const TMotors& Source);
-  TMotors& operator=(const TMotors&) = delete;
-
-  int Count() const { return static_cast<int>(items_.size()); }
-  TMotor& Items(int i) { return *items_[static_cast<std::size_t>(i - 1)]; }
-  const TMotor& Items(int i) const { return *items_[static_cast<std::size_t>(i - 1)]; }
-  // Appends Motor's own Copy; the caller keeps Motor.
-  void Add(const TMotor& Motor);
-
- private:
-  std::vector<std::unique_ptr<TMotor>> items_;
-};
+class TMotors : public TOwningList<TMotor> {};
 
 }  // namespace kestrovan

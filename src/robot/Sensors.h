@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "numerics/Matrices.h"
+#include "robot/OwningList.h"
 
 namespace kestrovan {
 
@@ -41,21 +42,6 @@ class TSensor {
 };
 
 // An owning, 1-based list of sensors; Add stores a copy of its argument.
-class TSensors {
- public:
-  TSensors() = default;
-  // Copies of all of Source's sensors, in order.
-  TSensors(const TSensors& Source);
-  TSensors& operator=(const TSensors&) = delete;
-
-  int Count() const { return static_cast<int>(items_.size()); }
-  TSensor& Items(int i) { return *items_[static_cast<std::size_t>(i - 1)]; }
-  const TSensor& Items(int i) const { return *items_[static_cast<std::size_t>(i - 1)]; }
-  // Appends Sensor's own Copy; the caller keeps Sensor.
-  void Add(const TSensor& Sensor);
-
- private:
-  std::vector<std::unique_ptr<TSensor>> items_;
-};
+class TSensors : public TOwningList<TSensor> {};
 
 }  // namespace kestrovan

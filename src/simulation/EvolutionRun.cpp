@@ -16,16 +16,26 @@ namespace kestrovan {
 
 namespace {
 
-// Resets the robot and the arena and hands both to the simulation: every
-// evaluation starts with the robot at the origin, heading 0, brain in its
-// first state, and every arena object as loaded.
-void PrepareEvaluation(TRobotSimulation& Simulation, const TRobotSimulationParameters& Parameters, TRobot& Agent,
-                       TArena& Arena) {
+// Hands the simulation its parameters and the arena.
+void Configure(TRobotSimulation& Simulation, const TRobotSimulationParameters& Parameters, TArena& Arena) {
   Simulation.SetParameters(Parameters);
   Simulation.SetArena(Arena);
+}
+
+// Resets the robot and the arena and hands the robot to the simulation:
+// every evaluation starts with the robot at the origin, heading 0, brain in
+// its first state, and every arena object as loaded.
+void Start(TRobotSimulation& Simulation, TRobot& Agent, TArena& Arena) {
   Agent.Reset();
   Arena.ResetObjects();
   Simulation.SetAgent(Agent);
+}
+
+// Configure, then Start.
+void PrepareEvaluation(TRobotSimulation& Simulation, const TRobotSimulationParameters& Parameters, TRobot& Agent,
+                       TArena& Arena) {
+  Configure(Simulation, Parameters, Arena);
+  Start(Simulation, Agent, Arena);
 }
 
 // A whole evaluation of Agent in Arena; the fitness ends up in Agent.
@@ -206,10 +216,9 @@ void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
   // the same evaluation again, with trajectories; its fitness replaces the first
   TRobotSimulation recording;
   recording.RecordTrajectory = true;
-  recording.SetParameters(simulationParameters_);
-  recording.SetArena(*arena_);
+  Configure(recording, simulationParameters_, *arena_);
   recording.Initialize();
-  PrepareEvaluation(recording, simulationParameters_, Agent, *arena_);
+  Start(recording, Agent, *arena_);
   do {
     recording.Step();
     Call(Yield);

@@ -285,11 +285,11 @@ TEST(TEA, RefusesParametersAndPopulationsThatWouldBreakAStep) {
   TEAParameters parameters = Tournament(5, 0.25);
   parameters.CreepRate = 0.125;
   ea.SetParameters(parameters);
-  EXPECT_EQ(ea.TournamentSize(), 5);
-  EXPECT_EQ(ea.CreepRate(), 0.125);
+  EXPECT_EQ(ea.Parameters().TournamentSize, 5);
+  EXPECT_EQ(ea.Parameters().CreepRate, 0.125);
   parameters.TournamentSize = 0;
   EXPECT_THROW(ea.SetParameters(parameters), std::invalid_argument);
-  EXPECT_EQ(ea.TournamentSize(), 5);
+  EXPECT_EQ(ea.Parameters().TournamentSize, 5);
 
   // two agents cannot stay two in a generational step
   ea.Population() = test::MakePopulation({1, 2});
