@@ -46,7 +46,6 @@ class TSceneObject {
   TSceneObjectKind Kind() const { return kind_; }
   const std::string& Name() const { return name_; }
   TSceneObject* Parent() const { return parent_; }
-  TScene& Scene() const { return *scene_; }
   const std::vector<std::unique_ptr<TSceneObject>>& Children() const { return children_; }
 
   // A new child of class T named Name (empty: unnamed). Throws

@@ -28,29 +28,26 @@ TSceneMatrix TSceneMatrix::Translation(const TSceneVector& Offset) {
   return m;
 }
 
-TSceneMatrix TSceneMatrix::RotationY(double Degrees) {
+namespace {
+
+// A turn by Degrees that takes axis First towards axis Second (0 X, 1 Y, 2 Z).
+TSceneMatrix Rotation(double Degrees, int First, int Second) {
   const double a = Degrees * std::numbers::pi / 180.0;
   const double c = std::cos(a);
   const double s = std::sin(a);
   TSceneMatrix m;
-  m.At(0, 0) = c;
-  m.At(0, 2) = s;
-  m.At(2, 0) = -s;
-  m.At(2, 2) = c;
+  m.At(First, First) = c;
+  m.At(First, Second) = -s;
+  m.At(Second, First) = s;
+  m.At(Second, Second) = c;
   return m;
 }
 
-TSceneMatrix TSceneMatrix::RotationX(double Degrees) {
-  const double a = Degrees * std::numbers::pi / 180.0;
-  const double c = std::cos(a);
-  const double s = std::sin(a);
-  TSceneMatrix m;
-  m.At(1, 1) = c;
-  m.At(1, 2) = -s;
-  m.At(2, 1) = s;
-  m.At(2, 2) = c;
-  return m;
-}
+}  // namespace
+
+TSceneMatrix TSceneMatrix::RotationY(double Degrees) { return Rotation(Degrees, 2, 0); }
+
+TSceneMatrix TSceneMatrix::RotationX(double Degrees) { return Rotation(Degrees, 1, 2); }
 
 TSceneMatrix TSceneMatrix::operator*(const TSceneMatrix& Right) const {
   TSceneMatrix product;

@@ -4,16 +4,23 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace kestrovan {
 
 namespace {
 
+constexpr GLfloat kBlack[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+
+// A colour as OpenGL's float parameters take it.
+std::array<GLfloat, 4> Floats(const TSceneColor& Color) {
+  return {static_cast<GLfloat>(Color.R), static_cast<GLfloat>(Color.G), static_cast<GLfloat>(Color.B),
+          static_cast<GLfloat>(Color.A)};
+}
+
 void SetColor(GLenum Parameter, const TSceneColor& Color) {
-  const GLfloat values[4] = {static_cast<GLfloat>(Color.R), static_cast<GLfloat>(Color.G),
-                             static_cast<GLfloat>(Color.B), static_cast<GLfloat>(Color.A)};
-  glMaterialfv(GL_FRONT_AND_BACK, Parameter, values);
+  glMaterialfv(GL_FRONT_AND_BACK, Parameter, Floats(Color).data());
 }
 
 bool IsPositive(double Value) { return Value > 0.0 && std::isfinite(Value); }
@@ -253,33 +260,27 @@ void TSceneRenderer::Render(const TScene& Scene, const TSceneCamera& Camera, con
     const GLfloat direction[3] = {static_cast<GLfloat>(light.SpotDirection.X),
                                   static_cast<GLfloat>(light.SpotDirection.Y),
                                   static_cast<GLfloat>(light.SpotDirection.Z)};
-    const GLfloat diffuse[4] = {static_cast<GLfloat>(light.Diffuse.R), static_cast<GLfloat>(light.Diffuse.G),
-                                static_cast<GLfloat>(light.Diffuse.B), static_cast<GLfloat>(light.Diffuse.A)};
-    const GLfloat black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, position);
     glLightfv(GL_LIGHT0, GL_SPOT_DIRECTION, direction);
     // OpenGL takes a cut-off of 0..90 degrees, or 180 for no cone at all
     const double cutOff = light.SpotCutOff >= 180.0 ? 180.0 : std::clamp(light.SpotCutOff, 0.0, 90.0);
     glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, static_cast<GLfloat>(cutOff));
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, black);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, black);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, Floats(light.Diffuse).data());
+    glLightfv(GL_LIGHT0, GL_SPECULAR, kBlack);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, kBlack);
     glEnable(GL_LIGHT0);
   } else {
     glDisable(GL_LIGHT0);
   }
-  const GLfloat noSpecular[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, noSpecular);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, kBlack);
 
   // linear fog by eye distance; an empty fog band fogs everything beyond Start
   const TSceneFog& fog = Scene.Fog;
   if (fog.Enabled) {
-    const GLfloat color[4] = {static_cast<GLfloat>(fog.Color.R), static_cast<GLfloat>(fog.Color.G),
-                              static_cast<GLfloat>(fog.Color.B), static_cast<GLfloat>(fog.Color.A)};
     const double end = fog.End > fog.Start ? fog.End : fog.Start + 1e-6;
     glEnable(GL_FOG);
     glFogi(GL_FOG_MODE, GL_LINEAR);
-    glFogfv(GL_FOG_COLOR, color);
+    glFogfv(GL_FOG_COLOR, Floats(fog.Color).data());
     glFogf(GL_FOG_START, static_cast<GLfloat>(fog.Start));
     glFogf(GL_FOG_END, static_cast<GLfloat>(end));
   } else {

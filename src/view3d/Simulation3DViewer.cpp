@@ -1,5 +1,6 @@
 #include "view3d/Simulation3DViewer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
@@ -76,12 +77,6 @@ TSceneRectangle& AddRectangle(TSceneObject& Parent, double Width, double Height,
   rectangle.XTiles = XTiles;
   rectangle.YTiles = YTiles;
   return rectangle;
-}
-
-TScenePolyline& AddLine(TSceneObject& Parent, const std::string& Name, std::vector<TSceneVector> Nodes) {
-  auto& line = Parent.AddNew<TScenePolyline>(Name);
-  line.Nodes = std::move(Nodes);
-  return line;
 }
 
 // Height of an object's main part centre above its Position z (m).
@@ -249,26 +244,27 @@ void TSimulation3DViewer::BuildArenaScene() {
   }
 
   // objects without a name get one that no arena file can contain, so that
-  // UpdateArenaObjects finds them again
-  partNames_.clear();
+  // their parts can be found by name too
+  mainParts_.clear();
   for (int i = 1; i <= Arena->NumberOfObjects(); ++i) {
     const TArenaObject& object = Arena->Objects(i);
-    partNames_.push_back(object.Name.empty() ? Scene->GenerateName() : object.Name);
-    BuildArenaObject(object, partNames_.back());
+    TSceneObject* part = BuildArenaObject(object, object.Name.empty() ? Scene->GenerateName() : object.Name);
+    mainParts_.push_back({part, MainPartLift(object), !IsFloor(object)});
   }
   Redraw();
 }
 
-void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std::string& Name) {
+TSceneObject* TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std::string& Name) {
   const TSceneVector centre = MainPartCentre(Object);
   const double H = Object.Height;
 
   if (const auto* floor = dynamic_cast<const TBasicFloor*>(&Object)) {
     // a plane on the scene root, outside the container: never moved
-    Paint(AddRectangle(Scene->Root(), floor->Width, floor->Length, -90.0, centre,
-                       TileCount(floor->Width, floor->TileWidth), TileCount(floor->Length, floor->TileLength), Name),
-          Object, Object.Texture);
-    return;
+    auto& plane = AddRectangle(Scene->Root(), floor->Width, floor->Length, -90.0, centre,
+                               TileCount(floor->Width, floor->TileWidth), TileCount(floor->Length, floor->TileLength),
+                               Name);
+    Paint(plane, Object, Object.Texture);
+    return &plane;
   }
 
   if (const auto* slab = dynamic_cast<const TFloor*>(&Object)) {
@@ -280,7 +276,7 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
                          TileCount(slab->Width, slab->TextureTileWidth)),
             Object, Object.Texture);
     }
-    return;
+    return &box;
   }
 
   if (const auto* wall = dynamic_cast<const TWall*>(&Object)) {
@@ -299,7 +295,7 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
     } else {
       Paint(box, Object, Object.Texture);
     }
-    return;
+    return &box;
   }
 
   if (const auto* opening = dynamic_cast<const TOpening*>(&Object)) {
@@ -314,7 +310,7 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
       part->Material.BlendAdditive = opening->Transparent;
       Paint(*part, Object, Object.Texture);
     }
-    return;
+    return &lower;
   }
 
   if (const auto* table = dynamic_cast<const TStandardTable*>(&Object)) {
@@ -328,7 +324,7 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
                FromArena(along * table->Length / 2.0, across * table->Width / 2.0, -H / 2.0));
       }
     }
-    return;
+    return &top;
   }
 
   if (const auto* shelf = dynamic_cast<const TStandardBookShelf*>(&Object)) {
@@ -355,7 +351,7 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
       Paint(AddBox(base, T, W, H, FromArena(-L / 2.0, 0.0, H / 2.0)), Object);
       Paint(AddBox(base, T, W, H, FromArena(L / 2.0, 0.0, H / 2.0)), Object);
     }
-    return;
+    return &base;
   }
 
   if (const auto* chair = dynamic_cast<const TOfficeChair*>(&Object)) {
@@ -377,7 +373,7 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
       Paint(AddBox(seat, T, size, chair->ArmRestHeight, FromArena(side * size / 2.0, 0.0, chair->ArmRestHeight / 2.0)),
             Object);
     }
-    return;
+    return &column;
   }
 
   if (const auto* sofa = dynamic_cast<const TStandardSofa*>(&Object)) {
@@ -412,7 +408,7 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
               Object);
       }
     }
-    return;
+    return &plate;
   }
 
   if (const auto* can = dynamic_cast<const TSoftDrinkCanShape*>(&Object)) {
@@ -440,45 +436,63 @@ void TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, const std
     const double lidRadius = 1.05 * can->TopRadius;
     addSection(lowerSlope, lidRadius, lidRadius, 0.2 * upper, FromArena(0.0, 0.0, lower / 2.0 + body + 1.1 * upper),
                can->TopBottomTexture, "");
-    return;
+    return &lowerSlope;
   }
 
   if (const auto* cylinder = dynamic_cast<const TCylinderZ*>(&Object)) {
     auto& part = AddCylinder(*Container, cylinder->Radius, cylinder->Radius, H, centre, Name);
     part.TurnAngle = Object.Angle;
     Paint(part, Object, Object.Texture);
+    return &part;
   }
+  return nullptr;
 }
 
 void TSimulation3DViewer::UpdateArenaObjects() {
   if (Arena == nullptr) {
     return;
   }
-  for (int i = 1; i <= Arena->NumberOfObjects(); ++i) {
+  const int count = std::min(Arena->NumberOfObjects(), static_cast<int>(mainParts_.size()));
+  for (int i = 1; i <= count; ++i) {
     const TArenaObject& object = Arena->Objects(i);
-    TSceneObject* part = Container->FindChild(PartName(i));
-    if (part == nullptr) {
+    const TMainPart& main = mainParts_[static_cast<std::size_t>(i - 1)];
+    // the floor plane, on the scene root, is never moved
+    if (main.Part == nullptr || main.Part->Parent() != Container) {
       continue;
     }
-    part->Position = MainPartCentre(object);
-    if (!IsFloor(object)) {
-      part->TurnAngle = object.Angle;
+    main.Part->Position = FromArena(object.Position.GetElement(1), object.Position.GetElement(2),
+                                    object.Position.GetElement(3) + main.Lift);
+    if (main.Turns) {
+      main.Part->TurnAngle = object.Angle;
     }
   }
   Redraw();
 }
 
 std::string TSimulation3DViewer::PartName(int i) const {
-  if (i >= 1 && i <= static_cast<int>(partNames_.size())) {
-    return partNames_[static_cast<std::size_t>(i - 1)];
+  if (i >= 1 && i <= static_cast<int>(mainParts_.size())) {
+    if (const TSceneObject* part = mainParts_[static_cast<std::size_t>(i - 1)].Part) {
+      return part->Name();
+    }
   }
   return Arena != nullptr && i >= 1 && i <= Arena->NumberOfObjects() ? Arena->Objects(i).Name : std::string();
 }
 
 // ---- robot
 
-std::string TSimulation3DViewer::RobotPartName(const TRobot& Robot) const {
-  return Robot.Name.empty() ? unnamedRobotName_ : Robot.Name;
+void TSimulation3DViewer::TSensorMarkers::Place(const TSceneVector& SphereAt, double x, double y, double z,
+                                                double Direction, double HalfOpening, double Reach, bool Visible) {
+  Sphere->Position = SphereAt;
+  Axis->Nodes[0] = FromArena(x, y, z);
+  Axis->Nodes[1] = FromArena(x + Reach * std::cos(Direction), y + Reach * std::sin(Direction), z);
+  Opening->Nodes[0] =
+      FromArena(x + Reach * std::cos(Direction + HalfOpening), y + Reach * std::sin(Direction + HalfOpening), z);
+  Opening->Nodes[1] = FromArena(x, y, z);
+  Opening->Nodes[2] =
+      FromArena(x + Reach * std::cos(Direction - HalfOpening), y + Reach * std::sin(Direction - HalfOpening), z);
+  Sphere->Visible = Visible;
+  Axis->Visible = Visible;
+  Opening->Visible = Visible;
 }
 
 void TSimulation3DViewer::BuildRobot(const TRobot& Robot) {
@@ -490,12 +504,11 @@ void TSimulation3DViewer::BuildRobot(const TRobot& Robot) {
   const double y = body->Coordinates.GetPosition(2);
   const double R = body->Radius;
   const double H = body->Height;
-  if (Robot.Name.empty() && unnamedRobotName_.empty()) {
-    unnamedRobotName_ = Scene->GenerateName();
-  }
 
   // the body stands on the floor; the wheels just outside its sides
-  auto& bodyPart = AddCylinder(*Container, R, R, H, FromArena(x, y, H / 2.0), RobotPartName(Robot));
+  auto& bodyPart = AddCylinder(*Container, R, R, H, FromArena(x, y, H / 2.0),
+                               Robot.Name.empty() ? Scene->GenerateName() : Robot.Name);
+  robotBody_ = &bodyPart;
   bodyPart.TurnAngle = body->Coordinates.Heading * kDegreesPerRadian;
   bodyPart.Material.Emission = kRobotBodyColour;
   const TWheel* wheels[2] = {&body->RightWheel, &body->LeftWheel};
@@ -509,35 +522,27 @@ void TSimulation3DViewer::BuildRobot(const TRobot& Robot) {
   }
 
   // sensor markers from the sensors' mounting, in the container
+  sensorMarkers_.clear();
   for (int i = 1; i <= body->Sensors.Count(); ++i) {
     const auto* sensor = dynamic_cast<const TIRSensor*>(&body->Sensors.Items(i));
     if (sensor == nullptr) {
       continue;
     }
-    const double h = sensor->RelativePosition.GetElement(3) + H / 2.0;
-    const double d = sensor->RelativeDirection;
-    const double halfOpening = sensor->OpeningAngle / 2.0;
-    const double reach = sensor->Range + R;
     const std::string number = std::to_string(i);
-
     auto& sphere = Container->AddNew<TSceneSphere>("IRSensorSphere" + number);
     sphere.Radius = kSensorSphereRadius;
-    sphere.Position =
-        FromArena(x + sensor->RelativePosition.GetElement(1), y + sensor->RelativePosition.GetElement(2), h);
     sphere.Material.Emission = kBlack;
-    sphere.Visible = ShowSensors;
-
-    AddLine(*Container, "IRSensorDir" + number,
-            {FromArena(x, y, h), FromArena(x + reach * std::cos(d), y + reach * std::sin(d), h)})
-        .Visible = ShowSensors;
-
-    auto& opening = AddLine(
-        *Container, "IRSensorOpening" + number,
-        {FromArena(x + reach * std::cos(d + halfOpening), y + reach * std::sin(d + halfOpening), h), FromArena(x, y, h),
-         FromArena(x + reach * std::cos(d - halfOpening), y + reach * std::sin(d - halfOpening), h)});
+    auto& axis = Container->AddNew<TScenePolyline>("IRSensorDir" + number);
+    axis.Nodes.resize(2);
+    auto& opening = Container->AddNew<TScenePolyline>("IRSensorOpening" + number);
+    opening.Nodes.resize(3);
     opening.Stipple = 0xCCCC;
     opening.LineColor = kOpeningColour;
-    opening.Visible = ShowSensors;
+
+    TSensorMarkers& markers = sensorMarkers_.emplace_back(TSensorMarkers{i, &sphere, &axis, &opening});
+    const double h = sensor->RelativePosition.GetElement(3) + H / 2.0;
+    markers.Place(FromArena(x + sensor->RelativePosition.GetElement(1), y + sensor->RelativePosition.GetElement(2), h),
+                  x, y, h, sensor->RelativeDirection, sensor->OpeningAngle / 2.0, sensor->Range + R, ShowSensors);
   }
   Redraw();
 }
@@ -547,54 +552,27 @@ void TSimulation3DViewer::UpdateRobot(const TRobot& Robot) {
   if (body == nullptr) {
     return;
   }
-  if (TSceneObject* bodyPart = Container->FindChild(RobotPartName(Robot))) {
-    bodyPart->Position =
+  if (robotBody_ != nullptr) {
+    robotBody_->Position =
         FromArena(body->Coordinates.GetPosition(1), body->Coordinates.GetPosition(2), body->Height / 2.0);
-    bodyPart->TurnAngle = body->Coordinates.Heading * kDegreesPerRadian;
+    robotBody_->TurnAngle = body->Coordinates.Heading * kDegreesPerRadian;
   }
 
-  for (int i = 1; i <= body->Sensors.Count(); ++i) {
-    const auto* sensor = dynamic_cast<const TIRSensor*>(&body->Sensors.Items(i));
+  for (TSensorMarkers& markers : sensorMarkers_) {
+    if (markers.Sensor > body->Sensors.Count()) {
+      continue;
+    }
+    const auto* sensor = dynamic_cast<const TIRSensor*>(&body->Sensors.Items(markers.Sensor));
     if (sensor == nullptr) {
       continue;
     }
     const double ax = sensor->AbsolutePosition.GetElement(1);
     const double ay = sensor->AbsolutePosition.GetElement(2);
     const double az = sensor->AbsolutePosition.GetElement(3);
-    const double a = sensor->AbsoluteDirection;
-    const double halfOpening = sensor->OpeningAngle / 2.0;
-    const double range = sensor->Range;
-    const std::string number = std::to_string(i);
-
+    markers.Place(FromArena(ax, ay, az), ax, ay, az, sensor->AbsoluteDirection, sensor->OpeningAngle / 2.0,
+                  sensor->Range, ShowSensors);
     // the sphere glows redder as the reading rises
-    if (TSceneObject* sphere = Container->FindChild("IRSensorSphere" + number)) {
-      sphere->Position = FromArena(ax, ay, az);
-      if (sphere->Kind() == TSceneObjectKind::Sphere) {
-        sphere->Material.Emission = {sensor->Reading, 0.0, 0.0, 1.0};
-      }
-      sphere->Visible = ShowSensors;
-    }
-    if (TSceneObject* axis = Container->FindChild("IRSensorDir" + number)) {
-      if (axis->Kind() == TSceneObjectKind::Polyline) {
-        auto& nodes = static_cast<TScenePolyline*>(axis)->Nodes;
-        if (nodes.size() >= 2) {
-          nodes[0] = FromArena(ax, ay, az);
-          nodes[1] = FromArena(ax + range * std::cos(a), ay + range * std::sin(a), az);
-        }
-      }
-      axis->Visible = ShowSensors;
-    }
-    if (TSceneObject* opening = Container->FindChild("IRSensorOpening" + number)) {
-      if (opening->Kind() == TSceneObjectKind::Polyline) {
-        auto& nodes = static_cast<TScenePolyline*>(opening)->Nodes;
-        if (nodes.size() >= 3) {
-          nodes[0] = FromArena(ax + range * std::cos(a + halfOpening), ay + range * std::sin(a + halfOpening), az);
-          nodes[1] = FromArena(ax, ay, az);
-          nodes[2] = FromArena(ax + range * std::cos(a - halfOpening), ay + range * std::sin(a - halfOpening), az);
-        }
-      }
-      opening->Visible = ShowSensors;
-    }
+    markers.Sphere->Material.Emission = {sensor->Reading, 0.0, 0.0, 1.0};
   }
   Redraw();
 }

@@ -41,8 +41,9 @@ class TSimulation3DViewer {
   void UpdateArenaObjects();
   // Creates the robot's body, wheels and sensor markers.
   void BuildRobot(const TRobot& Robot);
-  // Moves the robot's parts to its current pose, colours the sensor
-  // spheres by their readings and shows or hides the markers by ShowSensors.
+  // Moves the parts BuildRobot made to Robot's current pose, colours the
+  // sensor spheres by their readings and shows or hides the markers by
+  // ShowSensors.
   void UpdateRobot(const TRobot& Robot);
 
   // Places the drawing surface in the host panel (pixels).
@@ -69,18 +70,39 @@ class TSimulation3DViewer {
   int MouseY = 0;
 
  private:
-  void BuildArenaObject(const TArenaObject& Object, const std::string& Name);
+  // Builds Object's parts; returns the main part, named Name.
+  TSceneObject* BuildArenaObject(const TArenaObject& Object, const std::string& Name);
   // Emission := the object's plain colour; the texture named TextureName,
   // when not empty and readable, is shown instead.
   void Paint(TSceneObject& Part, const TArenaObject& Object, const std::string& TextureName = std::string());
-  // The robot's scene name: its Name, or the one generated when it was built.
-  std::string RobotPartName(const TRobot& Robot) const;
   // Asks the surface to repaint when the window next processes its events.
   void Redraw();
   void SetBackground(const TSceneColor& Colour);
 
-  std::vector<std::string> partNames_;  // per arena object, in list order
-  std::string unnamedRobotName_;        // generated for a robot built without a Name
+  // One IR sensor's markers: a sphere, the sensor's axis and its dashed
+  // opening wedge.
+  struct TSensorMarkers {
+    int Sensor;  // 1-based index in the body's sensor list
+    TSceneSphere* Sphere;
+    TScenePolyline* Axis;
+    TScenePolyline* Opening;
+    // The sphere at SphereAt; the axis from the arena point (x, y, z) over
+    // Reach along Direction (radians), the wedge HalfOpening either side.
+    void Place(const TSceneVector& SphereAt, double x, double y, double z, double Direction, double HalfOpening,
+               double Reach, bool Visible);
+  };
+
+  // An arena object's main part and where it sits on the object.
+  struct TMainPart {
+    TSceneObject* Part;  // nullptr: none built
+    double Lift;         // m, of the part's centre above the object's Position z
+    bool Turns;          // false for floors, which keep their build angle
+  };
+
+  // The parts the updates move, kept when they are built.
+  std::vector<TMainPart> mainParts_;  // per arena object, in list order
+  TSceneObject* robotBody_ = nullptr;
+  std::vector<TSensorMarkers> sensorMarkers_;
 };
 
 }  // namespace kestrovan
