@@ -37,7 +37,7 @@ TArenaSetupForm::TArenaSetupForm(QWidget* Owner) : QDialog(Owner) {
   btnOK->setFocus();
 
   connect(btnOK, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { btnOKClick(); }); });
-  connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+  connect(btnCancel, &QPushButton::clicked, this, &TArenaSetupForm::btnCancelClick);
   connect(BrowseButton, &QPushButton::clicked, this,
           [this] { RunGuarded(this, [this] { BrowseButtonClick(); }); });
 }

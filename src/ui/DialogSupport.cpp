@@ -123,16 +123,19 @@ QLabel* AddLabel(QWidget* Parent, const QString& Text, int Left, int Top) {
 }
 
 QLineEdit* AddEdit(QWidget* Parent, const char* Name, const QRect& Bounds) {
-  auto* box = new QLineEdit(Parent);
-  box->setObjectName(QString::fromLatin1(Name));
-  box->setGeometry(Bounds);
+  return AddControl<QLineEdit>(Parent, Name, Bounds);
+}
+
+QLineEdit* AddLabelledEdit(QWidget* Parent, const QString& Label, int LabelLeft, const char* Name,
+                           const QRect& Bounds, const QString& Text) {
+  AddLabel(Parent, Label, LabelLeft, Bounds.top() + 4);
+  QLineEdit* box = AddEdit(Parent, Name, Bounds);
+  box->setText(Text);
   return box;
 }
 
 QPushButton* AddButton(QWidget* Parent, const char* Name, const QString& Caption, const QRect& Bounds) {
-  auto* button = new QPushButton(Caption, Parent);
-  button->setObjectName(QString::fromLatin1(Name));
-  button->setGeometry(Bounds);
+  auto* button = AddControl<QPushButton>(Parent, Name, Bounds, Caption);
   // neither Enter nor a focused button closes a dialog by accident
   button->setAutoDefault(false);
   button->setDefault(false);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 #include <QLocale>
 #include <QRect>
@@ -95,9 +96,23 @@ bool PassesValidation(QWidget* Dialog, TValidate&& Validate) {
 // and the small dialog font.
 void SetUpFixedDialog(QDialog* Dialog, const QString& Caption, int Width, int Height);
 
+// A control of class T named Name at Bounds inside Parent; Arguments go
+// before the parent to T's constructor.
+template <class T, class... TArguments>
+T* AddControl(QWidget* Parent, const char* Name, const QRect& Bounds, TArguments&&... Arguments) {
+  auto* control = new T(std::forward<TArguments>(Arguments)..., Parent);
+  control->setObjectName(QString::fromLatin1(Name));
+  control->setGeometry(Bounds);
+  return control;
+}
+
 // Controls placed at fixed bounds inside Parent.
 QLabel* AddLabel(QWidget* Parent, const QString& Text, int Left, int Top);
 QLineEdit* AddEdit(QWidget* Parent, const char* Name, const QRect& Bounds);
+// An edit box showing Text, with its caption Label at LabelLeft, level with
+// the box's text.
+QLineEdit* AddLabelledEdit(QWidget* Parent, const QString& Label, int LabelLeft, const char* Name,
+                           const QRect& Bounds, const QString& Text);
 QPushButton* AddButton(QWidget* Parent, const char* Name, const QString& Caption, const QRect& Bounds);
 
 }  // namespace kestrovan

@@ -16,13 +16,6 @@ namespace kestrovan {
 
 namespace {
 
-QGroupBox* AddGroup(QWidget* Parent, const char* Name, const QString& Caption, const QRect& Bounds) {
-  auto* group = new QGroupBox(Caption, Parent);
-  group->setObjectName(QString::fromLatin1(Name));
-  group->setGeometry(Bounds);
-  return group;
-}
-
 constexpr std::uint8_t kTournamentSelection = 0;
 constexpr std::uint8_t kGeometricCreep = 1;
 
@@ -34,42 +27,37 @@ TEASetupForm::TEASetupForm(QWidget* Owner) : QDialog(Owner) {
   OKButton = AddButton(this, "OKButton", QStringLiteral("OK"), QRect(83, 144, 75, 25));
   CancelButton = AddButton(this, "CancelButton", QStringLiteral("Cancel"), QRect(6, 144, 75, 25));
 
-  PopulationSizeGroupBox =
-      AddGroup(this, "PopulationSizeGroupBox", QStringLiteral("Population size"), QRect(8, 8, 105, 49));
+  PopulationSizeGroupBox = AddControl<QGroupBox>(this, "PopulationSizeGroupBox", QRect(8, 8, 105, 49),
+                                                  QStringLiteral("Population size"));
   PopSizeBox = AddEdit(PopulationSizeGroupBox, "PopSizeBox", QRect(14, 16, 77, 21));
   PopSizeBox->setText(QStringLiteral("100"));
 
-  ReplacementGroupBox = AddGroup(this, "ReplacementGroupBox", QStringLiteral("Replacement"), QRect(120, 8, 115, 49));
-  ElitismCheckBox = new QCheckBox(QStringLiteral("Use elitism"), ReplacementGroupBox);
-  ElitismCheckBox->setObjectName(QStringLiteral("ElitismCheckBox"));
-  ElitismCheckBox->setGeometry(15, 21, 87, 15);
+  ReplacementGroupBox = AddControl<QGroupBox>(this, "ReplacementGroupBox", QRect(120, 8, 115, 49),
+                                               QStringLiteral("Replacement"));
+  ElitismCheckBox = AddControl<QCheckBox>(ReplacementGroupBox, "ElitismCheckBox", QRect(15, 21, 87, 15),
+                                          QStringLiteral("Use elitism"));
   ElitismCheckBox->setChecked(true);
 
-  SelectionGroupBox =
-      AddGroup(this, "SelectionGroupBox", QStringLiteral("Selection parameters"), QRect(8, 64, 227, 73));
-  AddLabel(SelectionGroupBox, QStringLiteral("Tournament size:"), 13, 20);
-  TournamentSizeBox = AddEdit(SelectionGroupBox, "TournamentSizeBox", QRect(158, 16, 57, 21));
-  TournamentSizeBox->setText(QStringLiteral("5"));
-  AddLabel(SelectionGroupBox, QStringLiteral("Probability of winner selection:"), 13, 44);
-  PTourBox = AddEdit(SelectionGroupBox, "PTourBox", QRect(158, 40, 57, 21));
-  PTourBox->setText(QStringLiteral("0.725"));
+  SelectionGroupBox = AddControl<QGroupBox>(this, "SelectionGroupBox", QRect(8, 64, 227, 73),
+                                             QStringLiteral("Selection parameters"));
+  TournamentSizeBox = AddLabelledEdit(SelectionGroupBox, QStringLiteral("Tournament size:"), 13, "TournamentSizeBox",
+                                      QRect(158, 16, 57, 21), QStringLiteral("5"));
+  PTourBox = AddLabelledEdit(SelectionGroupBox, QStringLiteral("Probability of winner selection:"), 13, "PTourBox",
+                             QRect(158, 40, 57, 21), QStringLiteral("0.725"));
 
-  MutationGroupBox = AddGroup(this, "MutationGroupBox", QStringLiteral("Mutation"), QRect(240, 8, 222, 177));
-  AddLabel(MutationGroupBox, QStringLiteral("Mutation rate:"), 16, 20);
-  PMutBox = AddEdit(MutationGroupBox, "PMutBox", QRect(153, 16, 57, 21));
-  PMutBox->setText(QStringLiteral("0.04"));
-  AddLabel(MutationGroupBox, QStringLiteral("Probability of creep mutation:"), 16, 46);
-  PCreepBox = AddEdit(MutationGroupBox, "PCreepBox", QRect(153, 42, 57, 21));
-  PCreepBox->setText(QStringLiteral("0.50"));
-  CreepMethodRadioGroup =
-      AddGroup(MutationGroupBox, "CreepMethodRadioGroup", QStringLiteral("Creep style"), QRect(8, 75, 203, 54));
-  GeometricCreepButton = new QRadioButton(QStringLiteral("Geometric (multiplicative)"), CreepMethodRadioGroup);
-  GeometricCreepButton->setObjectName(QStringLiteral("GeometricCreepButton"));
-  GeometricCreepButton->setGeometry(8, 22, 187, 20);
+  MutationGroupBox =
+      AddControl<QGroupBox>(this, "MutationGroupBox", QRect(240, 8, 222, 177), QStringLiteral("Mutation"));
+  PMutBox = AddLabelledEdit(MutationGroupBox, QStringLiteral("Mutation rate:"), 16, "PMutBox", QRect(153, 16, 57, 21),
+                            QStringLiteral("0.04"));
+  PCreepBox = AddLabelledEdit(MutationGroupBox, QStringLiteral("Probability of creep mutation:"), 16, "PCreepBox",
+                              QRect(153, 42, 57, 21), QStringLiteral("0.50"));
+  CreepMethodRadioGroup = AddControl<QGroupBox>(MutationGroupBox, "CreepMethodRadioGroup", QRect(8, 75, 203, 54),
+                                                QStringLiteral("Creep style"));
+  GeometricCreepButton = AddControl<QRadioButton>(CreepMethodRadioGroup, "GeometricCreepButton",
+                                                  QRect(8, 22, 187, 20), QStringLiteral("Geometric (multiplicative)"));
   GeometricCreepButton->setChecked(true);
-  AddLabel(MutationGroupBox, QStringLiteral("Creep rate:"), 16, 151);
-  CreepRateBox = AddEdit(MutationGroupBox, "CreepRateBox", QRect(153, 147, 57, 21));
-  CreepRateBox->setText(QStringLiteral("0.00"));
+  CreepRateBox = AddLabelledEdit(MutationGroupBox, QStringLiteral("Creep rate:"), 16, "CreepRateBox",
+                                 QRect(153, 147, 57, 21), QStringLiteral("0.00"));
 
   QWidget* order[] = {OKButton, CancelButton, PopSizeBox, ElitismCheckBox, TournamentSizeBox, PTourBox,
                       PMutBox,  PCreepBox,    CreepRateBox, GeometricCreepButton};
@@ -79,7 +67,7 @@ TEASetupForm::TEASetupForm(QWidget* Owner) : QDialog(Owner) {
   OKButton->setFocus();
 
   connect(OKButton, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { OKButtonClick(); }); });
-  connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+  connect(CancelButton, &QPushButton::clicked, this, &TEASetupForm::CancelButtonClick);
 }
 
 void TEASetupForm::SetEAParameters(TEAParameters& Parameters) {

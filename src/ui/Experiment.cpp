@@ -46,16 +46,6 @@ constexpr qint64 kProgressInterval = 250;
 // microsecond, a reading a few percent of that.
 constexpr int kStepsPerClockReading = 16;
 
-// A control of class T named Name at Bounds inside Parent; Arguments go
-// before the parent to T's constructor.
-template <class T, class... TArguments>
-T* AddControl(QWidget* Parent, const char* Name, const QRect& Bounds, TArguments&&... Arguments) {
-  auto* control = new T(std::forward<TArguments>(Arguments)..., Parent);
-  control->setObjectName(QString::fromLatin1(Name));
-  control->setGeometry(Bounds);
-  return control;
-}
-
 // A refused simulation time or time step; the message names the box.
 class TRunParameterError : public std::invalid_argument {
  public:
@@ -95,6 +85,8 @@ TExperimentForm::TExperimentForm(QWidget* Owner)
                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   setMinimumSize(637, 467);
   ShowMessage = [this](const QString& Text) { ShowErrorMessage(this, Text); };
+  run_->OutputFolder = ".";
+  run_->Yield = [this] { ProcessEventsWhenDue(); };
   CreateControls();
   resize(760, 560);
   UpdateControls();
@@ -129,12 +121,10 @@ void TExperimentForm::CreateControls() {
 
   QGroupBox* parameterGroup = AddControl<QGroupBox>(
       this, "RunParametersGroupBox", QRect(kColumnLeft, 216, kColumnWidth, 68), QStringLiteral("Run parameters:"));
-  AddLabel(parameterGroup, QStringLiteral("Simulation time:"), 10, 20);
-  SimulationTimeBox = AddEdit(parameterGroup, "SimulationTimeBox", QRect(114, 16, 75, 21));
-  SimulationTimeBox->setText(FormatFloat(20.0, 'f', 1, 0, locale_));
-  AddLabel(parameterGroup, QStringLiteral("Time step:"), 10, 44);
-  TimeStepBox = AddEdit(parameterGroup, "TimeStepBox", QRect(114, 40, 75, 21));
-  TimeStepBox->setText(FormatFloat(0.01, 'f', 2, 0, locale_));
+  SimulationTimeBox = AddLabelledEdit(parameterGroup, QStringLiteral("Simulation time:"), 10, "SimulationTimeBox",
+                                      QRect(114, 16, 75, 21), FormatFloat(20.0, 'f', 1, 0, locale_));
+  TimeStepBox = AddLabelledEdit(parameterGroup, QStringLiteral("Time step:"), 10, "TimeStepBox",
+                                QRect(114, 40, 75, 21), FormatFloat(0.01, 'f', 2, 0, locale_));
 
   QGroupBox* visualizationGroup =
       AddControl<QGroupBox>(this, "VisualizationOptionsGroupBox", QRect(kColumnLeft, 288, kColumnWidth, 40),
@@ -158,14 +148,13 @@ void TExperimentForm::CreateControls() {
                                                 QStringLiteral("Elapsed time = "));
   WorldViewPanel = AddControl<QWidget>(VisualizationGroupBox, "WorldViewPanel", QRect(10, 16, 380, 380));
 
-  connect(InitializeButton, &QPushButton::clicked, this, [this] { InitializeButtonClick(); });
-  connect(RunEAButton, &QPushButton::clicked, this, [this] { RunEAButtonClick(); });
-  connect(PauseButton, &QPushButton::clicked, this, [this] { PauseButtonClick(); });
-  connect(StopEAButton, &QPushButton::clicked, this, [this] { StopEAButtonClick(); });
-  connect(EvaluateBestButton, &QPushButton::clicked, this, [this] { EvaluateBestButtonClick(); });
-  connect(SaveButton, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
-  connect(chkShowSensors, &QCheckBox::clicked, this, [this] { chkShowSensorsClick(); });
-  connect(chkVisualize, &QCheckBox::toggled, this, [this](bool Checked) { visualize_ = Checked; });
+  connect(InitializeButton, &QPushButton::clicked, this, &TExperimentForm::InitializeButtonClick);
+  connect(RunEAButton, &QPushButton::clicked, this, &TExperimentForm::RunEAButtonClick);
+  connect(PauseButton, &QPushButton::clicked, this, &TExperimentForm::PauseButtonClick);
+  connect(StopEAButton, &QPushButton::clicked, this, &TExperimentForm::StopEAButtonClick);
+  connect(EvaluateBestButton, &QPushButton::clicked, this, &TExperimentForm::EvaluateBestButtonClick);
+  connect(SaveButton, &QPushButton::clicked, this, &TExperimentForm::SaveButtonClick);
+  connect(chkShowSensors, &QCheckBox::clicked, this, &TExperimentForm::chkShowSensorsClick);
 }
 
 // ---- configuration
@@ -234,6 +223,10 @@ void TExperimentForm::Guarded(const std::function<void()>& Action) {
 
 QString TExperimentForm::Fixed(double Value, int Decimals) const { return locale_.toString(Value, 'f', Decimals); }
 
+QString TExperimentForm::ElapsedCaption(const TRobot& Agent) const {
+  return QStringLiteral("Elapsed time = ") + Fixed(Agent.ElapsedTime, 2) + QStringLiteral(" s");
+}
+
 void TExperimentForm::ProcessEvents() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   sinceEvents_.start();
@@ -260,8 +253,6 @@ void TExperimentForm::InitializeButtonClick() {
     run_->KeepCylinderVelocities = KeepCylinderVelocities;
     run_->MinimumCylinderSpeed = MinimumCylinderSpeed;
     run_->MaximumCylinderSpeed = MaximumCylinderSpeed;
-    run_->OutputFolder = ".";
-    run_->Yield = [this] { ProcessEventsWhenDue(); };
     run_->Initialize(InitialSeed);
     FitnessPlot->SetHistories(run_->MaxFitnessHistory(), run_->AverageFitnessHistory());
 
@@ -334,7 +325,7 @@ void TExperimentForm::EvaluateAgent(int Index) {
   const TRobot& agent = run_->EvaluatedAgent();
   // the arena as reset, in a visualised evaluation only: a repaint of the
   // view per evaluation would cost more than the evaluation
-  if (visualize_ && viewer_) {
+  if (viewer_ && chkVisualize->isChecked()) {
     viewer_->UpdateArenaObjects();
   }
   bool finished = false;
@@ -380,7 +371,7 @@ void TExperimentForm::ShowProgress(bool Now) {
 }
 
 void TExperimentForm::AfterStep(const TRobot& Agent) {
-  if (visualize_) {
+  if (chkVisualize->isChecked()) {
     ShowState(Agent);
   }
   if (--stepsUntilClock_ <= 0) {
@@ -394,8 +385,7 @@ void TExperimentForm::ShowState(const TRobot& Agent) {
     viewer_->UpdateRobot(Agent);
     viewer_->UpdateArenaObjects();
   }
-  VisualizationGroupBox->setTitle(QStringLiteral("Elapsed time = ") + Fixed(Agent.ElapsedTime, 2) +
-                                  QStringLiteral(" s"));
+  VisualizationGroupBox->setTitle(ElapsedCaption(Agent));
 }
 
 void TExperimentForm::ShowGeneration() {
@@ -488,8 +478,7 @@ void TExperimentForm::ShowBestIndividual() {
 
   // the replay's own result; the population keeps the evaluation's
   if (finished) {
-    VisualizationGroupBox->setTitle(QStringLiteral("Elapsed time = ") + Fixed(best.ElapsedTime, 2) +
-                                    QStringLiteral(" s, fitness = ") + Fixed(best.Fitness, 3));
+    VisualizationGroupBox->setTitle(ElapsedCaption(best) + QStringLiteral(", fitness = ") + Fixed(best.Fitness, 3));
   } else {
     VisualizationGroupBox->setTitle(kElapsedCaption);
   }

@@ -170,6 +170,8 @@ class TExperimentForm : public QDialog {
   void ProcessEventsWhenDue();
 
   QString Fixed(double Value, int Decimals) const;
+  // "Elapsed time = <simulated time> s" for the caption of the 3D view.
+  QString ElapsedCaption(const TRobot& Agent) const;
 
   std::unique_ptr<TEvolutionRun> run_;
   std::unique_ptr<TSimulation3DViewer> viewer_;
@@ -183,7 +185,6 @@ class TExperimentForm : public QDialog {
     double RecordedFitness;  // of the recording run
   };
   std::vector<TNewBest> newBests_;
-  bool visualize_ = false;   // "Activate" checked
   int stepsUntilClock_ = 0;  // steps left until the clock is read again
   bool running_ = false;
   bool paused_ = false;

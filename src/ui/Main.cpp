@@ -96,12 +96,12 @@ void TMainForm::CreateMenus() {
   helpMenu->setObjectName(QStringLiteral("Help1"));
   About1 = AddItem(helpMenu, "About1", QStringLiteral("About"));
 
-  connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
-  connect(Arena1, &QAction::triggered, this, [this] { Arena1Click(); });
-  connect(Robot1, &QAction::triggered, this, [this] { Robot1Click(); });
-  connect(EvolutionaryAlgorithm1, &QAction::triggered, this, [this] { EvolutionaryAlgorithm1Click(); });
-  connect(RunEvolution1, &QAction::triggered, this, [this] { RunEvolution1Click(); });
-  connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+  connect(Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
+  connect(Arena1, &QAction::triggered, this, &TMainForm::Arena1Click);
+  connect(Robot1, &QAction::triggered, this, &TMainForm::Robot1Click);
+  connect(EvolutionaryAlgorithm1, &QAction::triggered, this, &TMainForm::EvolutionaryAlgorithm1Click);
+  connect(RunEvolution1, &QAction::triggered, this, &TMainForm::RunEvolution1Click);
+  connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
 }
 
 void TMainForm::FormCreate() {

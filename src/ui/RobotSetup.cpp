@@ -44,9 +44,7 @@ QLineEdit* AddRow(QGridLayout* Grid, int Row, const QString& Label, const char* 
 
 QGridLayout* AddGroup(QWidget* Parent, QGroupBox*& Group, const char* Name, const QString& Caption,
                       const QRect& Bounds) {
-  Group = new QGroupBox(Caption, Parent);
-  Group->setObjectName(QString::fromLatin1(Name));
-  Group->setGeometry(Bounds);
+  Group = AddControl<QGroupBox>(Parent, Name, Bounds, Caption);
   auto* grid = new QGridLayout(Group);
   grid->setContentsMargins(8, 6, 8, 6);
   grid->setHorizontalSpacing(6);
@@ -118,9 +116,9 @@ TRobotSetupForm::TRobotSetupForm(QWidget* Owner) : QDialog(Owner) {
   }
   btnOK->setFocus();
 
-  connect(SensorOpeningTrackBar, &QSlider::valueChanged, this, [this] { SensorOpeningTrackBarChange(); });
+  connect(SensorOpeningTrackBar, &QSlider::valueChanged, this, &TRobotSetupForm::SensorOpeningTrackBarChange);
   connect(btnOK, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { btnOKClick(); }); });
-  connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+  connect(btnCancel, &QPushButton::clicked, this, &TRobotSetupForm::btnCancelClick);
 
   showingParameters_ = true;
   SensorOpeningTrackBar->setValue(kMinimumOpeningAngle);

@@ -17,10 +17,10 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "ui/About.h"
-#include "ui/ArenaSetup.h"
 #include "ea/EA.h"
 #include "simulation/EvolutionRun.h"
+#include "ui/About.h"
+#include "ui/ArenaSetup.h"
 #include "ui/EASetup.h"
 #include "ui/Experiment.h"
 #include "ui/Main.h"
@@ -28,14 +28,19 @@
 
 namespace {
 
+// Says whether the image at Path was written; returns Saved.
+bool Report(bool Saved, const QString& Path) {
+  std::printf("%s %s\n", Saved ? "wrote" : "could not write", qPrintable(Path));
+  return Saved;
+}
+
 bool Save(QWidget& Window, const QDir& Folder, const QString& Name) {
   Window.show();
   QApplication::processEvents();
   const QString path = Folder.filePath(Name);
   const bool saved = Window.grab().save(path);
-  std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
   Window.hide();
-  return saved;
+  return Report(saved, path);
 }
 
 // The main window with its "Setup" menu open below the menu bar.
@@ -59,9 +64,7 @@ bool SaveWithMenu(kestrovan::TMainForm& Window, const QDir& Folder, const QStrin
   menu->hide();
   Window.hide();
   const QString path = Folder.filePath(Name);
-  const bool saved = combined.save(path);
-  std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
-  return saved;
+  return Report(combined.save(path), path);
 }
 
 // The run window in its sixth generation, with "Activate" checked, 12 s
@@ -109,8 +112,7 @@ bool SaveRunWindow(kestrovan::TMainForm& Owner, const QDir& Folder, const QStrin
   window.RunEAButton->click();
   window.hide();
   QDir::setCurrent(previousFolder);
-  std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
-  return saved;
+  return Report(saved, path);
 }
 
 }  // namespace
