@@ -146,18 +146,10 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
 }
 
 TEAParameters BatchEAParameters(int PopulationSize) {
+  // the defaults as the EA setup dialog leaves them after OK without edits
   TEAParameters parameters;
   parameters.PopulationSize = PopulationSize;
-  parameters.SelectionMethod = 0;
-  parameters.TournamentSize = 4;
-  parameters.TournamentWinnerProbability = 0.725;
-  parameters.UseElitism = true;
-  parameters.SteadyStateReplacement = false;
-  parameters.CrossoverProbability = 0.0;
-  parameters.UseRanking = false;
-  parameters.MutationRate = 0.04;
-  parameters.CreepProbability = 0.5;
-  parameters.CreepRate = 0.05;
+  parameters.SetFixedChoices();
   return parameters;
 }
 

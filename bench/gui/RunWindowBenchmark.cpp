@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "ea/EAParameters.h"
+#include "gui/BenchmarkApplication.h"
 #include "robot/DefaultRobot.h"
 #include "simulation/EvolutionRun.h"
 #include "ui/Experiment.h"
@@ -25,18 +26,6 @@ namespace {
 constexpr std::uint32_t kSeed = 4242;
 constexpr int kGenerations = 4;
 const std::string kArena = std::string(KESTROVAN_SOURCE_DIR) + "/arenas/default.txt";
-
-// One application for every benchmark of the process, never destroyed:
-// tearing it down among the static destructors at exit crashes.
-void EnsureApplication() {
-  static int argc = 1;
-  static char name[] = "RunWindowBenchmark";
-  static char* argv[] = {name, nullptr};
-  static QApplication* application = nullptr;
-  if (application == nullptr) {
-    application = new QApplication(argc, argv);
-  }
-}
 
 // The default configuration with the EA's mutation settings in the brain,
 // and a folder for the new-best files as the current folder.

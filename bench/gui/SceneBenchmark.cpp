@@ -13,23 +13,17 @@
 #include <QWidget>
 
 #include "arena/Arena.h"
+#include "gui/BenchmarkApplication.h"
 #include "robot/DefaultRobot.h"
 #include "view3d/Simulation3DViewer.h"
 
 namespace kestrovan {
 namespace {
 
-// One application for every benchmark of the process. It is never
-// destroyed: tearing it down among the static destructors at exit crashes.
-void EnsureApplication() {
-  static int argc = 1;
-  static char name[] = "SceneBenchmark";
-  static char* argv[] = {name, nullptr};
-  static QApplication* application = nullptr;
-  if (application == nullptr) {
-    QSurfaceFormat::setDefaultFormat(TSceneViewer::SurfaceFormat());
-    application = new QApplication(argc, argv);
-  }
+// The viewer's surface format, set before the application is made.
+void EnsureViewApplication() {
+  QSurfaceFormat::setDefaultFormat(TSceneViewer::SurfaceFormat());
+  EnsureApplication();
 }
 
 const std::string kFurnished = std::string(KESTROVAN_SOURCE_DIR) + "/arenas/furnished.txt";
@@ -60,7 +54,7 @@ struct TFurnishedView {
 // Building the scene: fog, every object's parts with their textures read
 // from disk, the robot and its markers.
 void BM_BuildFurnishedScene(benchmark::State& state) {
-  EnsureApplication();
+  EnsureViewApplication();
   for (auto _ : state) {
     state.PauseTiming();
     auto view = std::make_unique<TFurnishedView>();
@@ -75,7 +69,7 @@ BENCHMARK(BM_BuildFurnishedScene)->Unit(benchmark::kMillisecond);
 
 // One frame drawn and finished by the driver (textures already uploaded).
 void BM_DrawFurnishedFrame(benchmark::State& state) {
-  EnsureApplication();
+  EnsureViewApplication();
   TFurnishedView view;
   view.Build();
   // the first frame makes the context and uploads the textures
@@ -94,7 +88,7 @@ BENCHMARK(BM_DrawFurnishedFrame)->Unit(benchmark::kMillisecond);
 // What a visualised simulation step adds: UpdateRobot and UpdateArenaObjects
 // (the repaint itself happens later, at most once per display frame).
 void BM_UpdateAfterStep(benchmark::State& state) {
-  EnsureApplication();
+  EnsureViewApplication();
   TFurnishedView view;
   view.Build();
   for (auto _ : state) {

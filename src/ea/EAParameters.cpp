@@ -45,6 +45,13 @@ void TEAParameters::SetDefaults() {
   CreepRate = 0.05;
 }
 
+void TEAParameters::SetFixedChoices() {
+  SelectionMethod = 0;
+  UseRanking = false;
+  SteadyStateReplacement = false;
+  CrossoverProbability = 0.0;
+}
+
 void TEAParameters::Validate() const {
   // a smaller population would not keep its size through a generation step
   if (PopulationSize < 3) {

@@ -12,6 +12,11 @@ class TEAParameters {
   // The defaults of a new object.
   void SetDefaults();
 
+  // The settings that the EA setup dialog does not offer, as its OK sets
+  // them: tournament selection, no ranking, generational replacement, no
+  // crossover.
+  void SetFixedChoices();
+
   // Throws std::invalid_argument naming the first field that would crash or
   // corrupt a run: PopulationSize below 3, TournamentSize below 1, a
   // probability outside [0, 1].

@@ -16,7 +16,6 @@ namespace kestrovan {
 
 namespace {
 
-constexpr std::uint8_t kTournamentSelection = 0;
 constexpr std::uint8_t kGeometricCreep = 1;
 
 }  // namespace
@@ -99,20 +98,17 @@ void TEASetupForm::OKButtonClick() {
   const TBoxReader reader(DialogLocale());
   try {
     parameters.PopulationSize = reader.IntegerAtLeast(PopSizeBox, QStringLiteral("Population size"), 3);
-    parameters.SelectionMethod = kTournamentSelection;
     parameters.TournamentSize = reader.IntegerAtLeast(TournamentSizeBox, QStringLiteral("Tournament size"), 1);
     parameters.TournamentWinnerProbability =
         reader.Probability(PTourBox, QStringLiteral("Probability of winner selection"));
-    parameters.CrossoverProbability = 0.0;
     parameters.UseElitism = ElitismCheckBox->isChecked();
-    parameters.SteadyStateReplacement = false;
     parameters.MutationRate = reader.Probability(PMutBox, QStringLiteral("Mutation rate"));
     parameters.CreepProbability = reader.Probability(PCreepBox, QStringLiteral("Probability of creep mutation"));
     if (GeometricCreepButton->isChecked()) {
       parameters.CreepMethod = kGeometricCreep;
     }
     parameters.CreepRate = reader.NonNegative(CreepRateBox, QStringLiteral("Creep rate"));
-    parameters.UseRanking = false;
+    parameters.SetFixedChoices();
   } catch (const TBoxRefusal& refusal) {
     refusal.Show(this);
     return;
