@@ -1,12 +1,11 @@
 // Cylinder motion on the bundled default arena, and loading a large
 // generated arena file.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <unistd.h>
 
 #include "arena/Arena.h"
 
@@ -40,8 +39,7 @@ BENCHMARK(BM_MoveObjects);
 class TGeneratedArena {
  public:
   explicit TGeneratedArena(int Count)
-      : path_(std::filesystem::temp_directory_path() /
-              ("kestrovan-bench-arena-" + std::to_string(getpid()) + ".txt")) {
+      : path_(std::filesystem::temp_directory_path() / ("kestrovan-bench-arena-" + std::to_string(getpid()) + ".txt")) {
     std::ofstream out(path_, std::ios::binary);
     out << "# generated\r\nobject Ground: TBasicFloor\r\n  Width = 100\r\n  Length = 100\r\nend\r\n";
     for (int i = 1; i < Count; ++i) {
@@ -60,7 +58,8 @@ class TGeneratedArena {
           break;
         case 2:
           out << "object Table" << i << ": TStandardTable\r\n  Position = " << x << ' ' << y << " 0\r\n"
-              << "  Length = 1.0\r\n  Width = 0.6\r\n  Thickness = 0.03\r\n  LegWidth = 0.05\r\n  Height = 0.72\r\nend\r\n";
+              << "  Length = 1.0\r\n  Width = 0.6\r\n  Thickness = 0.03\r\n  LegWidth = 0.05\r\n  Height = "
+                 "0.72\r\nend\r\n";
           break;
         default:
           out << "object Post" << i << ": TCylinderZ\r\n  Position = " << x << ' ' << y << " 0\r\n"
@@ -68,7 +67,8 @@ class TGeneratedArena {
           break;
       }
     }
-    out << "object Mist: TAmbience\r\n  Fog = True\r\n  FogColor = 0 255 255\r\n  FogStart = 1.0\r\n  FogEnd = 6.0\r\nend\r\n";
+    out << "object Mist: TAmbience\r\n  Fog = True\r\n  FogColor = 0 255 255\r\n  FogStart = 1.0\r\n  FogEnd = "
+           "6.0\r\nend\r\n";
   }
   ~TGeneratedArena() {
     std::error_code ignored;

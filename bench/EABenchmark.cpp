@@ -1,8 +1,8 @@
 // Cost of one generation step on a population of 100 agents whose genome has
 // the size of the robot's brain (5 x 21 numbers).
-#include <memory>
-
 #include <benchmark/benchmark.h>
+
+#include <memory>
 
 #include "ea/EA.h"
 #include "numerics/Matrices.h"

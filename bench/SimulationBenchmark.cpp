@@ -2,6 +2,9 @@
 // simulation classes against the same arithmetic written as one flat loop,
 // whole evaluations with and without trajectory recording, the text of a
 // new-best file, and whole generations of the default run on 1 and 2 threads.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -9,10 +12,6 @@
 #include <numbers>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
-
-#include <benchmark/benchmark.h>
 
 #include "arena/Arena.h"
 #include "numerics/RandomNumbers.h"
@@ -175,8 +174,8 @@ class TFlatEvaluation {
 
       // floor edge
       const double margin = radius_ + 0.01;
-      const bool atEdge = hasFloor_ && (x - xMin_ < margin || xMax_ - x < margin || y - yMin_ < margin ||
-                                        yMax_ - y < margin);
+      const bool atEdge =
+          hasFloor_ && (x - xMin_ < margin || xMax_ - x < margin || y - yMin_ < margin || yMax_ - y < margin);
 
       // collisions
       for (TCylinder& c : cylinders) {

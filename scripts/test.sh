@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
+# the code follows .clang-format
+scripts/check-format.sh
+
 jobs=$(nproc)
 
 cmake -S . -B build/test -G Ninja \

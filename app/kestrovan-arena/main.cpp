@@ -23,8 +23,8 @@ namespace {
   if (length < 0) {
     return {};
   }
-  return std::string(buffer, static_cast<std::size_t>(length) < sizeof buffer ? static_cast<std::size_t>(length)
-                                                                                : sizeof buffer - 1);
+  return std::string(
+      buffer, static_cast<std::size_t>(length) < sizeof buffer ? static_cast<std::size_t>(length) : sizeof buffer - 1);
 }
 
 const char* NameOf(const std::string& Name) { return Name.empty() ? "(unnamed)" : Name.c_str(); }

@@ -89,9 +89,8 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
     }
 
     // every other option takes one value
-    static const std::set<std::string_view> kValued = {"--arena",           "--seed",      "--generations",
-                                                       "--population",      "--threads",   "--out",
-                                                       "--simulation-time", "--time-step"};
+    static const std::set<std::string_view> kValued = {"--arena",   "--seed", "--generations",     "--population",
+                                                       "--threads", "--out",  "--simulation-time", "--time-step"};
     if (!kValued.contains(option)) {
       throw TUsageError("unknown option '" + option + "'");
     }

@@ -23,9 +23,7 @@ std::string Fixed(double Value, int Decimals) {
   return text;
 }
 
-double SecondsSince(TClock::time_point Start) {
-  return std::chrono::duration<double>(TClock::now() - Start).count();
-}
+double SecondsSince(TClock::time_point Start) { return std::chrono::duration<double>(TClock::now() - Start).count(); }
 
 // Creates Folder with its parents when missing; throws std::runtime_error.
 void CreateOutputFolder(const std::filesystem::path& Folder) {
@@ -80,8 +78,8 @@ void RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err
       ++newBests;
       bestFile = Result.RecordFile;
       if (!Options.Quiet) {
-        Err << "  new best " << Fixed(Result.RecordedFitness, 3) << " at evaluation " << Result.EvaluationCount
-            << ": " << Result.RecordFile.string() << '\n';
+        Err << "  new best " << Fixed(Result.RecordedFitness, 3) << " at evaluation " << Result.EvaluationCount << ": "
+            << Result.RecordFile.string() << '\n';
       }
     });
     run.EndGeneration();
@@ -90,9 +88,9 @@ void RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err
       const double rate = seconds > 0.0 ? run.PopulationCount() / seconds : 0.0;
       const int last = run.MaxFitnessHistory().Count();
       Err << "generation " << generation << ": max " << Fixed(run.MaxFitnessHistory().GetElement(last), 3)
-          << ", average " << Fixed(run.AverageFitnessHistory().GetElement(last), 3) << ", "
-          << run.EvaluationCount() << " evaluated, " << Fixed(rate, 1) << " evaluations/s, "
-          << Fixed(SecondsSince(start), 2) << " s elapsed" << std::endl;
+          << ", average " << Fixed(run.AverageFitnessHistory().GetElement(last), 3) << ", " << run.EvaluationCount()
+          << " evaluated, " << Fixed(rate, 1) << " evaluations/s, " << Fixed(SecondsSince(start), 2) << " s elapsed"
+          << std::endl;
     }
   }
   const std::filesystem::path history = run.SaveHistory();
@@ -103,9 +101,9 @@ void RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err
   }
   run.EndRun();
 
-  Out << "kestrovan-batch: " << Options.Generations << " generation" << (Options.Generations == 1 ? "" : "s")
-      << ", " << run.EvaluationCount() << " evaluations, " << newBests << " new best"
-      << (newBests == 1 ? "" : "s") << ", best fitness " << Fixed(best, 3)
+  Out << "kestrovan-batch: " << Options.Generations << " generation" << (Options.Generations == 1 ? "" : "s") << ", "
+      << run.EvaluationCount() << " evaluations, " << newBests << " new best" << (newBests == 1 ? "" : "s")
+      << ", best fitness " << Fixed(best, 3)
       << (bestFile.empty() ? std::string() : " (" + bestFile.filename().string() + ")") << ", seed " << run.Seed()
       << ", " << Fixed(SecondsSince(start), 2) << " s; results in " << history.parent_path().string() << std::endl;
 }

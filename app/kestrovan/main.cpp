@@ -1,9 +1,8 @@
 // The GUI program: the main window and its dialogs.
-#include <clocale>
+#include "ui/Main.h"
 
 #include <QApplication>
-
-#include "ui/Main.h"
+#include <clocale>
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);

@@ -6,13 +6,12 @@
 //   LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s "-screen 0 1280x1024x24" build/<dir>/bench/RunWindowBenchmark
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
-#include <memory>
-#include <string>
-
 #include <QApplication>
 #include <QPushButton>
 #include <QTimer>
+#include <filesystem>
+#include <memory>
+#include <string>
 
 #include "ea/EAParameters.h"
 #include "gui/BenchmarkApplication.h"
@@ -54,8 +53,8 @@ struct TConfiguration {
 void CountGenerations(benchmark::State& State, int PopulationSize) {
   const auto generations = static_cast<double>(State.iterations() * kGenerations);
   State.SetItemsProcessed(State.iterations() * kGenerations * PopulationSize);
-  State.counters["generation"] = benchmark::Counter(generations, benchmark::Counter::kIsRate |
-                                                                     benchmark::Counter::kInvert);
+  State.counters["generation"] =
+      benchmark::Counter(generations, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // The window: "Initialize" untimed, then "Run EA" with "Stop EA" pressed in

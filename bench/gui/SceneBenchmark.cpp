@@ -4,13 +4,12 @@
 //   LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s "-screen 0 1280x1024x24" build/<dir>/bench/SceneBenchmark
 #include <benchmark/benchmark.h>
 
-#include <memory>
-#include <sstream>
-
 #include <QApplication>
 #include <QImage>
 #include <QSurfaceFormat>
 #include <QWidget>
+#include <memory>
+#include <sstream>
 
 #include "arena/Arena.h"
 #include "gui/BenchmarkApplication.h"

@@ -354,8 +354,7 @@ TArena::TArena(std::istream& Input, const std::string& SourceName) {
   Finish();
 }
 
-TArena::TArena(const TArena& Source)
-    : initialStates_(Source.initialStates_), fileName_(Source.fileName_) {
+TArena::TArena(const TArena& Source) : initialStates_(Source.initialStates_), fileName_(Source.fileName_) {
   objects_.reserve(Source.objects_.size());
   for (const std::unique_ptr<TArenaObject>& object : Source.objects_) {
     objects_.push_back(object->Copy());
@@ -488,8 +487,7 @@ void TArena::RandomizeCylinderVelocities(std::int32_t Seed, double MinSpeed, dou
     const double speed = MinSpeed + u1 * (MaxSpeed - MinSpeed);
     const double u2 = generator.GetUniform();
     // the angle is formed in extended precision and rounded once to double
-    const double direction =
-        static_cast<double>(static_cast<long double>(u2) * 2 * std::numbers::pi_v<long double>);
+    const double direction = static_cast<double>(static_cast<long double>(u2) * 2 * std::numbers::pi_v<long double>);
     cylinder->Velocity.SetElement(1, std::cos(direction) * speed);
     cylinder->Velocity.SetElement(2, std::sin(direction) * speed);
   }

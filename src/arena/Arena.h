@@ -30,12 +30,12 @@ class TArenaObject {
   void Move(double TimeStep);
 
   std::string Name;
-  TVector Position{3};    // m; (x, y) centre of the footprint, z the vertical reference
-  TVector Velocity{3};    // m/s
-  double Angle = 0.0;     // degrees about the vertical axis
-  double Height = 0.0;    // m
-  double Mass = -1.0;     // kg
-  std::string Texture;    // image file name; empty: plain colour
+  TVector Position{3};         // m; (x, y) centre of the footprint, z the vertical reference
+  TVector Velocity{3};         // m/s
+  double Angle = 0.0;          // degrees about the vertical axis
+  double Height = 0.0;         // m
+  double Mass = -1.0;          // kg
+  std::string Texture;         // image file name; empty: plain colour
   TIntegerVector RGBColor{3};  // red, green, blue, 0..255
 };
 

@@ -2,8 +2,7 @@
 
 namespace kestrovan {
 
-TCrossover::TCrossover(const TAgent& First, const TAgent& Second)
-    : Parent1(First.Copy()), Parent2(Second.Copy()) {}
+TCrossover::TCrossover(const TAgent& First, const TAgent& Second) : Parent1(First.Copy()), Parent2(Second.Copy()) {}
 
 void TCrossover::Execute() {
   Child1 = Parent1->Copy();

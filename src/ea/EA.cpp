@@ -36,9 +36,8 @@ void TEA::NextGeneration() {
   // would not keep their number; the steady state replaces two agents
   const int minimum = parameters_.SteadyStateReplacement ? 2 : 3;
   if (population_.Count() < minimum) {
-    throw std::logic_error("the generation step needs a population of at least " +
-                           std::to_string(minimum) + " agents, not " +
-                           std::to_string(population_.Count()));
+    throw std::logic_error("the generation step needs a population of at least " + std::to_string(minimum) +
+                           " agents, not " + std::to_string(population_.Count()));
   }
   // raw fitness as roulette weight must not be negative
   if (UsesRouletteWheel() && !parameters_.UseRanking) {
@@ -56,8 +55,8 @@ int TEA::Select(const TPopulation& Pool) const {
   return UsesRouletteWheel() ? RouletteWheelSelection(Pool) : TournamentSelection(Pool);
 }
 
-std::pair<std::unique_ptr<TAgent>, std::unique_ptr<TAgent>> TEA::Offspring(const TPopulation& Pool,
-                                                                            int A, int B) const {
+std::pair<std::unique_ptr<TAgent>, std::unique_ptr<TAgent>> TEA::Offspring(const TPopulation& Pool, int A,
+                                                                           int B) const {
   // one draw per pair, also when CrossoverProbability is 0
   if (Random() < parameters_.CrossoverProbability) {
     TCrossover crossover(Pool.GetAgent(A), Pool.GetAgent(B));

@@ -79,8 +79,7 @@ class TEA {
   // The pair's crossover draw, then the two new agents: the recombined
   // children when the draw falls below CrossoverProbability, otherwise copies
   // of Pool's agents A and B. Neither is mutated yet.
-  std::pair<std::unique_ptr<TAgent>, std::unique_ptr<TAgent>> Offspring(const TPopulation& Pool,
-                                                                         int A, int B) const;
+  std::pair<std::unique_ptr<TAgent>, std::unique_ptr<TAgent>> Offspring(const TPopulation& Pool, int A, int B) const;
 
   TPopulation population_;
   int generation_ = 0;

@@ -9,8 +9,7 @@ namespace kestrovan {
 namespace {
 
 [[noreturn]] void Refuse(const char* Field, const std::string& Value, const char* Accepted) {
-  throw std::invalid_argument(std::string("EA parameter ") + Field + " is " + Value + "; it must " +
-                              Accepted);
+  throw std::invalid_argument(std::string("EA parameter ") + Field + " is " + Value + "; it must " + Accepted);
 }
 
 [[noreturn]] void Refuse(const char* Field, std::int32_t Value, const char* Accepted) {

@@ -60,7 +60,8 @@ TMatrix::TMatrix(const TMatrix& Source)
       columns_(Source.columns_),
       stride_(Source.stride_),
       data_(Source.data_.begin(),
-            Source.data_.begin() + static_cast<std::ptrdiff_t>((static_cast<std::size_t>(Source.rows_) + 1) * Source.stride_)) {}
+            Source.data_.begin() +
+                static_cast<std::ptrdiff_t>((static_cast<std::size_t>(Source.rows_) + 1) * Source.stride_)) {}
 
 TMatrix& TMatrix::operator=(const TMatrix& Source) {
   if (this != &Source) {

@@ -44,9 +44,7 @@ class TMatrix {
   void ReserveRows(int Rows);
 
  private:
-  std::size_t Offset(int i, int j) const {
-    return static_cast<std::size_t>(i) * stride_ + static_cast<std::size_t>(j);
-  }
+  std::size_t Offset(int i, int j) const { return static_cast<std::size_t>(i) * stride_ + static_cast<std::size_t>(j); }
 
   int rows_ = 0;
   int columns_ = 0;

@@ -1,10 +1,10 @@
 #include "numerics/RandomNumbers.h"
 
-#include <chrono>
-#include <ctime>
-
 #include <time.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <ctime>
 
 namespace kestrovan {
 

@@ -8,15 +8,15 @@ namespace kestrovan {
 // Parameters of a permanent-magnet DC motor with a gear stage.
 class TDCMotorParameters : public TMotorParameters {
  public:
-  double MaxVoltage = 12.0;                  // V at signal 1
-  TVector Position{3};                       // m, mounting point relative to the body centre (not used by the dynamics)
-  double Orientation = 0.0;                  // rad (not used by the dynamics)
-  double TorqueConstant = 3.3e-6;            // N m / A
-  double BackEMFConstant = 0.0033333;        // V s / rad
-  double ArmatureResistance = 0.062;         // Ohm
-  double StaticFrictionTorque = 8e-5;        // N m
+  double MaxVoltage = 12.0;            // V at signal 1
+  TVector Position{3};                 // m, mounting point relative to the body centre (not used by the dynamics)
+  double Orientation = 0.0;            // rad (not used by the dynamics)
+  double TorqueConstant = 3.3e-6;      // N m / A
+  double BackEMFConstant = 0.0033333;  // V s / rad
+  double ArmatureResistance = 0.062;   // Ohm
+  double StaticFrictionTorque = 8e-5;  // N m
   double ViscousFrictionCoefficient = 0.0002;  // N m s / rad
-  double GearRatio = 1.0;                    // shaft speed / wheel speed
+  double GearRatio = 1.0;                      // shaft speed / wheel speed
   double Efficiency = 1.0;
 };
 

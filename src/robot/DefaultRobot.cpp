@@ -17,8 +17,8 @@ void Mount(TVector& RelativePosition, double& RelativeDirection, double Radius, 
 
 }  // namespace
 
-const double kDefaultSensorDirections[5] = {std::numbers::pi / 4, 0.0, -std::numbers::pi / 4,
-                                            -std::numbers::pi / 8, std::numbers::pi / 8};
+const double kDefaultSensorDirections[5] = {std::numbers::pi / 4, 0.0, -std::numbers::pi / 4, -std::numbers::pi / 8,
+                                            std::numbers::pi / 8};
 
 TRobotConfiguration TRobotConfiguration::Default() {
   TRobotConfiguration configuration;

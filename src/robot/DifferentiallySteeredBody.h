@@ -9,13 +9,13 @@ namespace kestrovan {
 // Parameters of a differentially steered body.
 class TDifferentiallySteeredBodyParameters : public TBodyParameters {
  public:
-  double Mass = 0.1;               // kg
-  double Radius = 0.05;            // m
-  double MomentOfInertia = 2.5e-6; // kg m^2
-  double WheelRadius = 0.01;       // m
-  double Height = 0.03;            // m
-  double Alpha = 0.004;            // N s/m, linear damping
-  double Beta = 0.0002;            // N m s/rad, angular damping
+  double Mass = 0.1;                // kg
+  double Radius = 0.05;             // m
+  double MomentOfInertia = 2.5e-6;  // kg m^2
+  double WheelRadius = 0.01;        // m
+  double Height = 0.03;             // m
+  double Alpha = 0.004;             // N s/m, linear damping
+  double Beta = 0.0002;             // N m s/rad, angular damping
 
   // Throws std::invalid_argument naming the first field that is not
   // positive among Mass, Radius, MomentOfInertia, WheelRadius and Height.

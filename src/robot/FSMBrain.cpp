@@ -45,9 +45,9 @@ void TFSMBrainParameters::Validate() const {
   }
   const long long genes = static_cast<long long>(NumberOfStates) * (5LL * NumberOfConditions + 6);
   if (genes > kMaximumGenes) {
-    throw std::invalid_argument("Brain genome of NumberOfStates x (5 NumberOfConditions + 6) = " +
-                                std::to_string(genes) + " genes is too large; at most " +
-                                std::to_string(kMaximumGenes) + " are allowed");
+    throw std::invalid_argument(
+        "Brain genome of NumberOfStates x (5 NumberOfConditions + 6) = " + std::to_string(genes) +
+        " genes is too large; at most " + std::to_string(kMaximumGenes) + " are allowed");
   }
   RequireNonNegative(MutationRate, "Brain", "MutationRate");
   RequireNonNegative(CreepProbability, "Brain", "CreepProbability");
@@ -97,8 +97,8 @@ void TFSMBrain::CheckFits(int SensorCount, int MotorCount) const {
   }
   if (NumberOfInputs != SensorCount + 1) {
     throw std::invalid_argument("Brain NumberOfInputs is " + std::to_string(NumberOfInputs) +
-                                " but must be the body's sensor count plus one (" +
-                                std::to_string(SensorCount + 1) + ")");
+                                " but must be the body's sensor count plus one (" + std::to_string(SensorCount + 1) +
+                                ")");
   }
 }
 

@@ -15,9 +15,9 @@ class TWheel {
   // RotationAngle advances by AngularVelocity * TimeStep, wrapped once into [-pi, pi].
   void Rotate(double TimeStep);
 
-  double Radius = 0.5;           // m
-  double AngularVelocity = 0.0;  // rad/s, spin rate
-  double RotationAngle = 0.0;    // rad, in [-pi, pi]
+  double Radius = 0.5;                   // m
+  double AngularVelocity = 0.0;          // rad/s, spin rate
+  double RotationAngle = 0.0;            // rad, in [-pi, pi]
   double Position[3] = {0.0, 0.0, 0.0};  // x, y, z in the arena frame (0-based)
 };
 

@@ -19,10 +19,10 @@ namespace kestrovan {
 
 // What the run loop reports when an evaluation has finished.
 struct TEvaluationResult {
-  int AgentIndex = 0;        // 1-based index in the population
-  int EvaluationCount = 0;   // evaluations since BeginRun, this one included
-  double Fitness = 0.0;      // the evaluation's fitness
-  bool NewBest = false;      // strictly above the best fitness of the run so far
+  int AgentIndex = 0;                // 1-based index in the population
+  int EvaluationCount = 0;           // evaluations since BeginRun, this one included
+  double Fitness = 0.0;              // the evaluation's fitness
+  bool NewBest = false;              // strictly above the best fitness of the run so far
   double RecordedFitness = 0.0;      // with NewBest: the fitness of the recording run
   std::filesystem::path RecordFile;  // with NewBest: the new-best file written
 };
@@ -74,7 +74,7 @@ class TEvolutionRun {
   void Initialize(std::optional<std::uint32_t> Seed = std::nullopt);
 
   bool Initialized() const { return ea_ != nullptr; }
-  std::uint32_t Seed() const { return seed_; }        // RandSeed set by the last Initialize
+  std::uint32_t Seed() const { return seed_; }  // RandSeed set by the last Initialize
   std::int32_t RandomSeed() const { return randomSeed_; }
 
   // ---- the run loop

@@ -1,12 +1,12 @@
 #include "simulation/ResultFiles.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
-
-#include <unistd.h>
 
 #include "numerics/Matrices.h"
 #include "robot/FSMBrain.h"
@@ -36,8 +36,8 @@ void Call(const std::function<void()>& Yield) {
 
 // "tauL = ..., tauR = ..., s[7] = ..., ..., s[10] = ..." for state Row.
 void AppendStateLine(std::string& Text, const TMatrix& Genome, int Row) {
-  static constexpr std::string_view kLabels[6] = {"tauL = ", ", tauR = ", ", s[7] = ",
-                                                  ", s[8] = ", ", s[9] = ", ", s[10] = "};
+  static constexpr std::string_view kLabels[6] = {
+      "tauL = ", ", tauR = ", ", s[7] = ", ", s[8] = ", ", s[9] = ", ", s[10] = "};
   for (int column = 1; column <= 6; ++column) {
     Text += kLabels[column - 1];
     const double gene = Genome.GetElement(Row, column);
@@ -78,8 +78,8 @@ void AppendFixed(std::string& Text, double Value, int Decimals) {
   Text.append(digits, result.ptr);
 }
 
-std::string FormatNewBestFile(const TFSMBrain& Brain, const TMatrix& RobotTrajectory,
-                              const TMatrix& CylinderTrajectory, const std::function<void()>& Yield) {
+std::string FormatNewBestFile(const TFSMBrain& Brain, const TMatrix& RobotTrajectory, const TMatrix& CylinderTrajectory,
+                              const std::function<void()>& Yield) {
   std::string text;
   // about 16 characters per robot row and 7 per cylinder value
   text.reserve(256 + static_cast<std::size_t>(Brain.NumberOfStates) * 64 * (1 + Brain.NumberOfConditions) +
@@ -161,8 +161,7 @@ void WriteFileAtomically(const std::filesystem::path& Path, std::string_view Con
     FailWrite(target, temporaryName, errno);
   }
   errno = 0;
-  const bool written = std::fwrite(Content.data(), 1, Content.size(), file) == Content.size() &&
-                       std::fflush(file) == 0;
+  const bool written = std::fwrite(Content.data(), 1, Content.size(), file) == Content.size() && std::fflush(file) == 0;
   const int writeError = errno;
   errno = 0;
   const bool closed = std::fclose(file) == 0;

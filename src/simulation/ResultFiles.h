@@ -20,8 +20,8 @@ void AppendFixed(std::string& Text, double Value, int Decimals);
 // by its condition lines), then the robot positions after "Robotpos = {" and,
 // after an empty line, the cylinder positions, one row per line. Neither
 // list is closed. Yield, if set, is called after every trajectory line.
-std::string FormatNewBestFile(const TFSMBrain& Brain, const TMatrix& RobotTrajectory,
-                              const TMatrix& CylinderTrajectory, const std::function<void()>& Yield = {});
+std::string FormatNewBestFile(const TFSMBrain& Brain, const TMatrix& RobotTrajectory, const TMatrix& CylinderTrajectory,
+                              const std::function<void()>& Yield = {});
 
 // The text of "descr.txt": the best and the average fitness of every
 // completed generation, lines ending in CR LF.

@@ -29,8 +29,7 @@ void TRobotSimulationParameters::Validate() const {
                                 Seconds(SimulationTime) + ")");
   }
   if (!std::isfinite(TimeStep) || !(TimeStep > 0.0)) {
-    throw std::invalid_argument("TimeStep must be a finite number of seconds above 0 (got " + Seconds(TimeStep) +
-                                ")");
+    throw std::invalid_argument("TimeStep must be a finite number of seconds above 0 (got " + Seconds(TimeStep) + ")");
   }
   if (NominalSteps() > kMaximumSteps) {
     throw std::invalid_argument("TimeStep " + Seconds(TimeStep) + " is too small for SimulationTime " +

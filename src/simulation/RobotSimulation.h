@@ -75,9 +75,9 @@ class TRobotSimulation : public TSimulation {
 
   TArena* Arena = nullptr;  // not owned
   bool Finished = false;
-  double Time = 0.0;            // s, advanced by TimeStep at the start of every step
-  double SimulationTime = 20.0; // s
-  double TimeStep = 0.01;       // s
+  double Time = 0.0;             // s, advanced by TimeStep at the start of every step
+  double SimulationTime = 20.0;  // s
+  double TimeStep = 0.01;        // s
   bool RecordTrajectory = false;
   TMatrix RobotTrajectory{0, 2};     // one row per step: robot x, y (m)
   TMatrix CylinderTrajectory{0, 0};  // one row per step: x, y of every cylinder (m)
@@ -91,8 +91,8 @@ class TRobotSimulation : public TSimulation {
   // Appends the robot's and the cylinders' positions.
   void AppendTrajectoryRows();
 
-  TRobot* robot_ = nullptr;                    // Agent as a robot, or nullptr
-  TBody* body_ = nullptr;                      // the robot's body, or nullptr
+  TRobot* robot_ = nullptr;                        // Agent as a robot, or nullptr
+  TBody* body_ = nullptr;                          // the robot's body, or nullptr
   TDifferentiallySteeredBody* steered_ = nullptr;  // the body with a pose record, or nullptr
 };
 

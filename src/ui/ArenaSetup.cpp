@@ -12,9 +12,7 @@
 
 namespace kestrovan {
 
-bool ArenaFileExists(const QString& Name) {
-  return !Name.isEmpty() && QFileInfo(Name).isFile();
-}
+bool ArenaFileExists(const QString& Name) { return !Name.isEmpty() && QFileInfo(Name).isFile(); }
 
 TArenaSetupForm::TArenaSetupForm(QWidget* Owner) : QDialog(Owner) {
   SetUpFixedDialog(this, QStringLiteral("Kestrovan, v1.0 - Arena setup"), 515, 95);
@@ -38,8 +36,7 @@ TArenaSetupForm::TArenaSetupForm(QWidget* Owner) : QDialog(Owner) {
 
   connect(btnOK, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { btnOKClick(); }); });
   connect(btnCancel, &QPushButton::clicked, this, &TArenaSetupForm::btnCancelClick);
-  connect(BrowseButton, &QPushButton::clicked, this,
-          [this] { RunGuarded(this, [this] { BrowseButtonClick(); }); });
+  connect(BrowseButton, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { BrowseButtonClick(); }); });
 }
 
 void TArenaSetupForm::SetFileName(const QString& Name) {
@@ -56,9 +53,7 @@ void TArenaSetupForm::btnOKClick() {
   }
 }
 
-void TArenaSetupForm::btnCancelClick() {
-  reject();
-}
+void TArenaSetupForm::btnCancelClick() { reject(); }
 
 void TArenaSetupForm::BrowseButtonClick() {
   // start beside the file stored last (not the box's unconfirmed text),

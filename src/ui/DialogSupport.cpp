@@ -1,13 +1,12 @@
 #include "ui/DialogSupport.h"
 
-#include <string>
-
 #include <QDialog>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <string>
 
 #include "ui/NumberText.h"
 
@@ -23,9 +22,7 @@ void ShowMessage(QWidget* Parent, QMessageBox::Icon Icon, const QString& Text, c
   box.exec();
 }
 
-void ShowOutOfMemory(const std::string& message) {
-  ShowPlainMessage(nullptr, QString::fromStdString(message));
-}
+void ShowOutOfMemory(const std::string& message) { ShowPlainMessage(nullptr, QString::fromStdString(message)); }
 
 [[noreturn]] void RefuseRange(QLineEdit* Box, const QString& Field, const QString& Accepted) {
   throw TBoxRefusal{Box, Field + QStringLiteral(" must ") + Accepted + QLatin1Char('.'), Field, false};
@@ -41,9 +38,7 @@ void ShowErrorMessage(QWidget* Parent, const QString& Text, const QString& Detai
   ShowMessage(Parent, QMessageBox::Critical, Text, Detail);
 }
 
-TOutOfMemoryHandler InstallOutOfMemoryMessage() {
-  return SetOutOfMemoryHandler(&ShowOutOfMemory);
-}
+TOutOfMemoryHandler InstallOutOfMemoryMessage() { return SetOutOfMemoryHandler(&ShowOutOfMemory); }
 
 void TBoxRefusal::Show(QWidget* Dialog) const {
   if (ConversionError) {
@@ -105,8 +100,8 @@ double TBoxReader::Probability(QLineEdit* Box, const QString& Field) const {
 
 void SetUpFixedDialog(QDialog* Dialog, const QString& Caption, int Width, int Height) {
   Dialog->setWindowTitle(Caption);
-  Dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  Dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint);
   Dialog->setFixedSize(Width, Height);
   // a small, narrow face, so that the captions fit the fixed bounds
   QFont font = Dialog->font();
@@ -126,8 +121,8 @@ QLineEdit* AddEdit(QWidget* Parent, const char* Name, const QRect& Bounds) {
   return AddControl<QLineEdit>(Parent, Name, Bounds);
 }
 
-QLineEdit* AddLabelledEdit(QWidget* Parent, const QString& Label, int LabelLeft, const char* Name,
-                           const QRect& Bounds, const QString& Text) {
+QLineEdit* AddLabelledEdit(QWidget* Parent, const QString& Label, int LabelLeft, const char* Name, const QRect& Bounds,
+                           const QString& Text) {
   AddLabel(Parent, Label, LabelLeft, Bounds.top() + 4);
   QLineEdit* box = AddEdit(Parent, Name, Bounds);
   box->setText(Text);

@@ -1,13 +1,12 @@
 #pragma once
 
+#include <QLocale>
+#include <QRect>
+#include <QString>
 #include <cstdint>
 #include <exception>
 #include <stdexcept>
 #include <utility>
-
-#include <QLocale>
-#include <QRect>
-#include <QString>
 
 #include "numerics/Matrices.h"
 
@@ -111,8 +110,8 @@ QLabel* AddLabel(QWidget* Parent, const QString& Text, int Left, int Top);
 QLineEdit* AddEdit(QWidget* Parent, const char* Name, const QRect& Bounds);
 // An edit box showing Text, with its caption Label at LabelLeft, level with
 // the box's text.
-QLineEdit* AddLabelledEdit(QWidget* Parent, const QString& Label, int LabelLeft, const char* Name,
-                           const QRect& Bounds, const QString& Text);
+QLineEdit* AddLabelledEdit(QWidget* Parent, const QString& Label, int LabelLeft, const char* Name, const QRect& Bounds,
+                           const QString& Text);
 QPushButton* AddButton(QWidget* Parent, const char* Name, const QString& Caption, const QRect& Bounds);
 
 }  // namespace kestrovan

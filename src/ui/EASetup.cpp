@@ -1,12 +1,11 @@
 #include "ui/EASetup.h"
 
-#include <stdexcept>
-
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <stdexcept>
 
 #include "ea/EAParameters.h"
 #include "ui/DialogSupport.h"
@@ -26,19 +25,19 @@ TEASetupForm::TEASetupForm(QWidget* Owner) : QDialog(Owner) {
   OKButton = AddButton(this, "OKButton", QStringLiteral("OK"), QRect(83, 144, 75, 25));
   CancelButton = AddButton(this, "CancelButton", QStringLiteral("Cancel"), QRect(6, 144, 75, 25));
 
-  PopulationSizeGroupBox = AddControl<QGroupBox>(this, "PopulationSizeGroupBox", QRect(8, 8, 105, 49),
-                                                  QStringLiteral("Population size"));
+  PopulationSizeGroupBox =
+      AddControl<QGroupBox>(this, "PopulationSizeGroupBox", QRect(8, 8, 105, 49), QStringLiteral("Population size"));
   PopSizeBox = AddEdit(PopulationSizeGroupBox, "PopSizeBox", QRect(14, 16, 77, 21));
   PopSizeBox->setText(QStringLiteral("100"));
 
-  ReplacementGroupBox = AddControl<QGroupBox>(this, "ReplacementGroupBox", QRect(120, 8, 115, 49),
-                                               QStringLiteral("Replacement"));
+  ReplacementGroupBox =
+      AddControl<QGroupBox>(this, "ReplacementGroupBox", QRect(120, 8, 115, 49), QStringLiteral("Replacement"));
   ElitismCheckBox = AddControl<QCheckBox>(ReplacementGroupBox, "ElitismCheckBox", QRect(15, 21, 87, 15),
                                           QStringLiteral("Use elitism"));
   ElitismCheckBox->setChecked(true);
 
-  SelectionGroupBox = AddControl<QGroupBox>(this, "SelectionGroupBox", QRect(8, 64, 227, 73),
-                                             QStringLiteral("Selection parameters"));
+  SelectionGroupBox =
+      AddControl<QGroupBox>(this, "SelectionGroupBox", QRect(8, 64, 227, 73), QStringLiteral("Selection parameters"));
   TournamentSizeBox = AddLabelledEdit(SelectionGroupBox, QStringLiteral("Tournament size:"), 13, "TournamentSizeBox",
                                       QRect(158, 16, 57, 21), QStringLiteral("5"));
   PTourBox = AddLabelledEdit(SelectionGroupBox, QStringLiteral("Probability of winner selection:"), 13, "PTourBox",
@@ -52,14 +51,14 @@ TEASetupForm::TEASetupForm(QWidget* Owner) : QDialog(Owner) {
                               QRect(153, 42, 57, 21), QStringLiteral("0.50"));
   CreepMethodRadioGroup = AddControl<QGroupBox>(MutationGroupBox, "CreepMethodRadioGroup", QRect(8, 75, 203, 54),
                                                 QStringLiteral("Creep style"));
-  GeometricCreepButton = AddControl<QRadioButton>(CreepMethodRadioGroup, "GeometricCreepButton",
-                                                  QRect(8, 22, 187, 20), QStringLiteral("Geometric (multiplicative)"));
+  GeometricCreepButton = AddControl<QRadioButton>(CreepMethodRadioGroup, "GeometricCreepButton", QRect(8, 22, 187, 20),
+                                                  QStringLiteral("Geometric (multiplicative)"));
   GeometricCreepButton->setChecked(true);
   CreepRateBox = AddLabelledEdit(MutationGroupBox, QStringLiteral("Creep rate:"), 16, "CreepRateBox",
                                  QRect(153, 147, 57, 21), QStringLiteral("0.00"));
 
-  QWidget* order[] = {OKButton, CancelButton, PopSizeBox, ElitismCheckBox, TournamentSizeBox, PTourBox,
-                      PMutBox,  PCreepBox,    CreepRateBox, GeometricCreepButton};
+  QWidget* order[] = {OKButton, CancelButton, PopSizeBox, ElitismCheckBox, TournamentSizeBox,
+                      PTourBox, PMutBox,      PCreepBox,  CreepRateBox,    GeometricCreepButton};
   for (std::size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
   }
@@ -121,8 +120,6 @@ void TEASetupForm::OKButtonClick() {
   accept();
 }
 
-void TEASetupForm::CancelButtonClick() {
-  reject();
-}
+void TEASetupForm::CancelButtonClick() { reject(); }
 
 }  // namespace kestrovan

@@ -1,10 +1,5 @@
 #include "ui/Experiment.h"
 
-#include <algorithm>
-#include <exception>
-#include <filesystem>
-#include <utility>
-
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -16,6 +11,10 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QThread>
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <utility>
 
 #include "arena/Arena.h"
 #include "ea/EA.h"
@@ -59,8 +58,7 @@ double ReadPositive(QLineEdit* Box, const QString& Field, const QLocale& Locale)
   if (!value) {
     reason = Field + QStringLiteral(": ") + FloatConversionMessage(Box->text());
   } else if (!(*value > 0.0)) {
-    reason = Field + QStringLiteral(" must be a positive number of seconds, not '") + Box->text() +
-             QLatin1Char('\'');
+    reason = Field + QStringLiteral(" must be a positive number of seconds, not '") + Box->text() + QLatin1Char('\'');
   } else {
     return *value;
   }
@@ -123,8 +121,8 @@ void TExperimentForm::CreateControls() {
       this, "RunParametersGroupBox", QRect(kColumnLeft, 216, kColumnWidth, 68), QStringLiteral("Run parameters:"));
   SimulationTimeBox = AddLabelledEdit(parameterGroup, QStringLiteral("Simulation time:"), 10, "SimulationTimeBox",
                                       QRect(114, 16, 75, 21), FormatFloat(20.0, 'f', 1, 0, locale_));
-  TimeStepBox = AddLabelledEdit(parameterGroup, QStringLiteral("Time step:"), 10, "TimeStepBox",
-                                QRect(114, 40, 75, 21), FormatFloat(0.01, 'f', 2, 0, locale_));
+  TimeStepBox = AddLabelledEdit(parameterGroup, QStringLiteral("Time step:"), 10, "TimeStepBox", QRect(114, 40, 75, 21),
+                                FormatFloat(0.01, 'f', 2, 0, locale_));
 
   QGroupBox* visualizationGroup =
       AddControl<QGroupBox>(this, "VisualizationOptionsGroupBox", QRect(kColumnLeft, 288, kColumnWidth, 40),

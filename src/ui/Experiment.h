@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -8,11 +12,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <QDialog>
-#include <QElapsedTimer>
-#include <QLocale>
-#include <QString>
 
 class QCheckBox;
 class QGroupBox;

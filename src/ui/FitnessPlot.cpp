@@ -1,10 +1,9 @@
 #include "ui/FitnessPlot.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
+#include <cmath>
 
 #include "numerics/Matrices.h"
 
@@ -14,8 +13,8 @@ namespace {
 
 const QColor kMaxColour(200, 30, 30);
 const QColor kAverageColour(30, 60, 200);
-constexpr double kMargin = 4.0;        // pixels around the plot area
-constexpr double kLegendHeight = 12.0; // pixels above the plot area for the scale and legend
+constexpr double kMargin = 4.0;         // pixels around the plot area
+constexpr double kLegendHeight = 12.0;  // pixels above the plot area for the scale and legend
 
 std::vector<double> ValuesOf(const TVector& History) {
   std::vector<double> values;

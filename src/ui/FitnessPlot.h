@@ -1,10 +1,9 @@
 #pragma once
 
-#include <vector>
-
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
+#include <vector>
 
 class QPaintEvent;
 

@@ -1,7 +1,5 @@
 #include "ui/Main.h"
 
-#include <stdexcept>
-
 #include <QAction>
 #include <QColor>
 #include <QDialog>
@@ -11,6 +9,7 @@
 #include <QPalette>
 #include <QResizeEvent>
 #include <QScreen>
+#include <stdexcept>
 
 #include "ea/EAParameters.h"
 #include "ui/About.h"
@@ -121,9 +120,7 @@ void TMainForm::RebuildRobot() {
   robot_ = BuildRobot(configuration_, kRebuiltSensorMounting);
 }
 
-void TMainForm::UpdateRunMenu() {
-  RunEvolution1->setEnabled(ArenaSet && RobotSet && EASet);
-}
+void TMainForm::UpdateRunMenu() { RunEvolution1->setEnabled(ArenaSet && RobotSet && EASet); }
 
 void TMainForm::ShowCheckMarks() {
   // a checkable item toggles itself when chosen: show the state instead
@@ -132,18 +129,14 @@ void TMainForm::ShowCheckMarks() {
   EvolutionaryAlgorithm1->setChecked(EASet);
 }
 
-void TMainForm::FormResize() {
-  NameLabel->move((width() - NameLabel->width()) / 2, NameLabel->y());
-}
+void TMainForm::FormResize() { NameLabel->move((width() - NameLabel->width()) / 2, NameLabel->y()); }
 
 void TMainForm::resizeEvent(QResizeEvent* Event) {
   QMainWindow::resizeEvent(Event);
   FormResize();
 }
 
-void TMainForm::Exit1Click() {
-  close();
-}
+void TMainForm::Exit1Click() { close(); }
 
 void TMainForm::Arena1Click() {
   RunGuarded(this, [this] {

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <memory>
-
 #include <QMainWindow>
 #include <QString>
+#include <memory>
 
 #include "numerics/Matrices.h"
 #include "robot/DefaultRobot.h"

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
-
 #include <QLocale>
 #include <QString>
+#include <cstdint>
+#include <optional>
 
 namespace kestrovan {
 

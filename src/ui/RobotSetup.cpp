@@ -1,16 +1,15 @@
 #include "ui/RobotSetup.h"
 
-#include <algorithm>
-#include <cmath>
-#include <numbers>
-#include <stdexcept>
-
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
 
 #include "robot/DifferentiallySteeredBody.h"
 #include "robot/FSMBrain.h"
@@ -28,8 +27,7 @@ constexpr int kMinimumOpeningAngle = 20;  // degrees, the track bar's range
 constexpr int kMaximumOpeningAngle = 60;
 
 // A row of a group: label, edit box named Name, optional unit label.
-QLineEdit* AddRow(QGridLayout* Grid, int Row, const QString& Label, const char* Name,
-                  const QString& Unit = QString()) {
+QLineEdit* AddRow(QGridLayout* Grid, int Row, const QString& Label, const char* Name, const QString& Unit = QString()) {
   auto* parent = Grid->parentWidget();
   Grid->addWidget(new QLabel(Label, parent), Row, 0);
   auto* box = new QLineEdit(parent);
@@ -62,8 +60,8 @@ void Grey(QLineEdit* Box) {
 TRobotSetupForm::TRobotSetupForm(QWidget* Owner) : QDialog(Owner) {
   SetUpFixedDialog(this, QStringLiteral("Kestrovan, v1.0 - Robot setup"), 675, 285);
 
-  QGridLayout* body = AddGroup(this, BodyGroupBox, "BodyGroupBox", QStringLiteral("Robot body parameters:"),
-                               QRect(8, 8, 236, 234));
+  QGridLayout* body =
+      AddGroup(this, BodyGroupBox, "BodyGroupBox", QStringLiteral("Robot body parameters:"), QRect(8, 8, 236, 234));
   MassBox = AddRow(body, 0, QStringLiteral("Mass:"), "MassBox", QStringLiteral("[kg]"));
   RadiusBox = AddRow(body, 1, QStringLiteral("Radius:"), "RadiusBox", QStringLiteral("[m]"));
   MomentOfInertiaBox =
@@ -74,8 +72,8 @@ TRobotSetupForm::TRobotSetupForm(QWidget* Owner) : QDialog(Owner) {
   BetaBox = AddRow(body, 6, QStringLiteral("Beta:"), "BetaBox", QStringLiteral("[Nm s/rad]"));
   Grey(RadiusBox);
 
-  QGridLayout* brain = AddGroup(this, BrainGroupBox, "BrainGroupBox", QStringLiteral("Brain parameters (FSM)"),
-                                QRect(250, 8, 206, 234));
+  QGridLayout* brain =
+      AddGroup(this, BrainGroupBox, "BrainGroupBox", QStringLiteral("Brain parameters (FSM)"), QRect(250, 8, 206, 234));
   NStatesBox = AddRow(brain, 0, QStringLiteral("Number of states:"), "NStatesBox");
   NConditionsBox = AddRow(brain, 1, QStringLiteral("Number of conditions:"), "NConditionsBox");
   PMutationBox = AddRow(brain, 2, QStringLiteral("Parametric mutation rate:"), "PMutationBox");
@@ -108,9 +106,9 @@ TRobotSetupForm::TRobotSetupForm(QWidget* Owner) : QDialog(Owner) {
   btnOK = AddButton(this, "btnOK", QStringLiteral("OK"), QRect(592, 252, 75, 25));
 
   // OK first, then the boxes as they read, then Cancel
-  QWidget* order[] = {btnOK,        MassBox,        MomentOfInertiaBox, WheelRadiusBox, HeightBox,
-                      AlphaBox,     BetaBox,        NStatesBox,         NConditionsBox, PMutationBox,
-                      PCreepBox,    CreepRateBox,   SensorRangeBox,     SensorOpeningTrackBar, btnCancel};
+  QWidget* order[] = {btnOK,     MassBox,      MomentOfInertiaBox, WheelRadiusBox,        HeightBox,
+                      AlphaBox,  BetaBox,      NStatesBox,         NConditionsBox,        PMutationBox,
+                      PCreepBox, CreepRateBox, SensorRangeBox,     SensorOpeningTrackBar, btnCancel};
   for (std::size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
   }
@@ -143,9 +141,7 @@ void TRobotSetupForm::SensorOpeningTrackBarChange() {
   }
 }
 
-void TRobotSetupForm::SetRobot(TRobot& Robot) {
-  robot_ = &Robot;
-}
+void TRobotSetupForm::SetRobot(TRobot& Robot) { robot_ = &Robot; }
 
 void TRobotSetupForm::SetSensorParameters(TIRSensorParameters& Parameters) {
   sensorParameters_ = &Parameters;
@@ -182,8 +178,7 @@ void TRobotSetupForm::SetBodyParameters(TDifferentiallySteeredBodyParameters& Pa
 }
 
 void TRobotSetupForm::btnOKClick() {
-  if (robot_ == nullptr || bodyParameters_ == nullptr || sensorParameters_ == nullptr ||
-      brainParameters_ == nullptr) {
+  if (robot_ == nullptr || bodyParameters_ == nullptr || sensorParameters_ == nullptr || brainParameters_ == nullptr) {
     throw std::logic_error("The robot setup dialog was shown without its parameters");
   }
 
@@ -237,8 +232,6 @@ void TRobotSetupForm::btnOKClick() {
   accept();
 }
 
-void TRobotSetupForm::btnCancelClick() {
-  reject();
-}
+void TRobotSetupForm::btnCancelClick() { reject(); }
 
 }  // namespace kestrovan

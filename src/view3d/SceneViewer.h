@@ -1,8 +1,7 @@
 #pragma once
 
-#include <functional>
-
 #include <QOpenGLWidget>
+#include <functional>
 
 #include "view3d/Scene.h"
 #include "view3d/SceneRenderer.h"

@@ -1,12 +1,11 @@
 #include "view3d/Simulation3DViewer.h"
 
+#include <QMouseEvent>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
-
-#include <QMouseEvent>
-#include <QWidget>
 
 #include "arena/Arena.h"
 #include "robot/DifferentiallySteeredBody.h"
@@ -260,9 +259,9 @@ TSceneObject* TSimulation3DViewer::BuildArenaObject(const TArenaObject& Object, 
 
   if (const auto* floor = dynamic_cast<const TBasicFloor*>(&Object)) {
     // a plane on the scene root, outside the container: never moved
-    auto& plane = AddRectangle(Scene->Root(), floor->Width, floor->Length, -90.0, centre,
-                               TileCount(floor->Width, floor->TileWidth), TileCount(floor->Length, floor->TileLength),
-                               Name);
+    auto& plane =
+        AddRectangle(Scene->Root(), floor->Width, floor->Length, -90.0, centre,
+                     TileCount(floor->Width, floor->TileWidth), TileCount(floor->Length, floor->TileLength), Name);
     Paint(plane, Object, Object.Texture);
     return &plane;
   }

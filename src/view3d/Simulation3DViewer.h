@@ -1,11 +1,10 @@
 #pragma once
 
+#include <QPointer>
+#include <Qt>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <QPointer>
-#include <Qt>
 
 #include "view3d/Scene.h"
 #include "view3d/SceneViewer.h"

@@ -1,5 +1,8 @@
 #include "view3d/TextureImage.h"
 
+#include <QFile>
+#include <QImage>
+#include <QString>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -9,10 +12,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include <QFile>
-#include <QImage>
-#include <QString>
-
+// jpeglib.h needs size_t and FILE declared first
 #include <jpeglib.h>
 
 namespace kestrovan {

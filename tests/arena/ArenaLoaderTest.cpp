@@ -1,4 +1,4 @@
-#include "arena/Arena.h"
+#include <gtest/gtest.h>
 
 #include <cctype>
 #include <cmath>
@@ -8,8 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include <gtest/gtest.h>
-
+#include "arena/Arena.h"
 #include "arena/CommaLocale.h"
 #include "support/TestSupport.h"
 
@@ -195,8 +194,10 @@ TEST(TArenaLoader, ErrorMessagesNameWordAndLine) {
   EXPECT_TRUE(FailsWith("object A: TCylinderZ\n  Position = 0.5#x 0 0\nend\n",
                         "'0.5#x' is not a valid floating point value", 2));
   EXPECT_TRUE(FailsWith("object A: TCylinderZ\n\n  RGBColor = 255 0 x\nend\n", "'x' is not a valid integer value", 3));
-  EXPECT_TRUE(FailsWith("object A: TStandardSofa\n  NumberOfSeats = 2.5\nend\n", "'2.5' is not a valid integer value", 2));
-  EXPECT_TRUE(FailsWith("object A: TCylinderZ\n  Mass = 1e999\nend\n", "'1e999' is not a valid floating point value", 2));
+  EXPECT_TRUE(
+      FailsWith("object A: TStandardSofa\n  NumberOfSeats = 2.5\nend\n", "'2.5' is not a valid integer value", 2));
+  EXPECT_TRUE(
+      FailsWith("object A: TCylinderZ\n  Mass = 1e999\nend\n", "'1e999' is not a valid floating point value", 2));
   EXPECT_TRUE(FailsWith("object M: TAmbience\n  FogEnd = far\nend\n", "'far' is not a valid floating point value", 2));
 }
 
@@ -300,8 +301,7 @@ TEST(TArenaLoader, LaterValuesAndLaterAmbiencesWin) {
 }
 
 TEST(TArenaLoader, DefaultsOfABareBlock) {
-  const TArena arena = Load(
-      "object F: TBasicFloor\nend\nobject G: TFloor\nend\nobject C: TCylinderZ\nend\n");
+  const TArena arena = Load("object F: TBasicFloor\nend\nobject G: TFloor\nend\nobject C: TCylinderZ\nend\n");
   for (int i = 1; i <= 3; ++i) {
     const TArenaObject& object = arena.Objects(i);
     EXPECT_EQ(object.Mass, -1.0);
@@ -478,9 +478,9 @@ end
 }
 
 TEST(TArenaLoader, ClassNamesRoundTrip) {
-  const std::set<std::string> names = {"TBasicFloor",   "TFloor",        "TWall",         "TOpening",
-                                       "TStandardTable", "TStandardBookShelf", "TOfficeChair", "TStandardSofa",
-                                       "TCylinderZ",    "TSoftDrinkCan", "TSoftDrinkCanZ"};
+  const std::set<std::string> names = {
+      "TBasicFloor",  "TFloor",        "TWall",      "TOpening",      "TStandardTable", "TStandardBookShelf",
+      "TOfficeChair", "TStandardSofa", "TCylinderZ", "TSoftDrinkCan", "TSoftDrinkCanZ"};
   std::string text;
   for (const std::string& name : names) {
     text += "object X: " + name + "\nend\n";

@@ -1,4 +1,4 @@
-#include "arena/Arena.h"
+#include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
@@ -11,8 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include <gtest/gtest.h>
-
+#include "arena/Arena.h"
 #include "numerics/RandomNumbers.h"
 
 // Counts every allocation of the test program, to show that a step of
@@ -225,8 +224,8 @@ TEST(TArena, RandomVelocitiesDrawSpeedThenDirectionForEachCylinder) {
     EXPECT_EQ(VX(*cylinder), std::cos(direction) * speed) << cylinder->Name;
     EXPECT_EQ(VY(*cylinder), std::sin(direction) * speed) << cylinder->Name;
     // the same within rounding when formed in double throughout
-    EXPECT_NEAR(std::atan2(VY(*cylinder), VX(*cylinder)), std::remainder(u2 * 2.0 * std::numbers::pi, 2.0 * std::numbers::pi),
-                1e-12);
+    EXPECT_NEAR(std::atan2(VY(*cylinder), VX(*cylinder)),
+                std::remainder(u2 * 2.0 * std::numbers::pi, 2.0 * std::numbers::pi), 1e-12);
     EXPECT_NEAR(std::hypot(VX(*cylinder), VY(*cylinder)), speed, 1e-15);
   }
   // z velocities and positions are untouched, and so is every other object

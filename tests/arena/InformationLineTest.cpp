@@ -1,13 +1,12 @@
-#include "arena/InformationLine.h"
-
-#include "arena/CommaLocale.h"
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
+#include "arena/CommaLocale.h"
+#include "arena/InformationLine.h"
 
 namespace kestrovan {
 namespace {
@@ -183,9 +182,9 @@ void ExpectRejected(TParse Parse, std::initializer_list<const char*> Texts, cons
 }
 
 TEST(ParseFloat, RejectsEverythingElse) {
-  ExpectRejected(ParseFloat,
-                 {"", "+", "-", ".", "e5", "1e", "1e+", "1.2.3", "--1", "+-1", "0x10", "inf", "-inf", "nan", "NaN",
-                  "1e400", "-1e400", "100000e305", "1,5", " 1", "1 ", "3#x", "1_0", "1e5.0", "\t1"},
+  ExpectRejected(ParseFloat, {"",    "+",    "-",   ".",    "e5",  "1e",    "1e+",   "1.2.3",  "--1",
+                              "+-1", "0x10", "inf", "-inf", "nan", "NaN",   "1e400", "-1e400", "100000e305",
+                              "1,5", " 1",   "1 ",  "3#x",  "1_0", "1e5.0", "\t1"},
                  "is not a valid floating point value");
 }
 

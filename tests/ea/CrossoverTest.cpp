@@ -1,8 +1,7 @@
-#include "ea/Crossover.h"
-
 #include <gtest/gtest.h>
 
 #include "TestAgent.h"
+#include "ea/Crossover.h"
 
 namespace kestrovan {
 namespace {

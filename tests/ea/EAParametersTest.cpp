@@ -1,11 +1,11 @@
-#include "ea/EAParameters.h"
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 #include <stdexcept>
 #include <string>
 
-#include <gtest/gtest.h>
+#include "ea/EAParameters.h"
 
 namespace kestrovan {
 namespace {

@@ -1,12 +1,11 @@
-#include "ea/EA.h"
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "TestAgent.h"
+#include "ea/EA.h"
 
 namespace kestrovan {
 namespace {
@@ -184,15 +183,15 @@ TEST(TEA, GenerationalStepDrawsInTheFixedOrder) {
     bool UseElitism;
     double CrossoverProbability;
   };
-  for (const TCase& c : {TCase{100, true, 0.0}, TCase{100, false, 0.5}, TCase{101, false, 1.0},
-                         TCase{101, true, 0.5}, TCase{5, true, 0.5}, TCase{6, false, 0.0}, TCase{3, true, 0.0}}) {
+  for (const TCase& c : {TCase{100, true, 0.0}, TCase{100, false, 0.5}, TCase{101, false, 1.0}, TCase{101, true, 0.5},
+                         TCase{5, true, 0.5}, TCase{6, false, 0.0}, TCase{3, true, 0.0}}) {
     TEAParameters parameters = Tournament(3, 0.6);
     parameters.UseElitism = c.UseElitism;
     parameters.CrossoverProbability = c.CrossoverProbability;
     const std::vector<double> fitness = TiedFitness(c.Size);
     for (std::uint32_t seed : {0u, 0xDEADBEEFu}) {
-      SCOPED_TRACE(testing::Message() << "N " << c.Size << (c.UseElitism ? " with" : " without")
-                                      << " elitism, seed " << seed);
+      SCOPED_TRACE(testing::Message() << "N " << c.Size << (c.UseElitism ? " with" : " without") << " elitism, seed "
+                                      << seed);
       TEA ea = MakeEA(parameters, fitness, 2);
       TStream stream{RandSeed = seed};
       const auto expected = ReferenceGenerationalStep(stream, fitness, parameters);

@@ -1,8 +1,7 @@
-#include "ea/Population.h"
-
 #include <gtest/gtest.h>
 
 #include "TestAgent.h"
+#include "ea/Population.h"
 
 namespace kestrovan {
 namespace {

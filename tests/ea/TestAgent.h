@@ -16,8 +16,7 @@ namespace kestrovan::test {
 // in the random stream it ran and draws a fixed number of random numbers.
 class TTestAgent : public TAgent {
  public:
-  explicit TTestAgent(int AgentId, double InitialFitness = 0.0, int Draws = 1)
-      : Id(AgentId), DrawsPerMutate(Draws) {
+  explicit TTestAgent(int AgentId, double InitialFitness = 0.0, int Draws = 1) : Id(AgentId), DrawsPerMutate(Draws) {
     Fitness = InitialFitness;
     ++Live;
   }

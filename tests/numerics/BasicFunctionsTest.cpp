@@ -1,9 +1,9 @@
-#include "numerics/BasicFunctions.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
+
+#include "numerics/BasicFunctions.h"
 
 namespace kestrovan {
 namespace {

@@ -1,10 +1,9 @@
-#include "numerics/Matrices.h"
-
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <string>
 
+#include "numerics/Matrices.h"
 #include "numerics/RandomNumbers.h"
 
 namespace kestrovan {

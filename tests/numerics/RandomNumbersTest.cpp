@@ -1,6 +1,6 @@
-#include "numerics/RandomNumbers.h"
-
 #include <gtest/gtest.h>
+
+#include "numerics/RandomNumbers.h"
 
 namespace kestrovan {
 namespace {

@@ -1,8 +1,8 @@
-#include "robot/DCMotor.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+#include "robot/DCMotor.h"
 
 namespace kestrovan {
 namespace {

@@ -1,5 +1,3 @@
-#include "robot/DefaultRobot.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +5,7 @@
 
 #include "RobotTestSupport.h"
 #include "numerics/RandomNumbers.h"
+#include "robot/DefaultRobot.h"
 
 namespace kestrovan {
 namespace {

@@ -1,5 +1,3 @@
-#include "robot/DifferentiallySteeredBody.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +5,7 @@
 
 #include "RobotTestSupport.h"
 #include "robot/DCMotor.h"
+#include "robot/DifferentiallySteeredBody.h"
 #include "robot/IRSensor.h"
 
 namespace kestrovan {

@@ -1,5 +1,3 @@
-#include "robot/FSMBrain.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 
 #include "numerics/RandomNumbers.h"
 #include "robot/DCMotor.h"
+#include "robot/FSMBrain.h"
 #include "robot/IRSensor.h"
 
 namespace kestrovan {

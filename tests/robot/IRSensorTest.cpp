@@ -1,5 +1,3 @@
-#include "robot/IRSensor.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +6,7 @@
 #include <random>
 
 #include "RobotTestSupport.h"
+#include "robot/IRSensor.h"
 
 namespace kestrovan {
 namespace {
@@ -109,9 +108,8 @@ TEST(TIRSensor, ReadingIsBitIdenticalToThePlainComputation) {
     sensor.SetPose(unit(generator) - 0.5, unit(generator) - 0.5, 0.015, (2 * unit(generator) - 1) * kPi);
     cylinder.Radius = 0.005 + 0.1 * unit(generator);
     // every other centre distance within a few ulps of Range + Radius
-    const double distance = trial % 2 == 0
-                                ? (sensor.Range + cylinder.Radius) * (1.0 + (unit(generator) - 0.5) * 1e-14)
-                                : 0.3 * unit(generator);
+    const double distance = trial % 2 == 0 ? (sensor.Range + cylinder.Radius) * (1.0 + (unit(generator) - 0.5) * 1e-14)
+                                           : 0.3 * unit(generator);
     const double direction = sensor.AbsoluteDirection + (unit(generator) - 0.5) * 0.4;
     cylinder.Position.SetElement(1, sensor.AbsolutePosition.GetElement(1) + distance * std::cos(direction));
     cylinder.Position.SetElement(2, sensor.AbsolutePosition.GetElement(2) + distance * std::sin(direction));

@@ -1,5 +1,3 @@
-#include "robot/Robot.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +7,7 @@
 #include "numerics/RandomNumbers.h"
 #include "robot/DCMotor.h"
 #include "robot/DefaultRobot.h"
+#include "robot/Robot.h"
 
 namespace kestrovan {
 namespace {

@@ -20,8 +20,7 @@ inline std::string FloorBlock(double Side) {
   std::ostringstream block;
   block.imbue(std::locale::classic());
   block.precision(17);
-  block << "object Ground: TBasicFloor\n  Position = 0 0 0\n  Length = " << Side << "\n  Width = " << Side
-        << "\nend\n";
+  block << "object Ground: TBasicFloor\n  Position = 0 0 0\n  Length = " << Side << "\n  Width = " << Side << "\nend\n";
   return block.str();
 }
 

@@ -1,7 +1,6 @@
 // Runs the kestrovan-batch executable as a user would and checks its exit
 // codes, its output and the files it writes.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -38,8 +37,8 @@ class BatchEndToEnd : public ::testing::Test {
 
   // Runs the program in the test's folder with Arguments (shell words).
   TExit Run(const std::string& Arguments) const {
-    const std::string command = "cd '" + folder.Path().string() + "' && '" KESTROVAN_BATCH_EXECUTABLE "' " +
-                                Arguments + " >stdout.log 2>stderr.log </dev/null";
+    const std::string command = "cd '" + folder.Path().string() + "' && '" KESTROVAN_BATCH_EXECUTABLE "' " + Arguments +
+                                " >stdout.log 2>stderr.log </dev/null";
     const int status = std::system(command.c_str());
     TExit result;
     result.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -132,7 +131,8 @@ TEST_F(BatchEndToEnd, RunTimeErrorsExitWith1AndSayWhere) {
   folder.Write("plain", "a file, not a folder");
   const TExit folderRefused = Run("--arena arena.txt --seed 1 --population 3 --out plain/sub");
   EXPECT_EQ(folderRefused.Code, 1);
-  EXPECT_TRUE(folderRefused.Err.starts_with("kestrovan-batch: Cannot create folder 'plain/sub': ")) << folderRefused.Err;
+  EXPECT_TRUE(folderRefused.Err.starts_with("kestrovan-batch: Cannot create folder 'plain/sub': "))
+      << folderRefused.Err;
 
   // the first individual scores above 0, so 1.txt is the first file written
   std::filesystem::create_directories(folder.Path() / "blocked" / "1.txt");

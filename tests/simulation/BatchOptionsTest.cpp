@@ -1,6 +1,6 @@
-#include "BatchOptions.h"
-
 #include <gtest/gtest.h>
+
+#include "BatchOptions.h"
 
 namespace kestrovan {
 namespace {
@@ -75,8 +75,7 @@ TEST(BatchOptions, RefusesWhatCannotRun) {
   };
   for (const auto& c : cases) {
     const std::string message = UsageError(c.Arguments);
-    EXPECT_NE(message.find(c.Message), std::string::npos)
-        << "got '" << message << "', expected '" << c.Message << "'";
+    EXPECT_NE(message.find(c.Message), std::string::npos) << "got '" << message << "', expected '" << c.Message << "'";
   }
 }
 

@@ -1,5 +1,3 @@
-#include "simulation/EvolutionRun.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "numerics/RandomNumbers.h"
+#include "simulation/EvolutionRun.h"
 #include "simulation/ResultFiles.h"
 #include "simulation/SimulationTestSupport.h"
 #include "support/TestSupport.h"

@@ -1,5 +1,3 @@
-#include "simulation/ResultFiles.h"
-
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -9,6 +7,7 @@
 #include "arena/CommaLocale.h"
 #include "numerics/Matrices.h"
 #include "robot/FSMBrain.h"
+#include "simulation/ResultFiles.h"
 #include "support/TestSupport.h"
 
 namespace kestrovan {
@@ -72,8 +71,7 @@ TEST(NewBestFile, RowsWithoutCylindersAreAnOpeningBraceAlone) {
 
 TEST(NewBestFile, DefaultBrainGivesFiveStatesOfThreeConditions) {
   int yields = 0;
-  const std::string text =
-      FormatNewBestFile(UniformBrain(5, 3), TMatrix(4, 2), TMatrix(4, 6), [&yields] { ++yields; });
+  const std::string text = FormatNewBestFile(UniformBrain(5, 3), TMatrix(4, 2), TMatrix(4, 6), [&yields] { ++yields; });
   EXPECT_EQ(yields, 8) << "once per trajectory line";
 
   // between "FSM: " and "*)": a state line, then its three conditions, five times
@@ -115,8 +113,8 @@ TEST(HistoryFile, ListsEveryGenerationWithFourDecimals) {
 }
 
 TEST(AppendFixed, RoundsAsPrintfInTheCLocale) {
-  for (const double value : {0.0, -0.0, 0.0005, 0.0015, 2.5e-4, -0.0004, 1.0005, 0.53125, 123456.7895, -7.25e-3,
-                             1e300, 3.14159265358979}) {
+  for (const double value :
+       {0.0, -0.0, 0.0005, 0.0015, 2.5e-4, -0.0004, 1.0005, 0.53125, 123456.7895, -7.25e-3, 1e300, 3.14159265358979}) {
     for (const int decimals : {2, 3, 4}) {
       char expected[512];
       std::snprintf(expected, sizeof expected, "%.*f", decimals, value);

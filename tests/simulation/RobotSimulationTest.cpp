@@ -1,5 +1,3 @@
-#include "simulation/RobotSimulation.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 
 #include "robot/DifferentiallySteeredBody.h"
 #include "simulation/AllocationCounter.h"
+#include "simulation/RobotSimulation.h"
 #include "simulation/SimulationTestSupport.h"
 
 namespace kestrovan {
@@ -303,8 +302,11 @@ TEST_F(RobotSimulationRun, DefaultRunTakes2000StepsAndEndsOnTheDoubleSum) {
 }
 
 TEST_F(RobotSimulationRun, StepsAllocateNothing) {
-  Use(TArenaText().Floor(2, 2).Cylinder(0.2, 0.0, 0.03, 0.1).Cylinder(0.0, 0.25, 0.03, 0.1).Cylinder(-0.3, -0.1, 0.03,
-                                                                                                   0.1));
+  Use(TArenaText()
+          .Floor(2, 2)
+          .Cylinder(0.2, 0.0, 0.03, 0.1)
+          .Cylinder(0.0, 0.25, 0.03, 0.1)
+          .Cylinder(-0.3, -0.1, 0.03, 0.1));
   simulation.RecordTrajectory = true;
   simulation.Initialize();
   const long before = test::AllocationCount();
@@ -324,10 +326,10 @@ TEST(TRobotSimulationParameters, RefusesRunsThatCouldNotEndOrWouldStepWithGarbag
     double TimeStep;
     const char* Field;
   };
-  for (const TCase& c : {TCase{20.0, 0.0, "TimeStep"}, TCase{20.0, -0.01, "TimeStep"}, TCase{20.0, nan, "TimeStep"},
-                         TCase{20.0, inf, "TimeStep"}, TCase{-1.0, 0.01, "SimulationTime"},
-                         TCase{nan, 0.01, "SimulationTime"}, TCase{inf, 0.01, "SimulationTime"},
-                         TCase{1e6, 1e-6, "TimeStep"}}) {
+  for (const TCase& c :
+       {TCase{20.0, 0.0, "TimeStep"}, TCase{20.0, -0.01, "TimeStep"}, TCase{20.0, nan, "TimeStep"},
+        TCase{20.0, inf, "TimeStep"}, TCase{-1.0, 0.01, "SimulationTime"}, TCase{nan, 0.01, "SimulationTime"},
+        TCase{inf, 0.01, "SimulationTime"}, TCase{1e6, 1e-6, "TimeStep"}}) {
     SCOPED_TRACE(std::to_string(c.SimulationTime) + " / " + std::to_string(c.TimeStep));
     TRobotSimulation simulation;
     try {

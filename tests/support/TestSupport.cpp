@@ -1,12 +1,12 @@
 #include "support/TestSupport.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
-
-#include <unistd.h>
 
 namespace kestrovan::test {
 
@@ -15,8 +15,8 @@ std::filesystem::path SourceDir() { return std::filesystem::path(KESTROVAN_SOURC
 TTemporaryFolder::TTemporaryFolder() {
   static std::atomic<int> counter{0};
   std::random_device device;
-  const std::string name = "kestrovan-test-" + std::to_string(getpid()) + "-" +
-                           std::to_string(counter++) + "-" + std::to_string(device());
+  const std::string name =
+      "kestrovan-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(device());
   path_ = std::filesystem::temp_directory_path() / name;
   std::filesystem::create_directories(path_);
 }

@@ -1,8 +1,7 @@
 // Runs the test classes of the windows and dialogs in one QApplication.
-#include <memory>
-
 #include <QApplication>
 #include <QTest>
+#include <memory>
 
 namespace kestrovan {
 QObject* CreateNumberTextTest();
@@ -15,9 +14,9 @@ QObject* CreateMainFormTest();
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   int failures = 0;
-  for (auto create : {kestrovan::CreateNumberTextTest, kestrovan::CreateArenaSetupFormTest,
-                      kestrovan::CreateRobotSetupFormTest, kestrovan::CreateEASetupFormTest,
-                      kestrovan::CreateMainFormTest}) {
+  for (auto create :
+       {kestrovan::CreateNumberTextTest, kestrovan::CreateArenaSetupFormTest, kestrovan::CreateRobotSetupFormTest,
+        kestrovan::CreateEASetupFormTest, kestrovan::CreateMainFormTest}) {
     const std::unique_ptr<QObject> test(create());
     failures += QTest::qExec(test.get(), argc, argv);
   }

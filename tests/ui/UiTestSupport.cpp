@@ -1,12 +1,11 @@
 #include "ui/UiTestSupport.h"
 
-#include <cmath>
-
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QTest>
+#include <cmath>
 
 #include "robot/IRSensor.h"
 
@@ -41,9 +40,7 @@ void TModalDriver::Watch() {
 }
 
 void ExpectMessage(TModalDriver& Driver, TShownMessage& Message) {
-  Driver.Expect<QMessageBox>([&Message](QMessageBox& box) {
-    Message = {box.text(), box.icon(), true};
-  });
+  Driver.Expect<QMessageBox>([&Message](QMessageBox& box) { Message = {box.text(), box.icon(), true}; });
 }
 
 TShownMessage ClickExpectingMessage(QAbstractButton* Button) {
@@ -83,9 +80,7 @@ void CheckNoWindowLeft() {
   QVERIFY2(left.isEmpty(), qPrintable(left.join(QStringLiteral(", "))));
 }
 
-QString Localised(QString Text) {
-  return Text.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
-}
+QString Localised(QString Text) { return Text.replace(QLatin1Char('.'), QLocale::system().decimalPoint()); }
 
 void CompareSensors(const TRobot& Robot, double Mounting, double Range, double OpeningAngle) {
   QCOMPARE(Robot.Body->Sensors.Count(), 5);

@@ -1,16 +1,15 @@
 #pragma once
 
-#include <functional>
-#include <memory>
-#include <tuple>
-#include <vector>
-
 #include <QApplication>
 #include <QDialog>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
+#include <memory>
+#include <tuple>
+#include <vector>
 
 #include "ea/EAParameters.h"
 #include "robot/DefaultRobot.h"
@@ -102,15 +101,15 @@ QString Localised(QString Text);
 
 // The fields the dialogs edit, comparable with ==.
 inline auto Fields(const TEAParameters& P) {
-  return std::tuple(P.PopulationSize, P.SelectionMethod, P.TournamentSize, P.TournamentWinnerProbability,
-                    P.UseRanking, P.UseElitism, P.SteadyStateReplacement, P.CrossoverProbability,
-                    P.CrossoverType, P.MutationRate, P.CreepProbability, P.CreepMethod, P.CreepRate);
+  return std::tuple(P.PopulationSize, P.SelectionMethod, P.TournamentSize, P.TournamentWinnerProbability, P.UseRanking,
+                    P.UseElitism, P.SteadyStateReplacement, P.CrossoverProbability, P.CrossoverType, P.MutationRate,
+                    P.CreepProbability, P.CreepMethod, P.CreepRate);
 }
 inline auto Fields(const TRobotConfiguration& C) {
-  return std::tuple(C.Body.Mass, C.Body.Radius, C.Body.MomentOfInertia, C.Body.WheelRadius, C.Body.Height,
-                    C.Body.Alpha, C.Body.Beta, C.Sensor.Range, C.Sensor.OpeningAngle, C.Brain.NumberOfStates,
-                    C.Brain.NumberOfConditions, C.Brain.NumberOfInputs, C.Brain.MutationRate,
-                    C.Brain.CreepProbability, C.Brain.CreepRate);
+  return std::tuple(C.Body.Mass, C.Body.Radius, C.Body.MomentOfInertia, C.Body.WheelRadius, C.Body.Height, C.Body.Alpha,
+                    C.Body.Beta, C.Sensor.Range, C.Sensor.OpeningAngle, C.Brain.NumberOfStates,
+                    C.Brain.NumberOfConditions, C.Brain.NumberOfInputs, C.Brain.MutationRate, C.Brain.CreepProbability,
+                    C.Brain.CreepRate);
 }
 
 // Fails unless the robot has five IR sensors in the default directions, each

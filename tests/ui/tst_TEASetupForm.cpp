@@ -44,9 +44,11 @@ class TEASetupFormTest : public QObject {
     shown.Parameters.SteadyStateReplacement = true;
     shown.Parameters.CreepMethod = 0;
     shown.Show();
-    const std::pair<const char*, const char*> expectedTexts[] = {
-        {"PopSizeBox", "100"}, {"TournamentSizeBox", "4"}, {"PTourBox", "0.725"}, {"PMutBox", "0.040"},
-        {"PCreepBox", "0.500"}};
+    const std::pair<const char*, const char*> expectedTexts[] = {{"PopSizeBox", "100"},
+                                                                 {"TournamentSizeBox", "4"},
+                                                                 {"PTourBox", "0.725"},
+                                                                 {"PMutBox", "0.040"},
+                                                                 {"PCreepBox", "0.500"}};
     for (const auto& [name, text] : expectedTexts) {
       QCOMPARE(shown.Box(name)->text(), Localised(QString::fromLatin1(text)));
     }
@@ -66,8 +68,12 @@ class TEASetupFormTest : public QObject {
   void acceptedEditsAreWritten() {
     TEADialog shown;
     shown.Show();
-    for (const auto& [name, text] : {std::pair{"PopSizeBox", "3"}, {"TournamentSizeBox", "1"}, {"PTourBox", "1"},
-                                     {"PMutBox", "0.0125"}, {"PCreepBox", "0"}, {"CreepRateBox", " 0.25 "}}) {
+    for (const auto& [name, text] : {std::pair{"PopSizeBox", "3"},
+                                     {"TournamentSizeBox", "1"},
+                                     {"PTourBox", "1"},
+                                     {"PMutBox", "0.0125"},
+                                     {"PCreepBox", "0"},
+                                     {"CreepRateBox", " 0.25 "}}) {
       shown.Type(name, text);
     }
     QTest::mouseClick(shown.Dialog.ElitismCheckBox, Qt::LeftButton);

@@ -2,15 +2,6 @@
 // on a small arena, buttons pressed by timers while the run loop processes
 // events (after every step here). Every test runs in a fresh current folder,
 // where the window writes its result files.
-#include <algorithm>
-#include <cmath>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <sstream>
-#include <string>
-#include <vector>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -22,6 +13,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "BatchOptions.h"
 #include "BatchRun.h"
@@ -342,7 +341,8 @@ TEST_F(ExperimentFormTest, ReevaluatingTheBestLeavesThePopulationAsItWas) {
 
   // the caption shows the replay's own fitness, with the cylinders at rest
   ASSERT_THAT(caption, MatchesRegex("Elapsed time = 1[.,]00 s, fitness = [0-9]+[.,][0-9]{3}"));
-  const double replayFitness = QLocale::system().toDouble(QString::fromStdString(caption.substr(caption.rfind(' ') + 1)));
+  const double replayFitness =
+      QLocale::system().toDouble(QString::fromStdString(caption.substr(caption.rfind(' ') + 1)));
   EXPECT_GT(std::abs(replayFitness - bestFitness), 0.001) << caption;
   EXPECT_TRUE(messages_.empty());
 }

@@ -1,12 +1,11 @@
-#include <filesystem>
-#include <limits>
-
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
+#include <limits>
 
 #include "support/TestSupport.h"
 #include "ui/About.h"

@@ -1,10 +1,9 @@
-#include <memory>
-
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <memory>
 
 #include "ui/NumberText.h"
 #include "ui/RobotSetup.h"
@@ -51,9 +50,9 @@ class TRobotSetupFormTest : public QObject {
     TRobotDialog shown;
     shown.Show();
     const std::pair<const char*, const char*> expected[] = {
-        {"MassBox", "0.10"},     {"RadiusBox", "0.05"},  {"WheelRadiusBox", "0.01"},       {"AlphaBox", "0.0040"},
-        {"NStatesBox", "5"},     {"PCreepBox", "0.50"},  {"SensorRangeBox", "0.125"},      {"NSensorsBox", "5"},
-        {"SensorOpeningAngleBox", "20"}};
+        {"MassBox", "0.10"},         {"RadiusBox", "0.05"}, {"WheelRadiusBox", "0.01"},
+        {"AlphaBox", "0.0040"},      {"NStatesBox", "5"},   {"PCreepBox", "0.50"},
+        {"SensorRangeBox", "0.125"}, {"NSensorsBox", "5"},  {"SensorOpeningAngleBox", "20"}};
     for (const auto& [name, text] : expected) {
       QCOMPARE(shown.Box(name)->text(), Localised(QString::fromLatin1(text)));
     }
@@ -102,9 +101,10 @@ class TRobotSetupFormTest : public QObject {
     TRobotDialog shown;
     shown.Show();
     const std::pair<const char*, const char*> edits[] = {
-        {"MassBox", "0.2"},    {"MomentOfInertiaBox", "3e-6"}, {"WheelRadiusBox", "0.02"}, {"HeightBox", "0.04"},
-        {"AlphaBox", "-0.5"},  {"BetaBox", "0"},               {"NStatesBox", "7"},        {"NConditionsBox", "0"},
-        {"PMutationBox", "0"}, {"PCreepBox", "1"},             {"CreepRateBox", "0.2"},    {"SensorRangeBox", "0.3"}};
+        {"MassBox", "0.2"},    {"MomentOfInertiaBox", "3e-6"}, {"WheelRadiusBox", "0.02"},
+        {"HeightBox", "0.04"}, {"AlphaBox", "-0.5"},           {"BetaBox", "0"},
+        {"NStatesBox", "7"},   {"NConditionsBox", "0"},        {"PMutationBox", "0"},
+        {"PCreepBox", "1"},    {"CreepRateBox", "0.2"},        {"SensorRangeBox", "0.3"}};
     for (const auto& [name, text] : edits) {
       shown.Type(name, text);
     }

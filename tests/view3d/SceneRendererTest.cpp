@@ -1,10 +1,9 @@
-#include "view3d/SceneRenderer.h"
-
 #include <gtest/gtest.h>
 
 #include <QOpenGLContext>
 
 #include "view3d/RenderFixture.h"
+#include "view3d/SceneRenderer.h"
 
 namespace kestrovan::test {
 namespace {

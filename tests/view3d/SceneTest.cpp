@@ -1,9 +1,9 @@
-#include "view3d/Scene.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
+
+#include "view3d/Scene.h"
 
 namespace kestrovan {
 namespace {

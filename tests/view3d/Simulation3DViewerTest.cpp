@@ -1,20 +1,18 @@
-#include "view3d/Simulation3DViewer.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <sstream>
 
-#include <QApplication>
-#include <QMouseEvent>
-
 #include "arena/Arena.h"
 #include "robot/DefaultRobot.h"
 #include "support/TestSupport.h"
 #include "view3d/RenderFixture.h"
+#include "view3d/Simulation3DViewer.h"
 
 namespace kestrovan::test {
 namespace {

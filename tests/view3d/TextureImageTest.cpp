@@ -1,14 +1,12 @@
-#include "view3d/TextureImage.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <algorithm>
 #include <sstream>
 
-#include <QImage>
-
 #include "support/TestSupport.h"
+#include "view3d/TextureImage.h"
 
 namespace kestrovan::test {
 namespace {

@@ -1,12 +1,11 @@
 // Renders bundled arenas with the default robot to PNG images.
-#include <exception>
-#include <filesystem>
-#include <iostream>
-
 #include <QApplication>
 #include <QImage>
 #include <QSurfaceFormat>
 #include <QWidget>
+#include <exception>
+#include <filesystem>
+#include <iostream>
 
 #include "arena/Arena.h"
 #include "robot/DefaultRobot.h"

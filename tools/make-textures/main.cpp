@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+// jpeglib.h needs size_t and FILE declared first
 #include <jpeglib.h>
 
 namespace {
@@ -46,7 +47,9 @@ double TiledNoise(int x, int y, int Size, int Cells, int Salt) {
   const int y0 = static_cast<int>(std::floor(fy));
   const double tx = fx - x0;
   const double ty = fy - y0;
-  auto corner = [&](int cx, int cy) { return Hash(((cx % Cells) + Cells) % Cells, ((cy % Cells) + Cells) % Cells, Salt); };
+  auto corner = [&](int cx, int cy) {
+    return Hash(((cx % Cells) + Cells) % Cells, ((cy % Cells) + Cells) % Cells, Salt);
+  };
   const double sx = tx * tx * (3 - 2 * tx);
   const double sy = ty * ty * (3 - 2 * ty);
   const double top = corner(x0, y0) + (corner(x0 + 1, y0) - corner(x0, y0)) * sx;
@@ -70,7 +73,8 @@ struct TImage {
     for (int y = 0; y < H; ++y) {
       for (int x = 0; x < W; ++x) {
         const TColor c = Paint(x, y);
-        std::uint8_t* p = &Pixels[(static_cast<std::size_t>(y) * static_cast<std::size_t>(W) + static_cast<std::size_t>(x)) * 3];
+        std::uint8_t* p =
+            &Pixels[(static_cast<std::size_t>(y) * static_cast<std::size_t>(W) + static_cast<std::size_t>(x)) * 3];
         p[0] = Channel(c.Red);
         p[1] = Channel(c.Green);
         p[2] = Channel(c.Blue);
@@ -142,8 +146,8 @@ void WriteJpeg(const TImage& Image, const std::filesystem::path& Path) {
   jpeg_set_quality(&info, 88, TRUE);
   jpeg_start_compress(&info, TRUE);
   while (info.next_scanline < info.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(&Image.Pixels[static_cast<std::size_t>(info.next_scanline) *
-                                                      static_cast<std::size_t>(Image.Width) * 3]);
+    JSAMPROW row = const_cast<JSAMPROW>(
+        &Image.Pixels[static_cast<std::size_t>(info.next_scanline) * static_cast<std::size_t>(Image.Width) * 3]);
     jpeg_write_scanlines(&info, &row, 1);
   }
   jpeg_finish_compress(&info);

@@ -1,8 +1,7 @@
 // Renders the main window and each dialog, filled with the default
 // configuration, and the run window during a visualised run, to PNG files in
 // the folder given as the first argument.
-#include <cstdio>
-#include <clocale>
+#include "ui/Main.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
+#include <clocale>
+#include <cstdio>
 
 #include "ea/EA.h"
 #include "simulation/EvolutionRun.h"
@@ -23,7 +24,6 @@
 #include "ui/ArenaSetup.h"
 #include "ui/EASetup.h"
 #include "ui/Experiment.h"
-#include "ui/Main.h"
 #include "ui/RobotSetup.h"
 
 namespace {
