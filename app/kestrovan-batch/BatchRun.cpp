@@ -39,7 +39,7 @@ void CreateOutputFolder(const std::filesystem::path& Folder) {
 
 }  // namespace
 
-void RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err) {
+TBatchSummary RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err) {
   // the configuration a user gets after confirming the three setup dialogs
   // without edits
   const TEAParameters eaParameters = BatchEAParameters(Options.PopulationSize);
@@ -100,12 +100,17 @@ void RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err
     best = std::max(best, run.MaxFitnessHistory().GetElement(g));
   }
   run.EndRun();
+  TBatchSummary summary;
+  summary.BestFitness = best;
+  summary.Evaluations = run.EvaluationCount();
+  summary.Seed = run.Seed();
 
   Out << "kestrovan-batch: " << Options.Generations << " generation" << (Options.Generations == 1 ? "" : "s") << ", "
       << run.EvaluationCount() << " evaluations, " << newBests << " new best" << (newBests == 1 ? "" : "s")
       << ", best fitness " << Fixed(best, 3)
       << (bestFile.empty() ? std::string() : " (" + bestFile.filename().string() + ")") << ", seed " << run.Seed()
       << ", " << Fixed(SecondsSince(start), 2) << " s; results in " << history.parent_path().string() << std::endl;
+  return summary;
 }
 
 int BatchMain(const std::vector<std::string>& Arguments, std::ostream& Out, std::ostream& Err) {

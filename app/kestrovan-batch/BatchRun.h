@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -8,6 +9,13 @@
 
 namespace kestrovan {
 
+// What a finished batch run reports.
+struct TBatchSummary {
+  double BestFitness = 0.0;  // the largest maximum fitness of any generation
+  int Evaluations = 0;       // evaluations since the run began
+  std::uint32_t Seed = 0;    // the seed the run used
+};
+
 // Runs the evolution that Options describe with the default robot: Initialize,
 // Options.Generations generations (each evaluated, then the next one formed),
 // new-best files as they arise and "descr.txt" at the end, all in
@@ -15,7 +23,7 @@ namespace kestrovan {
 // gets the seed when it was not given and ends with a one-line summary.
 // Throws on run-time errors (TArenaFileError for the arena file,
 // std::runtime_error for a result file).
-void RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err);
+TBatchSummary RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err);
 
 // The whole program on Arguments (without the program name): 0 on success,
 // 2 for bad usage (message and usage text on Err), 1 for a run-time error
