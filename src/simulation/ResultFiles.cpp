@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -70,8 +72,75 @@ void AppendConditionLine(std::string& Text, const TFSMBrain& Brain, int Row, int
 
 }  // namespace
 
+namespace {
+
+// The exact product A * B as Product + Error (Dekker's algorithm: exact
+// under round-to-nearest without fused multiply-add, as long as nothing
+// overflows or underflows).
+void TwoProduct(double A, double B, double& Product, double& Error) {
+  constexpr double kSplitter = 134217729.0;  // 2^27 + 1
+  const double a = kSplitter * A;
+  const double aHigh = a - (a - A);
+  const double aLow = A - aHigh;
+  const double b = kSplitter * B;
+  const double bHigh = b - (b - B);
+  const double bLow = B - bHigh;
+  Product = A * B;
+  Error = ((aHigh * bHigh - Product) + aHigh * bLow + aLow * bHigh) + aLow * bLow;
+}
+
+// Powers of ten that the fast path scales by, all exact doubles.
+constexpr double kPowersOfTen[] = {1.0, 10.0, 100.0, 1000.0, 10000.0, 100000.0, 1000000.0};
+constexpr std::uint64_t kIntegerPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+
+}  // namespace
+
 void AppendFixed(std::string& Text, double Value, int Decimals) {
-  // to_chars rounds like printf in the C locale and never uses the locale
+  // Fast path: |Value| * 10^Decimals is formed exactly as a product and an
+  // error term and rounded to the nearest integer, ties to even, which is
+  // what printf does with the exact binary value. Beyond 2^52, for other
+  // precisions and for infinities and NaN, to_chars does it (it rounds like
+  // printf in the C locale and never uses the locale).
+  const double magnitude = std::fabs(Value);
+  if (Decimals >= 0 && Decimals <= 6 && magnitude * kPowersOfTen[Decimals] < 4503599627370496.0) {
+    const double scale = kPowersOfTen[Decimals];
+    std::uint64_t scaled = 0;
+    // below a quarter unit the value rounds to zero (and the error term could underflow)
+    if (magnitude * scale >= 0.25) {
+      double product = 0.0;
+      double error = 0.0;
+      TwoProduct(magnitude, scale, product, error);
+      const double whole = std::floor(product);
+      const double fraction = product - whole;  // exact: both below 2^52 and less than 1 apart
+      scaled = static_cast<std::uint64_t>(whole);
+      // the exact value is whole + fraction + error, |error| <= half an ulp of product
+      if (fraction > 0.5 || (fraction == 0.5 && (error > 0.0 || (error == 0.0 && (scaled & 1U) != 0)))) {
+        ++scaled;
+      }
+    }
+    // digits from the right: decimals, point, integer part, sign
+    char digits[32];
+    char* const end = digits + sizeof digits;
+    char* first = end;
+    std::uint64_t integerPart = scaled / kIntegerPowersOfTen[Decimals];
+    std::uint64_t fractionPart = scaled % kIntegerPowersOfTen[Decimals];
+    for (int i = 0; i < Decimals; ++i) {
+      *--first = static_cast<char>('0' + fractionPart % 10);
+      fractionPart /= 10;
+    }
+    if (Decimals > 0) {
+      *--first = '.';
+    }
+    do {
+      *--first = static_cast<char>('0' + integerPart % 10);
+      integerPart /= 10;
+    } while (integerPart != 0);
+    if (std::signbit(Value)) {
+      *--first = '-';
+    }
+    Text.append(first, end);
+    return;
+  }
   char digits[400];
   const std::to_chars_result result =
       std::to_chars(digits, digits + sizeof digits, Value, std::chars_format::fixed, Decimals);

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
+#include <random>
+#include <string>
 
 #include "arena/CommaLocale.h"
 #include "numerics/Matrices.h"
@@ -123,6 +128,72 @@ TEST(AppendFixed, RoundsAsPrintfInTheCLocale) {
       EXPECT_EQ(text, std::string("x") + expected);
     }
   }
+}
+
+// Every number of the result files goes through AppendFixed: over millions
+// of values (random magnitudes, exact halfway cases and their neighbours,
+// negatives, zeros, subnormals, beyond the fast path) it must give exactly
+// printf's text in the C locale.
+TEST(AppendFixed, GivesPrintfsTextForMillionsOfValues) {
+  std::mt19937_64 random(20261209);
+  long long compared = 0;
+  long long differing = 0;
+  std::string firstDifference;
+  const auto check = [&](double Value) {
+    for (const int decimals : {2, 3, 4}) {
+      char expected[512];
+      std::snprintf(expected, sizeof expected, "%.*f", decimals, Value);
+      std::string text;
+      AppendFixed(text, Value, decimals);
+      ++compared;
+      if (text != expected) {
+        if (differing++ == 0) {
+          char exact[64];
+          std::snprintf(exact, sizeof exact, "%a", Value);
+          firstDifference = std::string(exact) + " with " + std::to_string(decimals) + " decimals: '" + text +
+                            "' instead of '" + expected + "'";
+        }
+      }
+    }
+  };
+  const auto checkWithNeighbours = [&](double Value) {
+    check(Value);
+    check(-Value);
+    check(std::nextafter(Value, 0.0));
+    check(std::nextafter(Value, 1e308));
+  };
+
+  // halfway cases: odd multiples of 2^-k are the only exact ties
+  for (int k = 1; k <= 12; ++k) {
+    for (long long j = 1; j < 40000; j += 2) {
+      checkWithNeighbours(std::ldexp(static_cast<double>(j), -k));
+    }
+  }
+  // the nearest doubles to the decimal halfway points n + 0.5 units of the last place
+  for (int n = 0; n < 50000; ++n) {
+    checkWithNeighbours((n + 0.5) / 1000.0);
+    checkWithNeighbours((n + 0.5) / 10000.0);
+  }
+  // random values of every magnitude the files hold, and beyond
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  for (int i = 0; i < 100000; ++i) {
+    check(unit(random) * 3.0);
+    check(unit(random) * 1e-3);
+    check(unit(random) * 1e6);
+    check(std::ldexp(unit(random), static_cast<int>(random() % 120) - 60));
+  }
+  // random bit patterns: subnormals, huge values, infinities and NaN included
+  for (int i = 0; i < 100000; ++i) {
+    check(std::bit_cast<double>(random()));
+  }
+  for (const double value : {0.0, -0.0, 4.9e-324, -4.9e-324, 2.2250738585072014e-308, 4503599627370.4995,
+                             4503599627370.4996, 4503599627370496.0, 9.0e15, 1.7976931348623157e308,
+                             std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {
+    check(value);
+  }
+
+  EXPECT_EQ(differing, 0) << "of " << compared << " values; first: " << firstDifference;
+  EXPECT_GT(compared, 5000000);
 }
 
 TEST(AppendFixed, WritesAPointUnderACommaLocale) {
