@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -468,6 +469,46 @@ void BM_NewBestFileText(benchmark::State& State) {
   State.SetBytesProcessed(static_cast<std::int64_t>(bytes));
 }
 BENCHMARK(BM_NewBestFileText)->Unit(benchmark::kMicrosecond);
+
+// One number of a result file with three decimals: the result files'
+// formatter against to_chars with fixed precision, over trajectory-like values.
+std::vector<double> TrajectoryLikeValues() {
+  std::vector<double> values;
+  for (int i = 0; i < 4096; ++i) {
+    values.push_back(std::sin(i * 0.37) * 1.3);
+  }
+  return values;
+}
+
+void BM_FixedThreeDecimals(benchmark::State& State) {
+  const std::vector<double> values = TrajectoryLikeValues();
+  std::string text;
+  for (auto _ : State) {
+    text.clear();
+    for (const double value : values) {
+      AppendFixed(text, value, 3);
+    }
+    benchmark::DoNotOptimize(text.data());
+  }
+  State.SetItemsProcessed(static_cast<std::int64_t>(State.iterations() * values.size()));
+}
+BENCHMARK(BM_FixedThreeDecimals);
+
+void BM_FixedThreeDecimalsToChars(benchmark::State& State) {
+  const std::vector<double> values = TrajectoryLikeValues();
+  std::string text;
+  for (auto _ : State) {
+    text.clear();
+    for (const double value : values) {
+      char digits[64];
+      const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 3);
+      text.append(digits, result.ptr);
+    }
+    benchmark::DoNotOptimize(text.data());
+  }
+  State.SetItemsProcessed(static_cast<std::int64_t>(State.iterations() * values.size()));
+}
+BENCHMARK(BM_FixedThreeDecimalsToChars);
 
 // Generations of the default run (population 100, 20 s, 0.01 s) on Threads
 // threads, new-best records and files included.

@@ -91,60 +91,122 @@ void TwoProduct(double A, double B, double& Product, double& Error) {
 
 // Powers of ten that the fast path scales by, all exact doubles.
 constexpr double kPowersOfTen[] = {1.0, 10.0, 100.0, 1000.0, 10000.0, 100000.0, 1000000.0};
-constexpr std::uint64_t kIntegerPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+
+// Room for any double with up to 60 decimals: 309 integer digits, sign, point.
+constexpr int kMaximumFixedLength = 400;
+
+// "000" to "999": three decimals are copied rather than divided out.
+struct TThreeDigits {
+  char Digits[1000][3];
+  constexpr TThreeDigits() : Digits() {
+    for (int i = 0; i < 1000; ++i) {
+      Digits[i][0] = static_cast<char>('0' + i / 100);
+      Digits[i][1] = static_cast<char>('0' + i / 10 % 10);
+      Digits[i][2] = static_cast<char>('0' + i % 10);
+    }
+  }
+};
+constexpr TThreeDigits kThreeDigits;
+
+// Writes Scaled / 10^Decimals with Decimals decimals at Out; returns the end.
+template <int Decimals>
+char* WriteScaled(char* Out, std::uint64_t Scaled) {
+  constexpr std::uint64_t kUnit = static_cast<std::uint64_t>(kPowersOfTen[Decimals]);
+  std::uint64_t integerPart = Scaled / kUnit;
+  auto fractionPart = static_cast<std::uint32_t>(Scaled % kUnit);
+  // the integer part's digits, written from the right once their count is known
+  if (integerPart < 10) {
+    *Out++ = static_cast<char>('0' + integerPart);
+  } else {
+    int count = 1;
+    for (std::uint64_t rest = integerPart; rest >= 10; rest /= 10) {
+      ++count;
+    }
+    char* digit = Out + count;
+    do {
+      *--digit = static_cast<char>('0' + integerPart % 10);
+      integerPart /= 10;
+    } while (integerPart != 0);
+    Out += count;
+  }
+  if constexpr (Decimals > 0) {
+    *Out++ = '.';
+    if constexpr (Decimals == 3) {
+      std::memcpy(Out, kThreeDigits.Digits[fractionPart], 3);
+    } else {
+      for (int i = Decimals - 1; i >= 0; --i) {
+        Out[i] = static_cast<char>('0' + fractionPart % 10);
+        fractionPart /= 10;
+      }
+    }
+    Out += Decimals;
+  }
+  return Out;
+}
+
+// Writes Value with Decimals decimals at Out, as printf's "%.*f" writes it
+// in the C locale; returns the end of the text. Out must have room for
+// kMaximumFixedLength characters.
+template <int Decimals>
+char* WriteFixed(char* Out, double Value) {
+  static_assert(Decimals >= 0 && Decimals <= 6);
+  // Fast path: |Value| * 10^Decimals is formed exactly as a product and an
+  // error term and rounded to the nearest integer, ties to even, which is
+  // what printf does with the exact binary value. Beyond 2^52 and for
+  // infinities and NaN, to_chars does it (it rounds like printf in the C
+  // locale and never uses the locale).
+  constexpr double kScale = kPowersOfTen[Decimals];
+  const double magnitude = std::fabs(Value);
+  if (!(magnitude * kScale < 4503599627370496.0)) {
+    return std::to_chars(Out, Out + kMaximumFixedLength, Value, std::chars_format::fixed, Decimals).ptr;
+  }
+  std::uint64_t scaled = 0;
+  // below a quarter unit the value rounds to zero (and the error term could underflow)
+  if (magnitude * kScale >= 0.25) {
+    double product = 0.0;
+    double error = 0.0;
+    TwoProduct(magnitude, kScale, product, error);
+    scaled = static_cast<std::uint64_t>(product);                   // floor: product is positive and below 2^52
+    const double fraction = product - static_cast<double>(scaled);  // exact
+    // the exact value is scaled + fraction + error, |error| <= half an ulp of product
+    if (fraction > 0.5 || (fraction == 0.5 && (error > 0.0 || (error == 0.0 && (scaled & 1U) != 0)))) {
+      ++scaled;
+    }
+  }
+  if (std::signbit(Value)) {
+    *Out++ = '-';
+  }
+  return WriteScaled<Decimals>(Out, scaled);
+}
+
+// WriteFixed with the number of decimals chosen at run time; to_chars for
+// more than six.
+char* WriteFixed(char* Out, double Value, int Decimals) {
+  switch (Decimals) {
+    case 0:
+      return WriteFixed<0>(Out, Value);
+    case 1:
+      return WriteFixed<1>(Out, Value);
+    case 2:
+      return WriteFixed<2>(Out, Value);
+    case 3:
+      return WriteFixed<3>(Out, Value);
+    case 4:
+      return WriteFixed<4>(Out, Value);
+    case 5:
+      return WriteFixed<5>(Out, Value);
+    case 6:
+      return WriteFixed<6>(Out, Value);
+    default:
+      return std::to_chars(Out, Out + kMaximumFixedLength, Value, std::chars_format::fixed, Decimals).ptr;
+  }
+}
 
 }  // namespace
 
 void AppendFixed(std::string& Text, double Value, int Decimals) {
-  // Fast path: |Value| * 10^Decimals is formed exactly as a product and an
-  // error term and rounded to the nearest integer, ties to even, which is
-  // what printf does with the exact binary value. Beyond 2^52, for other
-  // precisions and for infinities and NaN, to_chars does it (it rounds like
-  // printf in the C locale and never uses the locale).
-  const double magnitude = std::fabs(Value);
-  if (Decimals >= 0 && Decimals <= 6 && magnitude * kPowersOfTen[Decimals] < 4503599627370496.0) {
-    const double scale = kPowersOfTen[Decimals];
-    std::uint64_t scaled = 0;
-    // below a quarter unit the value rounds to zero (and the error term could underflow)
-    if (magnitude * scale >= 0.25) {
-      double product = 0.0;
-      double error = 0.0;
-      TwoProduct(magnitude, scale, product, error);
-      const double whole = std::floor(product);
-      const double fraction = product - whole;  // exact: both below 2^52 and less than 1 apart
-      scaled = static_cast<std::uint64_t>(whole);
-      // the exact value is whole + fraction + error, |error| <= half an ulp of product
-      if (fraction > 0.5 || (fraction == 0.5 && (error > 0.0 || (error == 0.0 && (scaled & 1U) != 0)))) {
-        ++scaled;
-      }
-    }
-    // digits from the right: decimals, point, integer part, sign
-    char digits[32];
-    char* const end = digits + sizeof digits;
-    char* first = end;
-    std::uint64_t integerPart = scaled / kIntegerPowersOfTen[Decimals];
-    std::uint64_t fractionPart = scaled % kIntegerPowersOfTen[Decimals];
-    for (int i = 0; i < Decimals; ++i) {
-      *--first = static_cast<char>('0' + fractionPart % 10);
-      fractionPart /= 10;
-    }
-    if (Decimals > 0) {
-      *--first = '.';
-    }
-    do {
-      *--first = static_cast<char>('0' + integerPart % 10);
-      integerPart /= 10;
-    } while (integerPart != 0);
-    if (std::signbit(Value)) {
-      *--first = '-';
-    }
-    Text.append(first, end);
-    return;
-  }
-  char digits[400];
-  const std::to_chars_result result =
-      std::to_chars(digits, digits + sizeof digits, Value, std::chars_format::fixed, Decimals);
-  Text.append(digits, result.ptr);
+  char digits[kMaximumFixedLength];
+  Text.append(digits, WriteFixed(digits, Value, Decimals));
 }
 
 std::string FormatNewBestFile(const TFSMBrain& Brain, const TMatrix& RobotTrajectory, const TMatrix& CylinderTrajectory,
@@ -169,13 +231,18 @@ std::string FormatNewBestFile(const TFSMBrain& Brain, const TMatrix& RobotTrajec
 
   // robot positions, one "{x, y}" per step; the list stays open
   AppendLine(text, "Robotpos = {");
+  char line[2 * kMaximumFixedLength + 16];
   for (int i = 1; i <= RobotTrajectory.Rows(); ++i) {
-    text += '{';
-    AppendFixed(text, RobotTrajectory.GetElement(i, 1), 3);
-    text += ", ";
-    AppendFixed(text, RobotTrajectory.GetElement(i, 2), 3);
-    text += '}';
-    text += kLineEnd;
+    char* end = line;
+    *end++ = '{';
+    end = WriteFixed<3>(end, RobotTrajectory.GetElement(i, 1));
+    *end++ = ',';
+    *end++ = ' ';
+    end = WriteFixed<3>(end, RobotTrajectory.GetElement(i, 2));
+    *end++ = '}';
+    *end++ = '\r';
+    *end++ = '\n';
+    text.append(line, end);
     Call(Yield);
   }
   AppendLine(text, "");
@@ -184,12 +251,24 @@ std::string FormatNewBestFile(const TFSMBrain& Brain, const TMatrix& RobotTrajec
   // the row, so a row without cylinders is "{" alone
   const int columns = CylinderTrajectory.Columns();
   for (int i = 1; i <= CylinderTrajectory.Rows(); ++i) {
-    text += '{';
+    // values gathered in the line buffer, which is flushed whenever it might overflow
+    char* end = line;
+    *end++ = '{';
     for (int j = 1; j <= columns; ++j) {
-      AppendFixed(text, CylinderTrajectory.GetElement(i, j), 3);
-      text += j < columns ? "," : "},";
+      if (end - line > static_cast<std::ptrdiff_t>(sizeof line) - kMaximumFixedLength - 8) {
+        text.append(line, end);
+        end = line;
+      }
+      end = WriteFixed<3>(end, CylinderTrajectory.GetElement(i, j));
+      // the last value closes the row: "},"
+      if (j == columns) {
+        *end++ = '}';
+      }
+      *end++ = ',';
     }
-    text += kLineEnd;
+    *end++ = '\r';
+    *end++ = '\n';
+    text.append(line, end);
     Call(Yield);
   }
   return text;
