@@ -60,18 +60,26 @@ TEvolutionRun::~TEvolutionRun() = default;
 
 void TEvolutionRun::SetArenaFileName(const std::string& FileName) {
   const std::string previous = arenaFileName_;
+  std::unique_ptr<TArena> previousLoaded = std::move(loadedArena_);
   arenaFileName_ = FileName;
   try {
     LoadArena();
   } catch (...) {
     arenaFileName_ = previous;
+    loadedArena_ = std::move(previousLoaded);
     throw;
   }
 }
 
 void TEvolutionRun::LoadArena() {
-  // the old arena stays until the new one has been read completely
-  auto arena = std::make_unique<TArena>(arenaFileName_);
+  // the old arena stays until the new one has been read completely; a pipe
+  // can be read only once, so its arena is the one read first
+  std::error_code error;
+  const bool reread = loadedArena_ == nullptr || std::filesystem::is_regular_file(arenaFileName_, error);
+  auto arena = reread ? std::make_unique<TArena>(arenaFileName_) : std::make_unique<TArena>(*loadedArena_);
+  if (reread) {
+    loadedArena_ = std::make_unique<TArena>(*arena);
+  }
   simulation_.reset();
   replay_.reset();
   arena_ = std::move(arena);

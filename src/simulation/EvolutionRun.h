@@ -161,6 +161,8 @@ class TEvolutionRun {
   std::string arenaFileName_;
 
   std::unique_ptr<TArena> arena_;
+  // the arena as last read from its file, for inputs that cannot be read twice
+  std::unique_ptr<TArena> loadedArena_;
   std::unique_ptr<TEA> ea_;
   std::unique_ptr<TRobotSimulation> simulation_;
   std::unique_ptr<TRobot> replayAgent_;
