@@ -10,7 +10,7 @@ namespace kestrovan {
 
 // Bounds every input file reader applies.
 inline constexpr std::size_t kMaximumInputFileSize = 256u * 1024u * 1024u;  // bytes
-inline constexpr std::size_t kMaximumInputLineLength = 1024u * 1024u;      // bytes, line end excluded
+inline constexpr std::size_t kMaximumInputLineLength = 1024u * 1024u;       // bytes, line end excluded
 
 // An input file that cannot be read as a whole. what() is the reason alone
 // (the system's reason where there is one, e.g. "Permission denied").

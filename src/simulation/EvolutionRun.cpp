@@ -11,6 +11,7 @@
 
 #include "numerics/RandomNumbers.h"
 #include "simulation/ResultFiles.h"
+#include "simulation/RunInputCheck.h"
 
 namespace kestrovan {
 
@@ -150,6 +151,7 @@ void TEvolutionRun::RequireInitialized(const char* Operation) const {
 void TEvolutionRun::BeginRun(const TRobotSimulationParameters& Parameters) {
   RequireInitialized("BeginRun");
   Parameters.Validate();
+  runWarnings_ = CheckRunInputs(*arena_, *robot_, Parameters);
   simulationParameters_ = Parameters;
   evaluationCount_ = 0;
 }
@@ -200,6 +202,8 @@ TEvaluationResult TEvolutionRun::FinishEvaluation() {
 }
 
 TEvaluationResult TEvolutionRun::ConcludeEvaluation(int Index, TRobot& Agent) {
+  // a NaN or an infinity never reaches the best fitness, the elite or a summary
+  CheckEvaluationFinite(Agent, ea_->Generation() + 1, Index);
   ++evaluationCount_;
   TEvaluationResult result;
   result.AgentIndex = Index;
@@ -231,6 +235,7 @@ void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
     recording.Step();
     Call(Yield);
   } while (!recording.Finished);
+  CheckEvaluationFinite(Agent, ea_->Generation() + 1, Result.AgentIndex);
   Result.RecordedFitness = Agent.Fitness;
 
   WriteFileAtomically(Result.RecordFile,
