@@ -30,8 +30,7 @@ void CheckVector(TArenaCheck& Check, std::int64_t Line, const std::string& Objec
   for (int k = 1; k <= 3; ++k) {
     if (Absurd(Vector.GetElement(k))) {
       Check.Errors.push_back({Line, Object + ": " + Name + " " + Number(Vector.GetElement(k)) +
-                                        " is not finite or above " + Number(kMaximumArenaMagnitude) +
-                                        " in magnitude"});
+                                        " is not finite or above " + Number(kMaximumArenaMagnitude) + " in magnitude"});
       return;
     }
   }
@@ -55,12 +54,10 @@ void CheckDrag(TArenaCheck& Check, std::int64_t Line, const std::string& Object,
   const std::string text = Object + ": Mass " + Number(Cylinder.Mass) + " kg with time step " + Number(TimeStep) +
                            " s gives a drag step factor 0.1*dt/Mass of " + Number(factor);
   if (!(factor < 2.0)) {
-    Check.Errors.push_back(
-        {Line, text + ", which must stay below 2 (Mass above " + Number(0.05 * TimeStep) + " kg)"});
+    Check.Errors.push_back({Line, text + ", which must stay below 2 (Mass above " + Number(0.05 * TimeStep) + " kg)"});
   } else if (factor >= 1.0) {
-    Check.Warnings.push_back(
-        {Line, text + ": the velocity overshoots zero every step (Mass above " + Number(0.1 * TimeStep) +
-                   " kg avoids it)"});
+    Check.Warnings.push_back({Line, text + ": the velocity overshoots zero every step (Mass above " +
+                                        Number(0.1 * TimeStep) + " kg avoids it)"});
   }
 }
 
