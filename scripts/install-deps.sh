@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libjpeg-dev
   xvfb xauth fonts-dejavu-core locales
+  clang libclang-rt-14-dev
 )
 
 missing=()

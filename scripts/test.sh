@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with the tests and benchmarks,
 # and runs every test: the full build (GUI tests under Xvfb) and the core
-# again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
+# again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer,
+# then fuzzes the readers of outside input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,5 +27,8 @@ cmake -S . -B build/asan -G Ninja \
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+# every reader of outside input, fuzzed for a bounded time
+scripts/fuzz.sh 20
 
 echo "All tests passed."

@@ -1,13 +1,16 @@
 // kestrovan-arena FILE...: loads each arena file and lists what the
 // simulation will see, or where the file goes wrong.
+#include <algorithm>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "arena/Arena.h"
+#include "arena/ArenaChecks.h"
 
 namespace kestrovan {
 namespace {
@@ -70,11 +73,35 @@ void Print(const TArena& Arena) {
   }
 }
 
+// The radius of the default robot and the default time step, which the
+// checks assume.
+constexpr double kRobotRadius = 0.05;  // m
+constexpr double kTimeStep = 0.01;     // s
+
+// Prints what a run would refuse (as errors) and the warnings; returns the
+// exit status of the file: 1 for errors, and for warnings when Strict.
+int PrintChecks(const TArena& Arena, bool Strict) {
+  const TArenaCheck check = CheckArena(Arena, kRobotRadius, kTimeStep);
+  std::fflush(stdout);
+  for (const TArenaFinding& error : check.Errors) {
+    std::fprintf(stderr, "%s\n", Locate(Arena.FileName(), error).c_str());
+  }
+  for (const TArenaFinding& warning : check.Warnings) {
+    std::fprintf(
+        stderr, "%s\n",
+        Locate(Arena.FileName(), {warning.Line, (Strict ? "error: " : "warning: ") + warning.Message}).c_str());
+  }
+  return !check.Errors.empty() || (Strict && !check.Warnings.empty()) ? 1 : 0;
+}
+
 int Usage(std::FILE* Stream) {
   std::fprintf(Stream,
-               "usage: kestrovan-arena FILE...\n"
-               "Loads each arena file and lists its objects, floor rectangle, cylinders and ambience.\n"
-               "Exit status: 0 when every file loads, 1 when one does not, 2 on bad usage.\n");
+               "usage: kestrovan-arena FILE... [--strict]\n"
+               "Loads each arena file and lists its objects, floor rectangle, cylinders and ambience, then what a\n"
+               "run of the default robot at the default time step would refuse or warn about.\n"
+               "  --strict   treat warnings as errors\n"
+               "Exit status: 0 when every file loads, 1 when one does not (or a run would refuse it, or with\n"
+               "--strict has a warning), 2 on bad usage.\n");
   return Stream == stdout ? 0 : 2;
 }
 
@@ -86,35 +113,44 @@ int main(int argc, char** argv) {
   // numbers in arena files use the user's decimal separator
   std::setlocale(LC_ALL, "");
 
-  if (argc < 2) {
-    return Usage(stderr);
-  }
+  bool strict = false;
+  std::vector<const char*> files;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     if (argument == "-h" || argument == "--help") {
       return Usage(stdout);
     }
+    if (argument == "--strict") {
+      strict = true;
+      continue;
+    }
+    files.push_back(argv[i]);
     if (argument.size() > 1 && argument.front() == '-') {
       std::fprintf(stderr, "kestrovan-arena: unknown option '%s'\n", argv[i]);
       return Usage(stderr);
     }
   }
 
+  if (files.empty()) {
+    return Usage(stderr);
+  }
+
   int status = 0;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) {
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (i > 0) {
       std::printf("\n");
     }
     try {
-      const TArena arena(argv[i]);
+      const TArena arena(files[i]);
       Print(arena);
+      status = std::max(status, PrintChecks(arena, strict));
     } catch (const TArenaFileError& error) {
       std::fflush(stdout);
       std::fprintf(stderr, "%s\n", error.Located().c_str());
       status = 1;
     } catch (const std::exception& error) {
       std::fflush(stdout);
-      std::fprintf(stderr, "%s: %s\n", argv[i], error.what());
+      std::fprintf(stderr, "%s: %s\n", files[i], error.what());
       status = 1;
     }
   }

@@ -37,6 +37,8 @@ double ParseReal(const std::string& Option, const std::string& Text) {
   return value;
 }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 }  // namespace
 
 const char* BatchUsage() {
@@ -99,6 +101,11 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
       value = *attached;
     } else if (i + 1 < Arguments.size()) {
       value = Arguments[++i];
+      // "--out --threads" lacks its value rather than naming a folder "--threads"
+      if (value.size() > 1 && value[0] == '-' && !IsDigit(value[1]) && value[1] != '.') {
+        throw TUsageError(option + " needs a value, got the option-like '" + value + "' (write " + option + "=" +
+                          value + " if that is meant)");
+      }
     } else {
       throw TUsageError(option + " needs a value");
     }

@@ -25,15 +25,34 @@ std::string Fixed(double Value, int Decimals) {
 
 double SecondsSince(TClock::time_point Start) { return std::chrono::duration<double>(TClock::now() - Start).count(); }
 
-// Creates Folder with its parents when missing; throws std::runtime_error.
-void CreateOutputFolder(const std::filesystem::path& Folder) {
-  std::error_code error;
-  std::filesystem::create_directories(Folder, error);
-  if (error) {
-    throw std::runtime_error("Cannot create folder '" + Folder.string() + "': " + error.message());
-  }
-  if (!std::filesystem::is_directory(Folder, error)) {
-    throw std::runtime_error("'" + Folder.string() + "' is not a folder");
+// Evaluates Options.Generations generations, reporting on Err.
+void RunGenerations(TEvolutionRun& Run, const TBatchOptions& Options, int Threads, int& NewBests,
+                    std::filesystem::path& BestFile, std::ostream& Err) {
+  const TClock::time_point start = TClock::now();
+  for (int generation = 1; generation <= Options.Generations; ++generation) {
+    const TClock::time_point generationStart = TClock::now();
+    Run.BeginGeneration();
+    Run.EvaluateGeneration(Threads, [&](const TEvaluationResult& Result) {
+      if (!Result.NewBest) {
+        return;
+      }
+      ++NewBests;
+      BestFile = Result.RecordFile;
+      if (!Options.Quiet) {
+        Err << "  new best " << Fixed(Result.RecordedFitness, 3) << " at evaluation " << Result.EvaluationCount << ": "
+            << Result.RecordFile.string() << '\n';
+      }
+    });
+    Run.EndGeneration();
+    if (!Options.Quiet) {
+      const double seconds = SecondsSince(generationStart);
+      const double rate = seconds > 0.0 ? Run.PopulationCount() / seconds : 0.0;
+      const int last = Run.MaxFitnessHistory().Count();
+      Err << "generation " << generation << ": max " << Fixed(Run.MaxFitnessHistory().GetElement(last), 3)
+          << ", average " << Fixed(Run.AverageFitnessHistory().GetElement(last), 3) << ", " << Run.EvaluationCount()
+          << " evaluated, " << Fixed(rate, 1) << " evaluations/s, " << Fixed(SecondsSince(start), 2) << " s elapsed"
+          << std::endl;
+    }
   }
 }
 
@@ -54,7 +73,7 @@ TBatchSummary RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ost
   run.SetRobot(*robot);
   run.SetFSMBrainParameters(configuration.Brain);
   run.SetArenaFileName(Options.ArenaFileName);
-  CreateOutputFolder(Options.OutputFolder);
+  PrepareOutputFolder(Options.OutputFolder);
   run.OutputFolder = Options.OutputFolder;
 
   run.Initialize(Options.Seed);
@@ -62,36 +81,26 @@ TBatchSummary RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ost
     Out << "Seed: " << run.Seed() << std::endl;
   }
   run.BeginRun(TRobotSimulationParameters(Options.SimulationTime, Options.TimeStep));
+  for (const std::string& warning : run.RunWarnings()) {
+    Err << warning << '\n';
+  }
+  Err << std::flush;
   const int threads =
       Options.Threads > 0 ? Options.Threads : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
 
   const TClock::time_point start = TClock::now();
   int newBests = 0;
   std::filesystem::path bestFile;
-  for (int generation = 1; generation <= Options.Generations; ++generation) {
-    const TClock::time_point generationStart = TClock::now();
-    run.BeginGeneration();
-    run.EvaluateGeneration(threads, [&](const TEvaluationResult& Result) {
-      if (!Result.NewBest) {
-        return;
-      }
-      ++newBests;
-      bestFile = Result.RecordFile;
-      if (!Options.Quiet) {
-        Err << "  new best " << Fixed(Result.RecordedFitness, 3) << " at evaluation " << Result.EvaluationCount << ": "
-            << Result.RecordFile.string() << '\n';
-      }
-    });
-    run.EndGeneration();
-    if (!Options.Quiet) {
-      const double seconds = SecondsSince(generationStart);
-      const double rate = seconds > 0.0 ? run.PopulationCount() / seconds : 0.0;
-      const int last = run.MaxFitnessHistory().Count();
-      Err << "generation " << generation << ": max " << Fixed(run.MaxFitnessHistory().GetElement(last), 3)
-          << ", average " << Fixed(run.AverageFitnessHistory().GetElement(last), 3) << ", " << run.EvaluationCount()
-          << " evaluated, " << Fixed(rate, 1) << " evaluations/s, " << Fixed(SecondsSince(start), 2) << " s elapsed"
-          << std::endl;
+  try {
+    RunGenerations(run, Options, threads, newBests, bestFile, Err);
+  } catch (...) {
+    // the generations completed so far are kept where the folder allows it
+    try {
+      run.SaveHistory();
+    } catch (const std::exception& error) {
+      Err << "kestrovan-batch: " << error.what() << std::endl;
     }
+    throw;
   }
   const std::filesystem::path history = run.SaveHistory();
 

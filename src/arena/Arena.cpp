@@ -1,16 +1,13 @@
 #include "arena/Arena.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <numbers>
 #include <string_view>
 #include <typeinfo>
 #include <variant>
 
 #include "arena/InformationLine.h"
+#include "arena/InputFile.h"
 #include "numerics/RandomNumbers.h"
 
 namespace kestrovan {
@@ -268,42 +265,87 @@ void ApplyAmbienceProperty(TAmbience& Ambience, const TInformationLine& Line) {
   }
 }
 
-// Splits a text stream into lines. CR, LF and CR LF each end a line; the
-// character 26 ends the input.
+// A line of the file that the loader refuses; the loader adds the file name
+// and the line number.
+class TLineError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Splits the text of a file into lines. CR, LF and CR LF each end a line;
+// the character 26 ends the input. A UTF-8 byte-order mark at the start is
+// skipped. A NUL byte (binary data, UTF-16) and a line longer than
+// kMaximumInputLineLength are refused.
 class TLineReader {
  public:
-  explicit TLineReader(std::istream& Input) : buffer_(Input.rdbuf()) {}
+  explicit TLineReader(std::string_view Text) : text_(Text) {
+    if (text_.starts_with("\xEF\xBB\xBF")) {
+      text_.remove_prefix(3);
+    } else if (text_.starts_with("\xFF\xFE") || text_.starts_with("\xFE\xFF")) {
+      text_ = text_.substr(0, 0);
+      utf16_ = true;
+    }
+  }
 
   // The next line without its line end; false when the input has ended.
-  bool Next(std::string& Line) {
-    Line.clear();
-    if (ended_ || buffer_ == nullptr) {
+  // Throws TLineError for the line it would return.
+  bool Next(std::string_view& Line) {
+    if (utf16_) {
+      utf16_ = false;
+      throw TLineError("not a text file: UTF-16 (write the arena file as UTF-8 or ASCII)");
+    }
+    if (position_ >= text_.size()) {
       return false;
     }
-    using Traits = std::char_traits<char>;
-    for (;;) {
-      const Traits::int_type c = buffer_->sbumpc();
-      if (Traits::eq_int_type(c, Traits::eof()) || c == 26) {
-        ended_ = true;
+    const std::size_t start = position_;
+    std::size_t end = start;
+    while (end < text_.size() && text_[end] != '\n' && text_[end] != '\r' && text_[end] != '\x1a' &&
+           text_[end] != '\0') {
+      ++end;
+    }
+    if (end - start > kMaximumInputLineLength) {
+      throw TLineError("line longer than " + std::to_string(kMaximumInputLineLength) + " bytes");
+    }
+    Line = text_.substr(start, end - start);
+    if (end == text_.size()) {
+      position_ = end;
+      return !Line.empty();
+    }
+    switch (text_[end]) {
+      case '\0':
+        throw TLineError("not a text file: NUL byte");
+      case '\x1a':
+        position_ = text_.size();
         return !Line.empty();
-      }
-      if (c == '\n') {
+      case '\r':
+        position_ = end + 1 < text_.size() && text_[end + 1] == '\n' ? end + 2 : end + 1;
         return true;
-      }
-      if (c == '\r') {
-        if (buffer_->sgetc() == '\n') {
-          buffer_->sbumpc();
-        }
+      default:
+        position_ = end + 1;
         return true;
-      }
-      Line.push_back(Traits::to_char_type(c));
     }
   }
 
  private:
-  std::streambuf* buffer_;
-  bool ended_ = false;
+  std::string_view text_;
+  std::size_t position_ = 0;
+  bool utf16_ = false;
 };
+
+// Refuses part counts that would build an enormous scene.
+void CheckPartCounts(const TArenaObject& Object) {
+  const auto check = [](std::int32_t Count, const char* Name) {
+    if (Count > kMaximumPartCount) {
+      throw TLineError(std::string(Name) + " " + std::to_string(Count) + " is above the maximum of " +
+                       std::to_string(kMaximumPartCount));
+    }
+  };
+  if (const auto* shelf = dynamic_cast<const TStandardBookShelf*>(&Object)) {
+    check(shelf->NumberOfShelves, "NumberOfShelves");
+  } else if (const auto* sofa = dynamic_cast<const TStandardSofa*>(&Object)) {
+    check(sofa->NumberOfSeats, "NumberOfSeats");
+  }
+}
 
 // Reverses the cylinder's velocity component k and puts it back inside
 // [Min, Max] when its disc crosses an edge; touching an edge is no contact.
@@ -331,30 +373,35 @@ const char* ArenaClassName(const TArenaObject& Object) {
   return "TArenaObject";
 }
 
+TArenaFileError::TArenaFileError(const std::string& Message, std::string FileName, std::int64_t Line)
+    : std::runtime_error(EscapeControlCharacters(Message)), fileName_(std::move(FileName)), line_(Line) {}
+
 TArena::TArena(const std::string& FileName) : fileName_(FileName) {
-  std::error_code ignored;
-  if (!std::filesystem::exists(FileName, ignored)) {
-    throw TArenaFileError("File not found", FileName, 0);
+  std::string text;
+  try {
+    text = ReadInputFile(FileName);
+  } catch (const TInputFileError& error) {
+    throw TArenaFileError(error.what(), FileName, 0);
   }
-  if (std::filesystem::is_directory(FileName, ignored)) {
-    throw TArenaFileError(std::strerror(EISDIR), FileName, 0);
-  }
-  errno = 0;
-  std::ifstream input(FileName, std::ios::binary);
-  if (!input) {
-    const int error = errno;
-    throw TArenaFileError(error != 0 ? std::strerror(error) : "Cannot open file", FileName, 0);
-  }
-  Load(input, FileName);
+  Load(text, FileName);
   Finish();
 }
 
 TArena::TArena(std::istream& Input, const std::string& SourceName) {
-  Load(Input, SourceName);
+  std::string text;
+  char buffer[65536];
+  while (Input.read(buffer, sizeof buffer) || Input.gcount() > 0) {
+    if (text.size() + static_cast<std::size_t>(Input.gcount()) > kMaximumInputFileSize) {
+      throw TArenaFileError("file larger than 256 MB", SourceName, 0);
+    }
+    text.append(buffer, static_cast<std::size_t>(Input.gcount()));
+  }
+  Load(text, SourceName);
   Finish();
 }
 
-TArena::TArena(const TArena& Source) : initialStates_(Source.initialStates_), fileName_(Source.fileName_) {
+TArena::TArena(const TArena& Source)
+    : objectLines_(Source.objectLines_), initialStates_(Source.initialStates_), fileName_(Source.fileName_) {
   objects_.reserve(Source.objects_.size());
   for (const std::unique_ptr<TArenaObject>& object : Source.objects_) {
     objects_.push_back(object->Copy());
@@ -367,19 +414,19 @@ TArena::TArena(const TArena& Source) : initialStates_(Source.initialStates_), fi
 
 TArena::~TArena() = default;
 
-void TArena::Load(std::istream& Input, const std::string& SourceName) {
-  TLineReader reader(Input);
+void TArena::Load(std::string_view Text, const std::string& SourceName) {
+  TLineReader reader(Text);
   TInformationLine line;
-  std::string text;
-  int lineNumber = 0;
+  std::string_view text;
+  std::int64_t lineNumber = 0;
 
   // the next line, cut and classified; false at the end of the input
   auto nextLine = [&]() {
     line.Clear();
+    ++lineNumber;
     if (!reader.Next(text)) {
       return false;
     }
-    ++lineNumber;
     line.SetLine(text);
     line.Parse();
     return true;
@@ -411,15 +458,19 @@ void TArena::Load(std::istream& Input, const std::string& SourceName) {
         }
         TArenaObject& object = *created;
         objects_.push_back(std::move(created));
+        objectLines_.push_back(lineNumber);
         // a block that the end of the input cuts off keeps its object
         while (nextLine() && !line.IsBlockEnd()) {
           arenaClass->ApplyProperty(object, line.Word(0), line);
+          CheckPartCounts(object);
         }
       }
     }
   } catch (const TConversionError& error) {
     throw TArenaFileError(error.what(), SourceName, lineNumber);
   } catch (const TListIndexError& error) {
+    throw TArenaFileError(error.what(), SourceName, lineNumber);
+  } catch (const TLineError& error) {
     throw TArenaFileError(error.what(), SourceName, lineNumber);
   }
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "numerics/Matrices.h"
@@ -181,31 +182,37 @@ class TAmbience {
   double FogEnd = 0.0;         // m
 };
 
-// Raised when an arena file cannot be read. what() is the message alone;
-// FileName and Line (1-based, 0 when no line is concerned) locate it.
+// Raised when an arena file cannot be read. what() is the message alone,
+// its control characters escaped (\x1b); FileName and Line (1-based, 0 when
+// no line is concerned) locate it.
 class TArenaFileError : public std::runtime_error {
  public:
-  TArenaFileError(const std::string& Message, std::string FileName, int Line)
-      : std::runtime_error(Message), fileName_(std::move(FileName)), line_(Line) {}
+  TArenaFileError(const std::string& Message, std::string FileName, std::int64_t Line);
 
   const std::string& FileName() const { return fileName_; }
-  int Line() const { return line_; }
+  std::int64_t Line() const { return line_; }
   // "FILE:LINE: message", or "FILE: message" when no line is concerned.
   std::string Located() const;
 
  private:
   std::string fileName_;
-  int line_;
+  std::int64_t line_;
 };
+
+// The largest NumberOfShelves of a book shelf and NumberOfSeats of a sofa
+// an arena file may give; larger counts are refused with the line.
+inline constexpr std::int32_t kMaximumPartCount = 1000;
 
 // The world of an evaluation: the objects of an arena file in file order
 // (addressed 1..NumberOfObjects), an optional ambience and the snapshot of
 // every object's position, velocity and angle taken when loading finished.
 class TArena {
  public:
-  // Reads the arena file; throws TArenaFileError.
+  // Reads the arena file once into memory (see ReadInputFile); throws
+  // TArenaFileError.
   explicit TArena(const std::string& FileName);
-  // Reads an arena from a stream; SourceName names it in errors.
+  // Reads an arena from a stream (to its end, at most kMaximumInputFileSize
+  // bytes); SourceName names it in errors.
   TArena(std::istream& Input, const std::string& SourceName);
   // A deep, independent copy (objects, ambience, snapshot).
   TArena(const TArena& Source);
@@ -216,6 +223,8 @@ class TArena {
   // Object i, 1 <= i <= NumberOfObjects.
   TArenaObject& Objects(int i) { return *objects_[static_cast<std::size_t>(i - 1)]; }
   const TArenaObject& Objects(int i) const { return *objects_[static_cast<std::size_t>(i - 1)]; }
+  // The line of object i's header in its file (1-based).
+  std::int64_t ObjectLine(int i) const { return objectLines_[static_cast<std::size_t>(i - 1)]; }
   // The ambience, or nullptr.
   const TAmbience* Ambience() const { return ambience_.get(); }
   // The path the arena was read from; empty when it was read from a stream.
@@ -250,12 +259,13 @@ class TArena {
   const std::vector<TInitialState>& InitialStates() const { return initialStates_; }
 
  private:
-  void Load(std::istream& Input, const std::string& SourceName);
+  void Load(std::string_view Text, const std::string& SourceName);
   void Finish();
   // Fills cylinders_ and floor_ from objects_.
   void GatherObjects();
 
   std::vector<std::unique_ptr<TArenaObject>> objects_;
+  std::vector<std::int64_t> objectLines_;
   std::unique_ptr<TAmbience> ambience_;
   std::vector<TInitialState> initialStates_;
   std::vector<TCylinderZ*> cylinders_;

@@ -130,8 +130,11 @@ double ParseFloat(std::string_view Text) {
     ++digits;
     ++i;
   }
-  if (Text.substr(i).starts_with(separator)) {
-    i += separator.size();
+  // '.' is read in every locale, the locale's own separator as well
+  const std::size_t separatorSize =
+      Text.substr(i).starts_with('.') ? 1 : (Text.substr(i).starts_with(separator) ? separator.size() : 0);
+  if (separatorSize > 0) {
+    i += separatorSize;
     canonical.push_back('.');
     while (i < n && IsDigit(Text[i])) {
       if (!nonZero && Text[i] == '0') {

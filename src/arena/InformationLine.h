@@ -67,8 +67,8 @@ class TInformationLine {
   bool isBlockEnd_ = false;
 };
 
-// A real number written with the decimal separator of the current C locale
-// (LC_NUMERIC): optional sign, digits with an optional separator and
+// A real number written with '.' or with the decimal separator of the
+// current C locale (LC_NUMERIC) as decimal separator: optional sign, digits with an optional separator and
 // fraction (at least one digit in all), optional exponent E or e with
 // optional sign and digits. The whole text must be the number; no blanks,
 // no hexadecimal, no inf or nan, nothing beyond the range of a double (a

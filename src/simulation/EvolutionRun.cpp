@@ -11,6 +11,7 @@
 
 #include "numerics/RandomNumbers.h"
 #include "simulation/ResultFiles.h"
+#include "simulation/RunInputCheck.h"
 
 namespace kestrovan {
 
@@ -60,18 +61,26 @@ TEvolutionRun::~TEvolutionRun() = default;
 
 void TEvolutionRun::SetArenaFileName(const std::string& FileName) {
   const std::string previous = arenaFileName_;
+  std::unique_ptr<TArena> previousLoaded = std::move(loadedArena_);
   arenaFileName_ = FileName;
   try {
     LoadArena();
   } catch (...) {
     arenaFileName_ = previous;
+    loadedArena_ = std::move(previousLoaded);
     throw;
   }
 }
 
 void TEvolutionRun::LoadArena() {
-  // the old arena stays until the new one has been read completely
-  auto arena = std::make_unique<TArena>(arenaFileName_);
+  // the old arena stays until the new one has been read completely; a pipe
+  // can be read only once, so its arena is the one read first
+  std::error_code error;
+  const bool reread = loadedArena_ == nullptr || std::filesystem::is_regular_file(arenaFileName_, error);
+  auto arena = reread ? std::make_unique<TArena>(arenaFileName_) : std::make_unique<TArena>(*loadedArena_);
+  if (reread) {
+    loadedArena_ = std::make_unique<TArena>(*arena);
+  }
   simulation_.reset();
   replay_.reset();
   arena_ = std::move(arena);
@@ -142,6 +151,7 @@ void TEvolutionRun::RequireInitialized(const char* Operation) const {
 void TEvolutionRun::BeginRun(const TRobotSimulationParameters& Parameters) {
   RequireInitialized("BeginRun");
   Parameters.Validate();
+  runWarnings_ = CheckRunInputs(*arena_, *robot_, Parameters);
   simulationParameters_ = Parameters;
   evaluationCount_ = 0;
 }
@@ -192,6 +202,8 @@ TEvaluationResult TEvolutionRun::FinishEvaluation() {
 }
 
 TEvaluationResult TEvolutionRun::ConcludeEvaluation(int Index, TRobot& Agent) {
+  // a NaN or an infinity never reaches the best fitness, the elite or a summary
+  CheckEvaluationFinite(Agent, ea_->Generation() + 1, Index);
   ++evaluationCount_;
   TEvaluationResult result;
   result.AgentIndex = Index;
@@ -223,6 +235,7 @@ void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
     recording.Step();
     Call(Yield);
   } while (!recording.Finished);
+  CheckEvaluationFinite(Agent, ea_->Generation() + 1, Result.AgentIndex);
   Result.RecordedFitness = Agent.Fitness;
 
   WriteFileAtomically(Result.RecordFile,

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "arena/Arena.h"
 #include "ea/EA.h"
@@ -80,8 +81,12 @@ class TEvolutionRun {
   // ---- the run loop
 
   // Starts a run with these simulation parameters; throws
-  // std::invalid_argument when they are refused. EvaluationCount := 0.
+  // std::invalid_argument when they are refused, TRunInputError when the
+  // arena and the parameters give nothing a run can compute (see
+  // CheckRunInputs). EvaluationCount := 0.
   void BeginRun(const TRobotSimulationParameters& Parameters);
+  // The warnings of the last BeginRun, one "FILE:LINE: warning: ..." each.
+  const std::vector<std::string>& RunWarnings() const { return runWarnings_; }
   // BestFitness := the population's MaxFitness after the first generation,
   // else 0.
   void BeginGeneration();
@@ -93,7 +98,8 @@ class TEvolutionRun {
   TRobotSimulation& BeginEvaluation(int Index);
   // One simulation step; true when the evaluation has finished.
   bool StepEvaluation();
-  // Counts the evaluation and applies the strict new-best rule: a new best
+  // Counts the evaluation and applies the strict new-best rule (throws
+  // TNonFiniteError for a fitness or state that is not finite): a new best
   // is simulated again with trajectory recording and written to
   // "<EvaluationCount>.txt" in OutputFolder. Throws std::runtime_error
   // naming the file when it cannot be written; files already written stay.
@@ -160,7 +166,10 @@ class TEvolutionRun {
   const TFSMBrainParameters* brainParameters_ = nullptr;
   std::string arenaFileName_;
 
+  std::vector<std::string> runWarnings_;
   std::unique_ptr<TArena> arena_;
+  // the arena as last read from its file, for inputs that cannot be read twice
+  std::unique_ptr<TArena> loadedArena_;
   std::unique_ptr<TEA> ea_;
   std::unique_ptr<TRobotSimulation> simulation_;
   std::unique_ptr<TRobot> replayAgent_;

@@ -1,5 +1,6 @@
 #include "simulation/ResultFiles.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
+#include <system_error>
 
 #include "numerics/Matrices.h"
 #include "robot/FSMBrain.h"
@@ -323,6 +326,66 @@ void WriteFileAtomically(const std::filesystem::path& Path, std::string_view Con
   errno = 0;
   if (std::rename(temporaryName.c_str(), target.c_str()) != 0) {
     FailWrite(target, temporaryName, errno);
+  }
+}
+
+bool IsTemporaryResultFileName(const std::string& FileName, long& ProcessId) {
+  const std::size_t marker = FileName.rfind(".txt.tmp");
+  if (!FileName.starts_with('.') || marker == std::string::npos || marker < 2) {
+    return false;
+  }
+  const std::string_view digits = std::string_view(FileName).substr(marker + 8);
+  long id = 0;
+  const std::from_chars_result result = std::from_chars(digits.data(), digits.data() + digits.size(), id);
+  if (digits.empty() || result.ec != std::errc() || result.ptr != digits.data() + digits.size() || id <= 0) {
+    return false;
+  }
+  ProcessId = id;
+  return true;
+}
+
+void PrepareOutputFolder(const std::filesystem::path& Folder) {
+  const std::string name = Folder.string();
+  std::error_code error;
+  std::filesystem::create_directories(Folder, error);
+  if (error) {
+    throw std::runtime_error("Cannot create folder '" + name + "': " + error.message());
+  }
+  if (!std::filesystem::is_directory(Folder, error)) {
+    throw std::runtime_error("'" + name + "' is not a folder");
+  }
+
+  // temporary files of killed runs; a process that still runs keeps its own
+  for (std::filesystem::directory_iterator entry(Folder, error), end; !error && entry != end; entry.increment(error)) {
+    long processId = 0;
+    if (IsTemporaryResultFileName(entry->path().filename().string(), processId) &&
+        (::kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH) && entry->is_regular_file(error)) {
+      std::filesystem::remove(entry->path(), error);
+      error.clear();
+    }
+  }
+
+  // a probe file, so that a folder that cannot be written is found before
+  // the first evaluation rather than at the first new best
+  const std::filesystem::path probe = Folder / (".kestrovan-probe" + std::to_string(getpid()));
+  const std::string probeName = probe.string();
+  errno = 0;
+  std::FILE* file = std::fopen(probeName.c_str(), "wb");
+  if (file == nullptr) {
+    const int reason = errno;
+    throw std::runtime_error("Cannot write in folder '" + name +
+                             "': " + (reason != 0 ? std::strerror(reason) : "unknown error"));
+  }
+  errno = 0;
+  const bool written = std::fputc('\n', file) != EOF && std::fflush(file) == 0;
+  const int writeError = errno;
+  const bool closed = std::fclose(file) == 0;
+  const int closeError = errno;
+  std::remove(probeName.c_str());
+  if (!written || !closed) {
+    const int reason = !written ? writeError : closeError;
+    throw std::runtime_error("Cannot write in folder '" + name +
+                             "': " + (reason != 0 ? std::strerror(reason) : "unknown error"));
   }
 }
 

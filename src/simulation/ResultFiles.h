@@ -33,4 +33,16 @@ std::string FormatHistoryFile(const TVector& MaxFitnessHistory, const TVector& A
 // reason; the temporary file is removed then, and Path is left as it was.
 void WriteFileAtomically(const std::filesystem::path& Path, std::string_view Content);
 
+// Makes Folder ready for a run's result files: creates it with its parents
+// when missing, removes the temporary files that WriteFileAtomically left
+// there when a process of this program was killed while writing (those of
+// processes still running stay), and proves that a file can be created,
+// written and removed in it. Throws std::runtime_error naming the folder and
+// the system's reason.
+void PrepareOutputFolder(const std::filesystem::path& Folder);
+
+// True for a name WriteFileAtomically gives its temporary files
+// (".NAME.txt.tmpPID"); ProcessId receives PID.
+bool IsTemporaryResultFileName(const std::string& FileName, long& ProcessId);
+
 }  // namespace kestrovan

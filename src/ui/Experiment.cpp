@@ -295,6 +295,10 @@ void TExperimentForm::RunEAButtonClick() {
 void TExperimentForm::RunLoop() {
   // refused values leave the window as it was: initialized
   run_->BeginRun(ReadRunParameters());
+  // what makes the run mean little heads the progress list; the run goes on
+  for (const std::string& warning : run_->RunWarnings()) {
+    ReevalMemo->appendPlainText(QString::fromLocal8Bit(warning));
+  }
 
   stopRequested_ = false;
   paused_ = false;

@@ -140,6 +140,58 @@ TEST_F(BatchEndToEnd, RunTimeErrorsExitWith1AndSayWhere) {
   EXPECT_EQ(fileRefused.Code, 1);
   EXPECT_NE(fileRefused.Err.find("kestrovan-batch: Cannot write 'blocked/1.txt': "), std::string::npos)
       << fileRefused.Err;
+  // the history of the generations so far is written all the same
+  EXPECT_EQ(test::ReadFile(folder.Path() / "blocked" / "descr.txt"), "MaxFitness = {\r\nAvgFitness = {\r\n");
+
+  const TExit probeRefused = Run("--arena arena.txt --seed 1 --population 3 --out /proc");
+  EXPECT_EQ(probeRefused.Code, 1);
+  EXPECT_TRUE(probeRefused.Err.starts_with("kestrovan-batch: Cannot write in folder '/proc': ")) << probeRefused.Err;
+}
+
+// Inputs a hostile or careless user gives: none ends in exit status 0 with a
+// wrong result.
+TEST_F(BatchEndToEnd, APipedArenaRunsLikeTheFile) {
+  const std::string options = " --seed 3 --population 4 --simulation-time 1 --quiet";
+  const std::string command = "cd '" + folder.Path().string() +
+                              "' && cat arena.txt | '" KESTROVAN_BATCH_EXECUTABLE "' --arena /dev/stdin --out piped" +
+                              options + " >stdout.log 2>stderr.log";
+  ASSERT_EQ(std::system(command.c_str()), 0) << test::ReadFile(folder.Path() / "stderr.log");
+  ASSERT_EQ(Run("--arena arena.txt --out file" + options).Code, 0);
+  EXPECT_EQ(Files("piped"), Files("file"));
+  EXPECT_GT(Files("file").size(), 1u);
+}
+
+TEST_F(BatchEndToEnd, InputsARunCannotComputeExitWith1) {
+  const struct {
+    const char* Arena;  // written to in.txt
+    const char* Options;
+    const char* Error;
+  } cases[] = {
+      {"", "", "kestrovan-batch: in.txt: the arena has no object\n"},
+      {"\xFF\xFEo\0", "", "kestrovan-batch: in.txt:1: not a text file: UTF-16"},
+      {"object C: TCylinderZ\n  Mass = 0.0004\nend\n", "",
+       "kestrovan-batch: in.txt:1: TCylinderZ 'C': Mass 0.0004 kg with time step 0.01 s gives a drag step factor"},
+      {"object C: TCylinderZ\n  Mass = 1\nend\n", " --time-step 1e300 --simulation-time 1e300",
+       "kestrovan-batch: time step 1e+300 s is above the maximum of 1 s\n"},
+      {"object C: TCylinderZ\n  Position = 1e300 0 0\nend\n", "",
+       "kestrovan-batch: in.txt:1: TCylinderZ 'C': Position 1e+300 is not finite"},
+  };
+  for (const auto& c : cases) {
+    folder.Write("in.txt", std::string(c.Arena, std::string_view(c.Arena).size() + (c.Arena[0] == '\xFF' ? 2 : 0)));
+    const TExit result = Run(std::string("--arena in.txt --seed 1 --population 3 --out r") + c.Options);
+    EXPECT_EQ(result.Code, 1) << c.Error;
+    EXPECT_TRUE(result.Err.starts_with(c.Error)) << result.Err;
+    EXPECT_TRUE(result.Out.empty()) << result.Out;
+  }
+}
+
+TEST_F(BatchEndToEnd, WarningsGoToStandardErrorAndTheRunGoesOn) {
+  folder.Write("lonely.txt", TArenaText().Floor(2, 2).Wall(0.5, 0.5).Text());
+  const TExit result = Run("--arena lonely.txt --seed 1 --population 3 --simulation-time 0.1 --quiet --out w");
+  EXPECT_EQ(result.Code, 0);
+  EXPECT_EQ(result.Err,
+            "lonely.txt: warning: the arena has no cylinder (TCylinderZ or TSoftDrinkCanZ): every "
+            "fitness is 0\n");
 }
 
 TEST_F(BatchEndToEnd, BadUsageExitsWith2WithMessageAndUsage) {

@@ -72,11 +72,20 @@ TEST(BatchOptions, RefusesWhatCannotRun) {
       {{"--arena", "a", "--simulation-time", "nan"}, "SimulationTime must be"},
       {{"--arena", "a", "--simulation-time", "-3"}, "SimulationTime must be"},
       {{"--arena", "a", "--out", ""}, "--out: the folder name is empty"},
+      {{"--arena", "a", "--out", "--threads", "2"}, "--out needs a value, got the option-like '--threads'"},
+      {{"--arena", "-q"}, "--arena needs a value, got the option-like '-q'"},
   };
   for (const auto& c : cases) {
     const std::string message = UsageError(c.Arguments);
     EXPECT_NE(message.find(c.Message), std::string::npos) << "got '" << message << "', expected '" << c.Message << "'";
   }
+}
+
+TEST(BatchOptions, OptionLikeValuesPassOnlyWhenAttachedOrNumeric) {
+  EXPECT_EQ(ParseBatchOptions({"--arena", "a", "--out=--threads"}).OutputFolder, "--threads");
+  EXPECT_EQ(ParseBatchOptions({"--arena", "-"}).ArenaFileName, "-");
+  // a negative number is a value, refused for its range rather than its form
+  EXPECT_NE(UsageError({"--arena", "a", "--time-step", "-.5e-2"}).find("TimeStep must be"), std::string::npos);
 }
 
 }  // namespace

@@ -473,6 +473,39 @@ TEST_F(ExperimentFormTest, AFileThatCannotBeWrittenEndsTheRunWithItsName) {
   fs::current_path(folder_.Path());
 }
 
+TEST_F(ExperimentFormTest, ArenaWarningsHeadTheProgressListAndRefusalsLeaveTheRunUnstarted) {
+  // a cylinder on the robot's start: warned first, then the run goes on
+  const fs::path touching =
+      arenaFolder_.Write("touching.txt", std::string(kArena) +
+                                             "object Touch: TCylinderZ\n  Position = 0.02 0.5 0\n  Radius = 0.6\n  "
+                                             "Mass = 0.2\nend\n");
+  form_->SetArenaFileName(QString::fromStdString(touching.string()));
+  form_->InitializeButton->click();
+  RunGenerations(1);
+  EXPECT_TRUE(messages_.empty());
+  const QStringList lines = form_->ReevalMemo->toPlainText().split(QLatin1Char('\n'));
+  ASSERT_GE(lines.size(), 2);
+  EXPECT_THAT(lines.front().toStdString(), HasSubstr("touching.txt:"));
+  EXPECT_THAT(lines.front().toStdString(), HasSubstr(": warning: TCylinderZ 'Touch' overlaps"));
+  EXPECT_THAT(form_->ReevalMemo->toPlainText().toStdString(),
+              HasSubstr(": warning: TCylinderZ 'Touch' overlaps the robot at its start"));
+  EXPECT_EQ(States(), kOpened) << "ended";
+
+  // a drink can of 0.4 g makes the drag step diverge at 0.01 s: refused with its bound
+  const fs::path light = arenaFolder_.Write(
+      "light.txt", std::string(kArena) +
+                       "object Light: TCylinderZ\n  Position = 0.5 0.5 0\n  Radius = 0.03\n  Mass = 0.0004\nend\n");
+  form_->SetArenaFileName(QString::fromStdString(light.string()));
+  form_->InitializeButton->click();
+  form_->RunEAButton->click();
+  ASSERT_EQ(messages_.size(), 1U);
+  EXPECT_THAT(messages_.front(), HasSubstr("light.txt:"));
+  EXPECT_THAT(messages_.front(), HasSubstr("Mass 0.0004 kg with time step 0.01 s"));
+  EXPECT_THAT(messages_.front(), HasSubstr("must stay below 2 (Mass above 0.0005 kg)"));
+  EXPECT_EQ(States(), kInitialized);
+  EXPECT_EQ(form_->Run().EvaluationCount(), 0);
+}
+
 TEST_F(ExperimentFormTest, MissingArenaFileAndWindowSize) {
   try {
     TExperimentForm().SetArenaFileName(QStringLiteral("no-such-arena.txt"));
