@@ -50,11 +50,10 @@ constexpr double kCodyWaiteLimit = 0x1p20;
 // 2/pi in binary: word j (j >= 1) holds the bits 64(j-1)+1 .. 64j after the
 // point; word 0 is zero, so that windows may start up to 63 bits before the point
 constexpr uint64_t kTwoOverPiBits[] = {
-    0x0000000000000000ULL, 0xA2F9836E4E441529ULL, 0xFC2757D1F534DDC0ULL, 0xDB6295993C439041ULL,
-    0xFE5163ABDEBBC561ULL, 0xB7246E3A424DD2E0ULL, 0x06492EEA09D1921CULL, 0xFE1DEB1CB129A73EULL,
-    0xE88235F52EBB4484ULL, 0xE99C7026B45F7E41ULL, 0x3991D639835339F4ULL, 0x9C845F8BBDF9283BULL,
-    0x1FF897FFDE05980FULL, 0xEF2F118B5A0A6D1FULL, 0x6D367ECF27CB09B7ULL, 0x4F463F669E5FEA2DULL,
-    0x7527BAC7EBE5F17BULL, 0x3D0739F78A5292EAULL, 0x6BFB5FB11F8D5D08ULL, 0x56033046FC7B6BABULL,
+    0x0000000000000000ULL, 0xA2F9836E4E441529ULL, 0xFC2757D1F534DDC0ULL, 0xDB6295993C439041ULL, 0xFE5163ABDEBBC561ULL,
+    0xB7246E3A424DD2E0ULL, 0x06492EEA09D1921CULL, 0xFE1DEB1CB129A73EULL, 0xE88235F52EBB4484ULL, 0xE99C7026B45F7E41ULL,
+    0x3991D639835339F4ULL, 0x9C845F8BBDF9283BULL, 0x1FF897FFDE05980FULL, 0xEF2F118B5A0A6D1FULL, 0x6D367ECF27CB09B7ULL,
+    0x4F463F669E5FEA2DULL, 0x7527BAC7EBE5F17BULL, 0x3D0739F78A5292EAULL, 0x6BFB5FB11F8D5D08ULL, 0x56033046FC7B6BABULL,
     0xF0CFBC209AF4361DULL,
 };
 
@@ -439,38 +438,61 @@ double Atan2(double Y, double X) {
   num *= scale;
   den *= scale;
 
-  // t = tHi + tLo with the remainder of the division
-  const double tHi = num / den;
-  double p = 0.0;
-  double pe = 0.0;
-  TwoProduct(tHi, den, p, pe);
-  const double tLo = ((num - p) - pe) / den;
+  // t = num / den roughly, enough to pick the table point c = i/64 nearest to it
+  const double inverseDen = 1.0 / den;
+  const double tApprox = num * inverseDen;
+  const int i = static_cast<int>(tApprox * 64.0 + 0.5);
 
-  // d = (t - c) / (1 + t c) as a double-double; t - c is exact
-  const int i = static_cast<int>(tHi * 64.0 + 0.5);
-  const double c = i * (1.0 / 64.0);
-  double dHi = tHi;
-  double dLo = tLo;
-  if (i != 0) {
-    const double nHi = tHi - c;
-    double m = 0.0;
-    double me = 0.0;
-    TwoProduct(tHi, c, m, me);
+  // d = (t - c) / (1 + t c) = (num - c den) / (den + c num) as a double-double
+  // dHi + dLo; c has 7 bits, so c times the 26-bit halves of num and den is exact
+  double dHi = 0.0;
+  double dLo = 0.0;
+  if (i == 0) {
+    // d = t: the rounded quotient corrected by the remainder num - dHi den
+    dHi = tApprox;
+    double p = 0.0;
+    double pe = 0.0;
+    TwoProduct(dHi, den, p, pe);
+    dLo = ((num - p) - pe) * inverseDen;
+  } else if (i >= 8) {
+    // atan c >= 0.11 is more than 14 |d|: d rounded (an error below 2^-50 |d|)
+    // adds at most 0.25 ulp to the result; num - c den is exact for the halves of den
+    const double c = i * (1.0 / 64.0);
+    double denHi = 0.0;
+    double denLo = 0.0;
+    Split(den, denHi, denLo);
+    dHi = ((num - c * denHi) - c * denLo) / (den + c * num);
+  } else {
+    const double c = i * (1.0 / 64.0);
+    double denHi = 0.0;
+    double denLo = 0.0;
+    Split(den, denHi, denLo);
+    double numHi = 0.0;
+    double numLo = 0.0;
+    Split(num, numHi, numLo);
+    // numerator: num - c denHi is exact (the two are within a factor 2)
+    double nHi = 0.0;
+    double nLo = 0.0;
+    TwoSum(num - c * denHi, -(c * denLo), nHi, nLo);
+    // denominator
+    double sum = 0.0;
+    double sumError = 0.0;
+    TwoSum(den, c * numHi, sum, sumError);
     double qHi = 0.0;
     double qLo = 0.0;
-    FastTwoSum(1.0, m, qHi, qLo);
-    qLo += me + tLo * c;
-    dHi = nHi / qHi;
+    FastTwoSum(sum, sumError + c * numLo, qHi, qLo);
+    // quotient and its correction from the remainder
+    const double inverseQ = 1.0 / qHi;
+    dHi = nHi * inverseQ;
     double u = 0.0;
     double ue = 0.0;
     TwoProduct(dHi, qHi, u, ue);
-    dLo = (((nHi - u) - ue) + tLo - dHi * qLo) / qHi;
+    dLo = (((nHi - u) - ue) + (nLo - dHi * qLo)) * inverseQ;
   }
 
-  // atan d - d by its series (|d| <= 1/128 + ulp, terms past d^11 are below 2^-90 d)
+  // atan d - d by its series (|d| <= 1/128 + ulp, terms past d^9 are below 2^-75 d)
   const double d2 = dHi * dHi;
-  const double series =
-      dHi * d2 * (-1.0 / 3.0 + d2 * (1.0 / 5.0 + d2 * (-1.0 / 7.0 + d2 * (1.0 / 9.0 + d2 * (-1.0 / 11.0)))));
+  const double series = dHi * d2 * (-1.0 / 3.0 + d2 * (1.0 / 5.0 + d2 * (-1.0 / 7.0 + d2 * (1.0 / 9.0))));
 
   // offset + sign (atan c + d + series), the large parts summed without error
   double s1 = 0.0;

@@ -139,9 +139,14 @@ TEST(PortableMath, SinCosSpecialValues) {
 TEST(PortableMath, SinCosAtHardArguments) {
   // the doubles nearest to pi/2, pi and their neighbours, the largest double,
   // and the double closest to a multiple of pi/2 (r ~ 2^-61)
-  std::vector<double> arguments = {0x1.921fb54442d18p+0, 0x1.921fb54442d18p+1, 0x1.921fb54442d18p+2,
-                                   0x1.921fb54442d18p-1, std::numeric_limits<double>::max(),
-                                   std::ldexp(6381956970095103.0, 797), 0x1p20, 0x1p20 - 0x1p-33,
+  std::vector<double> arguments = {0x1.921fb54442d18p+0,
+                                   0x1.921fb54442d18p+1,
+                                   0x1.921fb54442d18p+2,
+                                   0x1.921fb54442d18p-1,
+                                   std::numeric_limits<double>::max(),
+                                   std::ldexp(6381956970095103.0, 797),
+                                   0x1p20,
+                                   0x1p20 - 0x1p-33,
                                    0x1.fffffffffffffp19};
   const std::size_t base = arguments.size();
   for (std::size_t i = 0; i < base; ++i) {
@@ -258,7 +263,8 @@ TEST(PortableMath, Atan2RandomArguments) {
   TPairs ratios;
   for (int i = 0; i < 300000 / kCountScale; ++i) {
     const double x = RandomInBinades(random, -20, 20);
-    ratios.emplace_back(x * std::ldexp(1.0 + std::uniform_real_distribution<double>(0, 1)(random),
+    ratios.emplace_back(x *
+                            std::ldexp(1.0 + std::uniform_real_distribution<double>(0, 1)(random),
                                        std::uniform_int_distribution<int>(-40, 40)(random)) *
                             ((random() & 1) != 0 ? -1.0 : 1.0),
                         x);
