@@ -197,6 +197,20 @@ inline double CosKernel(double Hi, double Lo) {
   return w + (((1.0 - w) - halfZ) + (z * p - Hi * Lo));
 }
 
+// sin(Quadrant pi/2 + Hi + Lo)
+inline double SinOfQuadrant(int Quadrant, double Hi, double Lo) {
+  switch (Quadrant & 3) {
+    case 0:
+      return SinKernel(Hi, Lo);
+    case 1:
+      return CosKernel(Hi, Lo);
+    case 2:
+      return -SinKernel(Hi, Lo);
+    default:
+      return -CosKernel(Hi, Lo);
+  }
+}
+
 // Payne-Hanek: X (finite, |X| >= 2^20) = k pi/2 + Hi + Lo; returns k mod 4
 int ReduceLarge(double X, double& Hi, double& Lo) {
   const uint64_t bits = std::bit_cast<uint64_t>(X);
@@ -282,16 +296,23 @@ inline int Reduce(double X, double& Hi, double& Lo) {
   if (X > -kCodyWaiteLimit && X < kCodyWaiteLimit) {
     // k rounded to nearest by the 1.5 2^52 shift; |k| < 2^20
     const double k = (X * kTwoOverPi + 0x1.8p52) - 0x1.8p52;
-    // X - k part1 is exact (the two are within a factor 2), k part2 and
-    // k part3 are exact; their differences are summed without error
+    // X - k part1 is exact (the two are within a factor 2), and so are k part2 and k part3
     const double t = X - k * kPiOver2Part1;
-    double s1 = 0.0;
-    double s2 = 0.0;
-    TwoSum(t, -(k * kPiOver2Part2), s1, s2);
-    double u1 = 0.0;
-    double u2 = 0.0;
-    TwoSum(s1, -(k * kPiOver2Part3), u1, u2);
-    FastTwoSum(u1, (s2 + u2) - k * kPiOver2Part4, Hi, Lo);
+    const double w = k * kPiOver2Part2;
+    const double r = t - w;
+    if (r > 0x1p-12 || r < -0x1p-12) {
+      // no cancellation: |t| > |w| (|w| < 2^-13), so t - w = r + its rounding error exactly
+      FastTwoSum(r, ((t - r) - w) - (k * kPiOver2Part3 + k * kPiOver2Part4), Hi, Lo);
+    } else {
+      // near a multiple of pi/2: the differences summed without error
+      double s1 = 0.0;
+      double s2 = 0.0;
+      TwoSum(t, -w, s1, s2);
+      double u1 = 0.0;
+      double u2 = 0.0;
+      TwoSum(s1, -(k * kPiOver2Part3), u1, u2);
+      FastTwoSum(u1, (s2 + u2) - k * kPiOver2Part4, Hi, Lo);
+    }
     return static_cast<int>(static_cast<int64_t>(k) & 3);
   }
   return ReduceLarge(X, Hi, Lo);
@@ -309,16 +330,8 @@ double Sin(double X) {
   if (!(ax < kInf)) return X != X ? X + X : kNaN;
   double hi = 0.0;
   double lo = 0.0;
-  switch (Reduce(X, hi, lo)) {
-    case 0:
-      return SinKernel(hi, lo);
-    case 1:
-      return CosKernel(hi, lo);
-    case 2:
-      return -SinKernel(hi, lo);
-    default:
-      return -CosKernel(hi, lo);
-  }
+  const int quadrant = Reduce(X, hi, lo);
+  return SinOfQuadrant(quadrant, hi, lo);
 }
 
 double Cos(double X) {
@@ -331,16 +344,9 @@ double Cos(double X) {
   if (!(ax < kInf)) return X != X ? X + X : kNaN;
   double hi = 0.0;
   double lo = 0.0;
-  switch (Reduce(X, hi, lo)) {
-    case 0:
-      return CosKernel(hi, lo);
-    case 1:
-      return -SinKernel(hi, lo);
-    case 2:
-      return -CosKernel(hi, lo);
-    default:
-      return SinKernel(hi, lo);
-  }
+  // cos(x) = sin(x + pi/2)
+  const int quadrant = Reduce(X, hi, lo);
+  return SinOfQuadrant(quadrant + 1, hi, lo);
 }
 
 void SinCos(double X, double& SinX, double& CosX) {
