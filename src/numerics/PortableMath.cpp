@@ -391,7 +391,9 @@ double Atan2(double Y, double X) {
   const bool xNegative = (std::bit_cast<uint64_t>(X) >> 63) != 0;
   const double ax = xNegative ? -X : X;
   const double ay = yNegative ? -Y : Y;
-  const auto withSignOfY = [yNegative](double A) { return yNegative ? -A : A; };
+  // the sign of Y put on a result without a branch
+  const uint64_t ySign = std::bit_cast<uint64_t>(Y) & 0x8000000000000000ULL;
+  const auto withSignOfY = [ySign](double A) { return std::bit_cast<double>(std::bit_cast<uint64_t>(A) ^ ySign); };
 
   // zeros and infinities
   if (ay == 0.0) return withSignOfY(xNegative ? kPiHi : 0.0);
@@ -431,23 +433,25 @@ double Atan2(double Y, double X) {
     return withSignOfY(hi + (lo + (offsetLo + sign * (atanT - t))));
   }
 
-  // scale both so that den lies in [1, 2): exact, and keeps num normal
-  // (in two steps at the ends of the range, where 2^-exponent is not a normal double)
-  if (den < 0x1p-900) {
-    num *= 0x1p600;
-    den *= 0x1p600;
-  } else if (den > 0x1p900) {
-    num *= 0x1p-600;
-    den *= 0x1p-600;
+  // far from 1, scale both so that den lies in [1, 2): exact, keeps num normal,
+  // and the splits and products below neither overflow nor underflow
+  if (den < 0x1p-400 || den > 0x1p400) {
+    // (in two steps at the ends of the range, where 2^-exponent is not a normal double)
+    if (den < 0x1p-900) {
+      num *= 0x1p600;
+      den *= 0x1p600;
+    } else if (den > 0x1p900) {
+      num *= 0x1p-600;
+      den *= 0x1p-600;
+    }
+    const double scale = PowerOfTwo(1023 - static_cast<int>(std::bit_cast<uint64_t>(den) >> 52));
+    num *= scale;
+    den *= scale;
   }
-  const double scale = PowerOfTwo(1023 - static_cast<int>(std::bit_cast<uint64_t>(den) >> 52));
-  num *= scale;
-  den *= scale;
 
-  // t = num / den roughly, enough to pick the table point c = i/64 nearest to it
-  const double inverseDen = 1.0 / den;
-  const double tApprox = num * inverseDen;
-  const int i = static_cast<int>(tApprox * 64.0 + 0.5);
+  // t = num / den rounded picks the table point c = i/64 nearest to it
+  const double tRounded = num / den;
+  const int i = static_cast<int>(tRounded * 64.0 + 0.5);
 
   // d = (t - c) / (1 + t c) = (num - c den) / (den + c num) as a double-double
   // dHi + dLo; c has 7 bits, so c times the 26-bit halves of num and den is exact
@@ -455,11 +459,11 @@ double Atan2(double Y, double X) {
   double dLo = 0.0;
   if (i == 0) {
     // d = t: the rounded quotient corrected by the remainder num - dHi den
-    dHi = tApprox;
+    dHi = tRounded;
     double p = 0.0;
     double pe = 0.0;
     TwoProduct(dHi, den, p, pe);
-    dLo = ((num - p) - pe) * inverseDen;
+    dLo = ((num - p) - pe) / den;
   } else if (i >= 8) {
     // atan c >= 0.11 is more than 14 |d|: d rounded (an error below 2^-50 |d|)
     // adds at most 0.25 ulp to the result; num - c den is exact for the halves of den
@@ -504,9 +508,9 @@ double Atan2(double Y, double X) {
   double s1 = 0.0;
   double s2 = 0.0;
   TwoSum(sign * kAtanTable[i][0], sign * dHi, s1, s2);
-  double hi = 0.0;
+  double hi = s1;
   double lo = 0.0;
-  TwoSum(offsetHi, s1, hi, lo);
+  if (offsetHi != 0.0) TwoSum(offsetHi, s1, hi, lo);
   return withSignOfY(hi + (lo + (s2 + (offsetLo + sign * ((kAtanTable[i][1] + dLo) + series)))));
 }
 
