@@ -385,24 +385,44 @@ void SinCos(double X, double& SinX, double& CosX) {
   }
 }
 
-double Atan2(double Y, double X) {
+namespace {
+
+// atan2 when X or Y is NaN, zero or infinite
+double Atan2OfSpecialValues(double Y, double X) {
   if (X != X || Y != Y) return X + Y;
-  const bool yNegative = (std::bit_cast<uint64_t>(Y) >> 63) != 0;
   const bool xNegative = (std::bit_cast<uint64_t>(X) >> 63) != 0;
   const double ax = xNegative ? -X : X;
-  const double ay = yNegative ? -Y : Y;
-  // the sign of Y put on a result without a branch
-  const uint64_t ySign = std::bit_cast<uint64_t>(Y) & 0x8000000000000000ULL;
-  const auto withSignOfY = [ySign](double A) { return std::bit_cast<double>(std::bit_cast<uint64_t>(A) ^ ySign); };
-
-  // zeros and infinities
-  if (ay == 0.0) return withSignOfY(xNegative ? kPiHi : 0.0);
-  if (ax == 0.0) return withSignOfY(kPiOver2Hi);
-  if (ay == kInf) {
-    if (ax == kInf) return withSignOfY(xNegative ? kThreePiOver4 : kPiOver4);
-    return withSignOfY(kPiOver2Hi);
+  const double ay = Y < 0 ? -Y : Y;
+  double result = 0.0;
+  if (ay == 0.0) {
+    result = xNegative ? kPiHi : 0.0;
+  } else if (ay == kInf) {
+    result = ax == kInf ? (xNegative ? kThreePiOver4 : kPiOver4) : kPiOver2Hi;
+  } else if (ax == 0.0) {
+    result = kPiOver2Hi;
+  } else {
+    result = xNegative ? kPiHi : 0.0;  // X infinite
   }
-  if (ax == kInf) return withSignOfY(xNegative ? kPiHi : 0.0);
+  return (std::bit_cast<uint64_t>(Y) >> 63) != 0 ? -result : result;
+}
+
+}  // namespace
+
+double Atan2(double Y, double X) {
+  constexpr uint64_t kMagnitude = 0x7fffffffffffffffULL;
+  const uint64_t xBits = std::bit_cast<uint64_t>(X);
+  const uint64_t yBits = std::bit_cast<uint64_t>(Y);
+  // zeros, infinities and NaN: magnitude - 1 wraps or reaches the bits of infinity - 1
+  constexpr uint64_t kLargestFinite = 0x7fefffffffffffffULL;
+  if ((xBits & kMagnitude) - 1 >= kLargestFinite || (yBits & kMagnitude) - 1 >= kLargestFinite) {
+    return Atan2OfSpecialValues(Y, X);
+  }
+  const bool xNegative = (xBits >> 63) != 0;
+  const double ax = xNegative ? -X : X;
+  const double ay = Y < 0 ? -Y : Y;
+  // the sign of Y put on a result without a branch
+  const uint64_t ySign = yBits & ~kMagnitude;
+  const auto withSignOfY = [ySign](double A) { return std::bit_cast<double>(std::bit_cast<uint64_t>(A) ^ ySign); };
 
   // result = +-(offset + sign * atan(t)), t = smaller / larger of |X|, |Y|
   const bool swap = ay > ax;
@@ -501,8 +521,10 @@ double Atan2(double Y, double X) {
   }
 
   // atan d - d by its series (|d| <= 1/128 + ulp, terms past d^9 are below 2^-75 d)
+  // (Estrin's scheme: two short chains instead of one long one)
   const double d2 = dHi * dHi;
-  const double series = dHi * d2 * (-1.0 / 3.0 + d2 * (1.0 / 5.0 + d2 * (-1.0 / 7.0 + d2 * (1.0 / 9.0))));
+  const double d4 = d2 * d2;
+  const double series = (dHi * d2) * ((-1.0 / 3.0 + d2 * (1.0 / 5.0)) + d4 * (-1.0 / 7.0 + d2 * (1.0 / 9.0)));
 
   // offset + sign (atan c + d + series), the large parts summed without error
   double s1 = 0.0;
