@@ -1,5 +1,6 @@
 // kestrovan-arena FILE...: loads each arena file and lists what the
-// simulation will see, or where the file goes wrong.
+// simulation will see, or where the file goes wrong. A bare name that is not
+// a file here names a bundled arena ("default", "furnished.txt").
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
@@ -8,6 +9,8 @@
 #include <string_view>
 
 #include "arena/Arena.h"
+#include "version/BundledData.h"
+#include "version/Version.h"
 
 namespace kestrovan {
 namespace {
@@ -74,6 +77,13 @@ int Usage(std::FILE* Stream) {
   std::fprintf(Stream,
                "usage: kestrovan-arena FILE...\n"
                "Loads each arena file and lists its objects, floor rectangle, cylinders and ambience.\n"
+               "A FILE without a folder that does not exist here names a bundled arena, with or\n"
+               "without .txt (kestrovan-arena default).\n"
+               "\n"
+               "options:\n"
+               "  -h, --help     this text\n"
+               "  --version      the version and the source revision\n"
+               "\n"
                "Exit status: 0 when every file loads, 1 when one does not, 2 on bad usage.\n");
   return Stream == stdout ? 0 : 2;
 }
@@ -94,6 +104,10 @@ int main(int argc, char** argv) {
     if (argument == "-h" || argument == "--help") {
       return Usage(stdout);
     }
+    if (argument == "--version") {
+      std::printf("%s\n", VersionLine("kestrovan-arena").c_str());
+      return 0;
+    }
     if (argument.size() > 1 && argument.front() == '-') {
       std::fprintf(stderr, "kestrovan-arena: unknown option '%s'\n", argv[i]);
       return Usage(stderr);
@@ -106,7 +120,7 @@ int main(int argc, char** argv) {
       std::printf("\n");
     }
     try {
-      const TArena arena(argv[i]);
+      const TArena arena(ResolveArenaFile(argv[i]).string());
       Print(arena);
     } catch (const TArenaFileError& error) {
       std::fflush(stdout);

@@ -45,7 +45,8 @@ const char* BatchUsage() {
          "\n"
          "Runs an evolution without a window and writes its result files.\n"
          "\n"
-         "  --arena FILE          arena file to evaluate the robots in (required)\n"
+         "  --arena FILE          arena file to evaluate the robots in (required); a name without a folder\n"
+         "                        that is not a file here names a bundled arena (--arena default)\n"
          "  --seed N              seed of the run, 0..4294967295 (default: from the clock, printed)\n"
          "  --generations G       generations to evaluate (default 1)\n"
          "  --population P        individuals per generation, at least 3 (default 100)\n"
@@ -55,6 +56,7 @@ const char* BatchUsage() {
          "  --out DIR             folder for the result files, created if missing (default: .)\n"
          "  --quiet               no progress lines on standard error\n"
          "  --help                this text\n"
+         "  --version             the version and the source revision\n"
          "\n"
          "Every new best fitness is written to <evaluation number>.txt, the fitness history to descr.txt.\n"
          "Exit status: 0 on success, 1 when the run fails, 2 on bad usage.\n";
@@ -80,11 +82,11 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
     }
 
     // switches take no value
-    if (option == "--help" || option == "-h" || option == "--quiet") {
+    if (option == "--help" || option == "-h" || option == "--quiet" || option == "--version") {
       if (attached.has_value()) {
         throw TUsageError(option + " takes no value");
       }
-      (option == "--quiet" ? options.Quiet : options.Help) = true;
+      (option == "--quiet" ? options.Quiet : option == "--version" ? options.Version : options.Help) = true;
       continue;
     }
 
@@ -130,7 +132,7 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
     }
   }
 
-  if (options.Help) {
+  if (options.Help || options.Version) {
     return options;
   }
   if (!hasArena) {
