@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libjpeg-dev
   xvfb xauth fonts-dejavu-core locales
+  libqt6svg6 help2man man-db dpkg-dev file desktop-file-utils x11-utils
 )
 
 missing=()

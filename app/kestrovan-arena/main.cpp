@@ -75,12 +75,13 @@ void Print(const TArena& Arena) {
 
 int Usage(std::FILE* Stream) {
   std::fprintf(Stream,
-               "usage: kestrovan-arena FILE...\n"
+               "Usage: kestrovan-arena FILE...\n"
+               "\n"
                "Loads each arena file and lists its objects, floor rectangle, cylinders and ambience.\n"
                "A FILE without a folder that does not exist here names a bundled arena, with or\n"
                "without .txt (kestrovan-arena default).\n"
                "\n"
-               "options:\n"
+               "Options:\n"
                "  -h, --help     this text\n"
                "  --version      the version and the source revision\n"
                "\n"

@@ -40,11 +40,11 @@ double ParseReal(const std::string& Option, const std::string& Text) {
 }  // namespace
 
 const char* BatchUsage() {
-  return "usage: kestrovan-batch --arena FILE [--seed N] [--generations G] [--population P]\n"
-         "                       [--simulation-time T] [--time-step DT] [--threads K] [--out DIR] [--quiet]\n"
+  return "Usage: kestrovan-batch --arena FILE [OPTION]...\n"
          "\n"
          "Runs an evolution without a window and writes its result files.\n"
          "\n"
+         "Options:\n"
          "  --arena FILE          arena file to evaluate the robots in (required); a name without a folder\n"
          "                        that is not a file here names a bundled arena (--arena default)\n"
          "  --seed N              seed of the run, 0..4294967295 (default: from the clock, printed)\n"

@@ -64,8 +64,7 @@ std::filesystem::path BundledArenasFolder() { return BundledArenasFolder(Executa
 
 std::filesystem::path ResolveArenaFile(const std::string& Name, const std::filesystem::path& ArenasFolder) {
   const std::filesystem::path given(Name);
-  if (Name.empty() || IsFile(given) || given.has_parent_path() || ArenasFolder.empty() || Name == "." ||
-      Name == "..") {
+  if (Name.empty() || IsFile(given) || given.has_parent_path() || ArenasFolder.empty() || Name == "." || Name == "..") {
     return given;
   }
   for (const std::filesystem::path& candidate : {ArenasFolder / Name, ArenasFolder / (Name + ".txt")}) {
@@ -76,6 +75,8 @@ std::filesystem::path ResolveArenaFile(const std::string& Name, const std::files
   return given;
 }
 
-std::filesystem::path ResolveArenaFile(const std::string& Name) { return ResolveArenaFile(Name, BundledArenasFolder()); }
+std::filesystem::path ResolveArenaFile(const std::string& Name) {
+  return ResolveArenaFile(Name, BundledArenasFolder());
+}
 
 }  // namespace kestrovan

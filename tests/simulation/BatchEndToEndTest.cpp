@@ -149,12 +149,12 @@ TEST_F(BatchEndToEnd, BadUsageExitsWith2WithMessageAndUsage) {
     const TExit result = Run(arguments);
     EXPECT_EQ(result.Code, 2);
     EXPECT_TRUE(result.Err.starts_with("kestrovan-batch: ")) << result.Err;
-    EXPECT_NE(result.Err.find("\nusage: kestrovan-batch --arena FILE"), std::string::npos) << result.Err;
+    EXPECT_NE(result.Err.find("\nUsage: kestrovan-batch --arena FILE"), std::string::npos) << result.Err;
     EXPECT_EQ(result.Out, "");
   }
   const TExit help = Run("--help");
   EXPECT_EQ(help.Code, 0);
-  EXPECT_TRUE(help.Out.starts_with("usage: kestrovan-batch")) << help.Out;
+  EXPECT_TRUE(help.Out.starts_with("Usage: kestrovan-batch")) << help.Out;
   const TExit version = Run("--version");
   EXPECT_EQ(version.Code, 0);
   EXPECT_TRUE(version.Out.starts_with("kestrovan-batch 1.0 (revision ")) << version.Out;

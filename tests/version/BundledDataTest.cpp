@@ -1,12 +1,11 @@
 // Finding the data that comes with the programs from the programs' folder,
 // and reading an arena name from a command line.
-#include "version/BundledData.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "support/TestSupport.h"
+#include "version/BundledData.h"
 
 namespace kestrovan {
 namespace {
