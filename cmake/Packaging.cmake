@@ -30,11 +30,15 @@ set(CPACK_PACKAGE_VENDOR "The Kestrovan developers")
 set(CPACK_PACKAGE_CONTACT "The Kestrovan developers <kestrovan@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "evolutionary robotics simulator")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Kestrovan evolves the controller of a small two-wheeled robot with five infrared sensors: a finite-state machine \
-whose every number is a gene. A generational evolutionary algorithm breeds a population of such brains; each one is \
-evaluated by a 2D physics simulation in an arena read from a text file.\n\
-The package holds the windows with their 3D view (kestrovan), the headless batch runner (kestrovan-batch), the arena \
-checker (kestrovan-arena) and two bundled arenas.")
+  "Kestrovan evolves the controller of a small two-wheeled robot with five\n\
+infrared sensors: a finite-state machine whose every number is a gene. A\n\
+generational evolutionary algorithm breeds a population of such brains;\n\
+each one is evaluated by a 2D physics simulation in an arena read from a\n\
+text file.\n\
+.\n\
+The package holds the windows with their 3D view (kestrovan), the headless\n\
+batch runner (kestrovan-batch), the arena checker (kestrovan-arena) and two\n\
+bundled arenas.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
