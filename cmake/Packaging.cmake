@@ -2,10 +2,6 @@
 # manual pages (installed where they are built), and the Debian package made
 # from it with `cpack -G DEB`. The libraries are static and not installed.
 
-# directories drwxr-xr-x whatever the umask of the one who installs
-set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-
 set(KESTROVAN_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/kestrovan)
 set(KESTROVAN_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/kestrovan)
 

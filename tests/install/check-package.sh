@@ -9,6 +9,8 @@ shift 3
 programs=("$@")
 . "$(dirname "$0")/common.sh"
 
+# a group-writable umask must not leak into the package
+umask 0002
 rm -rf "$scratch"
 mkdir -p "$scratch"
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/package" >"$scratch/cpack.log" 2>&1 ||
@@ -43,6 +45,8 @@ done
 # contents: owned by root, under /usr, the programs stripped, nothing built for developers
 listing=$(dpkg-deb -c "$deb")
 awk '{ print $2 }' <<<"$listing" | grep -vxF root/root && fail "files not owned by root"
+awk '$1 != "drwxr-xr-x" && $1 != "-rwxr-xr-x" && $1 != "-rw-r--r--"' <<<"$listing" | grep . &&
+  fail "files or folders with unusual permissions"
 paths=$(awk '{ print $6 }' <<<"$listing")
 grep -vE '^\./usr/' <<<"$paths" | grep -vxF './' && fail "files outside /usr"
 grep -E '\.(a|h|cmake)$|/include/|/lib/' <<<"$paths" && fail "development files in the package"

@@ -24,7 +24,7 @@ TEST(BundledData, InstalledLayoutIsFoundFromTheProgramsFolderWhereverThePrefixLi
   prefix.Write("share/kestrovan/arenas/default.txt", "");
   EXPECT_EQ(BundledDataFolder(prefix.Path() / "bin"), prefix.Path() / "share" / "kestrovan");
   EXPECT_EQ(BundledArenasFolder(prefix.Path() / "bin"), prefix.Path() / "share" / "kestrovan" / "arenas");
-  // a relative program folder works as well as an absolute one
+  // a folder written with "." and ".." steps is the same folder
   EXPECT_EQ(BundledArenasFolder(prefix.Path() / "bin" / "." / ".." / "bin"),
             prefix.Path() / "share" / "kestrovan" / "arenas");
 
