@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libjpeg-dev
   xvfb xauth fonts-dejavu-core locales
   clang libclang-rt-14-dev
+  libqt6svg6 help2man man-db dpkg-dev file desktop-file-utils x11-utils
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // kestrovan-arena FILE...: loads each arena file and lists what the
-// simulation will see, or where the file goes wrong.
+// simulation will see, or where the file goes wrong. A bare name that is not
+// a file here names a bundled arena ("default", "furnished.txt").
 #include <algorithm>
 #include <clocale>
 #include <cstdarg>
@@ -11,6 +12,8 @@
 
 #include "arena/Arena.h"
 #include "arena/ArenaChecks.h"
+#include "version/BundledData.h"
+#include "version/Version.h"
 
 namespace kestrovan {
 namespace {
@@ -96,10 +99,18 @@ int PrintChecks(const TArena& Arena, bool Strict) {
 
 int Usage(std::FILE* Stream) {
   std::fprintf(Stream,
-               "usage: kestrovan-arena FILE... [--strict]\n"
+               "Usage: kestrovan-arena [--strict] FILE...\n"
+               "\n"
                "Loads each arena file and lists its objects, floor rectangle, cylinders and ambience, then what a\n"
                "run of the default robot at the default time step would refuse or warn about.\n"
-               "  --strict   treat warnings as errors\n"
+               "A FILE without a folder that does not exist here names a bundled arena, with or\n"
+               "without .txt (kestrovan-arena default).\n"
+               "\n"
+               "Options:\n"
+               "  --strict       treat warnings as errors\n"
+               "  -h, --help     this text\n"
+               "  --version      the version and the source revision\n"
+               "\n"
                "Exit status: 0 when every file loads, 1 when one does not (or a run would refuse it, or with\n"
                "--strict has a warning), 2 on bad usage.\n");
   return Stream == stdout ? 0 : 2;
@@ -119,6 +130,10 @@ int main(int argc, char** argv) {
     const std::string_view argument = argv[i];
     if (argument == "-h" || argument == "--help") {
       return Usage(stdout);
+    }
+    if (argument == "--version") {
+      std::printf("%s\n", VersionLine("kestrovan-arena").c_str());
+      return 0;
     }
     if (argument == "--strict") {
       strict = true;
@@ -141,7 +156,7 @@ int main(int argc, char** argv) {
       std::printf("\n");
     }
     try {
-      const TArena arena(files[i]);
+      const TArena arena(ResolveArenaFile(files[i]).string());
       Print(arena);
       status = std::max(status, PrintChecks(arena, strict));
     } catch (const TArenaFileError& error) {

@@ -42,12 +42,13 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 const char* BatchUsage() {
-  return "usage: kestrovan-batch --arena FILE [--seed N] [--generations G] [--population P]\n"
-         "                       [--simulation-time T] [--time-step DT] [--threads K] [--out DIR] [--quiet]\n"
+  return "Usage: kestrovan-batch --arena FILE [OPTION]...\n"
          "\n"
          "Runs an evolution without a window and writes its result files.\n"
          "\n"
-         "  --arena FILE          arena file to evaluate the robots in (required)\n"
+         "Options:\n"
+         "  --arena FILE          arena file to evaluate the robots in (required); a name without a folder\n"
+         "                        that is not a file here names a bundled arena (--arena default)\n"
          "  --seed N              seed of the run, 0..4294967295 (default: from the clock, printed)\n"
          "  --generations G       generations to evaluate (default 1)\n"
          "  --population P        individuals per generation, at least 3 (default 100)\n"
@@ -57,6 +58,7 @@ const char* BatchUsage() {
          "  --out DIR             folder for the result files, created if missing (default: .)\n"
          "  --quiet               no progress lines on standard error\n"
          "  --help                this text\n"
+         "  --version             the version and the source revision\n"
          "\n"
          "Every new best fitness is written to <evaluation number>.txt, the fitness history to descr.txt.\n"
          "Exit status: 0 on success, 1 when the run fails, 2 on bad usage.\n";
@@ -82,11 +84,11 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
     }
 
     // switches take no value
-    if (option == "--help" || option == "-h" || option == "--quiet") {
+    if (option == "--help" || option == "-h" || option == "--quiet" || option == "--version") {
       if (attached.has_value()) {
         throw TUsageError(option + " takes no value");
       }
-      (option == "--quiet" ? options.Quiet : options.Help) = true;
+      (option == "--quiet" ? options.Quiet : option == "--version" ? options.Version : options.Help) = true;
       continue;
     }
 
@@ -137,7 +139,7 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
     }
   }
 
-  if (options.Help) {
+  if (options.Help || options.Version) {
     return options;
   }
   if (!hasArena) {

@@ -29,6 +29,7 @@ struct TBatchOptions {
   std::filesystem::path OutputFolder = ".";
   bool Quiet = false;
   bool Help = false;
+  bool Version = false;
 };
 
 // The usage text, ending in a line end.

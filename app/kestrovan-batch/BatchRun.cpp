@@ -10,6 +10,8 @@
 #include "robot/DefaultRobot.h"
 #include "simulation/EvolutionRun.h"
 #include "simulation/ResultFiles.h"
+#include "version/BundledData.h"
+#include "version/Version.h"
 
 namespace kestrovan {
 
@@ -72,7 +74,7 @@ TBatchSummary RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ost
   run.SetEAParameters(eaParameters);
   run.SetRobot(*robot);
   run.SetFSMBrainParameters(configuration.Brain);
-  run.SetArenaFileName(Options.ArenaFileName);
+  run.SetArenaFileName(ResolveArenaFile(Options.ArenaFileName).string());
   PrepareOutputFolder(Options.OutputFolder);
   run.OutputFolder = Options.OutputFolder;
 
@@ -132,6 +134,10 @@ int BatchMain(const std::vector<std::string>& Arguments, std::ostream& Out, std:
   }
   if (options.Help) {
     Out << BatchUsage() << std::flush;
+    return 0;
+  }
+  if (options.Version) {
+    Out << VersionLine("kestrovan-batch") << std::endl;
     return 0;
   }
   try {

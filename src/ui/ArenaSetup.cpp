@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
 
 #include "ui/DialogSupport.h"
+#include "version/BundledData.h"
 
 namespace kestrovan {
 
@@ -57,13 +59,15 @@ void TArenaSetupForm::btnCancelClick() { reject(); }
 
 void TArenaSetupForm::BrowseButtonClick() {
   // start beside the file stored last (not the box's unconfirmed text),
-  // else in the program's folder
+  // else in the bundled arenas, else in the program's folder
   if (ArenaFileExists(fileName_)) {
     const QFileInfo stored(fileName_);
     OpenDialog->setDirectory(stored.absolutePath());
     OpenDialog->selectFile(stored.fileName());
   } else {
-    OpenDialog->setDirectory(QCoreApplication::applicationDirPath());
+    const std::filesystem::path arenas = BundledArenasFolder();
+    OpenDialog->setDirectory(arenas.empty() ? QCoreApplication::applicationDirPath()
+                                            : QString::fromStdString(arenas.string()));
     OpenDialog->selectFile(QString());
   }
   if (OpenDialog->exec() != QDialog::Accepted) {

@@ -201,12 +201,16 @@ TEST_F(BatchEndToEnd, BadUsageExitsWith2WithMessageAndUsage) {
     const TExit result = Run(arguments);
     EXPECT_EQ(result.Code, 2);
     EXPECT_TRUE(result.Err.starts_with("kestrovan-batch: ")) << result.Err;
-    EXPECT_NE(result.Err.find("\nusage: kestrovan-batch --arena FILE"), std::string::npos) << result.Err;
+    EXPECT_NE(result.Err.find("\nUsage: kestrovan-batch --arena FILE"), std::string::npos) << result.Err;
     EXPECT_EQ(result.Out, "");
   }
   const TExit help = Run("--help");
   EXPECT_EQ(help.Code, 0);
-  EXPECT_TRUE(help.Out.starts_with("usage: kestrovan-batch")) << help.Out;
+  EXPECT_TRUE(help.Out.starts_with("Usage: kestrovan-batch")) << help.Out;
+  const TExit version = Run("--version");
+  EXPECT_EQ(version.Code, 0);
+  EXPECT_TRUE(version.Out.starts_with("kestrovan-batch 1.0 (revision ")) << version.Out;
+  EXPECT_TRUE(version.Out.ends_with(")\n")) << version.Out;
 }
 
 TEST_F(BatchEndToEnd, RunsOnTheBundledDefaultArena) {
@@ -215,6 +219,19 @@ TEST_F(BatchEndToEnd, RunsOnTheBundledDefaultArena) {
       Run("--arena '" + arena.string() + "' --seed 5 --population 3 --simulation-time 1 --quiet --out d");
   ASSERT_EQ(result.Code, 0) << result.Err;
   EXPECT_TRUE(std::filesystem::exists(folder.Path() / "d" / "descr.txt"));
+
+  // a bare name that is no file here names the bundled arena, with or without .txt
+  for (const char* name : {"default", "default.txt"}) {
+    const TExit byName =
+        Run(std::string("--arena ") + name + " --seed 5 --population 3 --simulation-time 1 --quiet --out n");
+    ASSERT_EQ(byName.Code, 0) << byName.Err;
+    EXPECT_EQ(Files("n"), Files("d")) << name;
+  }
+  // a file of that name in the working folder comes first
+  folder.Write("default.txt", "object Ground: TBasicFloor\n  Width = two\nend\n");
+  const TExit shadowed = Run("--arena default.txt --seed 5 --population 3 --quiet --out s");
+  EXPECT_EQ(shadowed.Code, 1);
+  EXPECT_EQ(shadowed.Err, "kestrovan-batch: default.txt:2: 'two' is not a valid floating point value\n");
 }
 
 }  // namespace

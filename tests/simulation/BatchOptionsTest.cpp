@@ -45,6 +45,9 @@ TEST(BatchOptions, ReadsEveryOptionInBothForms) {
   EXPECT_TRUE(options.Quiet);
   EXPECT_EQ(Parse({"--seed", "0", "--arena", "a"}).Seed, 0U);
   EXPECT_TRUE(Parse({"--help"}).Help) << "help needs no arena";
+  const TBatchOptions version = Parse({"--version"});
+  EXPECT_TRUE(version.Version) << "version needs no arena";
+  EXPECT_FALSE(version.Help);
 }
 
 TEST(BatchOptions, RefusesWhatCannotRun) {
@@ -59,6 +62,7 @@ TEST(BatchOptions, RefusesWhatCannotRun) {
       {{"--arena", "a", "--speed", "3"}, "unknown option '--speed'"},
       {{"--arena", "a", "extra"}, "unexpected argument 'extra'"},
       {{"--arena", "a", "--quiet=yes"}, "--quiet takes no value"},
+      {{"--version=2"}, "--version takes no value"},
       {{"--arena", "a", "--seed", "4294967296"}, "--seed: 4294967296 is outside 0..4294967295"},
       {{"--arena", "a", "--seed", "-1"}, "--seed: -1 is outside 0..4294967295"},
       {{"--arena", "a", "--seed", "12x"}, "--seed: '12x' is not a whole number"},
