@@ -1,15 +1,16 @@
 #include "experiment/Experiment.h"
 
+#include <toml++/toml.h>
+
 #include <algorithm>
 #include <bit>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <limits>
 #include <sstream>
 #include <system_error>
-#include <toml++/toml.h>
 #include <vector>
 
 #include "simulation/ResultFiles.h"
@@ -114,8 +115,8 @@ const std::vector<TKey>& Keys() {
 
 // The sections in the order they are written; "robot" only holds the three
 // robot tables.
-constexpr std::string_view kSections[] = {"arena",     "robot.body", "robot.sensors", "robot.motors",
-                                          "brain",     "evolution",  "simulation",    "run"};
+constexpr std::string_view kSections[] = {"arena", "robot.body", "robot.sensors", "robot.motors",
+                                          "brain", "evolution",  "simulation",    "run"};
 
 constexpr std::string_view kSelectionNames[] = {"tournament", "roulette_wheel"};
 
@@ -388,7 +389,7 @@ bool TExperiment::operator==(const TExperiment& Other) const {
 }
 
 TExperimentFileError::TExperimentFileError(std::filesystem::path File, int Line, const std::string& Message)
-    : std::runtime_error(File.string() + ":" + std::to_string(Line) + ": " + Message),
+    : std::runtime_error(File.string() + (Line > 0 ? ":" + std::to_string(Line) : std::string()) + ": " + Message),
       file_(std::move(File)),
       line_(Line),
       message_(Message) {}
@@ -431,14 +432,14 @@ std::string ExperimentText(const TExperiment& Experiment, const std::filesystem:
       if (Experiment.ArenaFile.empty()) {
         text += "# file = \"arena.txt\"  # relative to this file's folder\n";
       } else {
-        const std::filesystem::path relative = Experiment.ArenaFile.lexically_proximate(Folder);
+        const std::filesystem::path relative =
+            std::filesystem::absolute(Experiment.ArenaFile).lexically_proximate(std::filesystem::absolute(Folder));
         text += "file = " + Quoted(relative.generic_string()) + "\n";
       }
     }
     if (section == "evolution") {
-      const std::uint8_t method = Experiment.EA.SelectionMethod < std::size(kSelectionNames)
-                                      ? Experiment.EA.SelectionMethod
-                                      : std::uint8_t{0};
+      const std::uint8_t method =
+          Experiment.EA.SelectionMethod < std::size(kSelectionNames) ? Experiment.EA.SelectionMethod : std::uint8_t{0};
       text += "selection_method = \"" + std::string(kSelectionNames[method]) + "\"\n";
     }
     for (const TKey& key : Keys()) {

@@ -14,6 +14,7 @@
 #include "robot/FSMBrain.h"
 #include "robot/Robot.h"
 #include "simulation/RobotSimulation.h"
+#include "simulation/RunObserver.h"
 
 namespace kestrovan {
 
@@ -61,6 +62,8 @@ class TEvolutionRun {
   // Called while a new best is recorded and written, so that a user
   // interface can process its events; may be empty.
   std::function<void()> Yield;
+  // Told of every evaluation and generation; not owned; may be null.
+  TRunObserver* Observer = nullptr;
 
   // ---- Initialize
 

@@ -45,6 +45,12 @@ TEST(BatchOptions, ReadsEveryOptionInBothForms) {
   EXPECT_TRUE(options.Quiet);
   EXPECT_EQ(Parse({"--seed", "0", "--arena", "a"}).Seed, 0U);
   EXPECT_TRUE(Parse({"--help"}).Help) << "help needs no arena";
+  EXPECT_TRUE(Parse({"--version"}).Version);
+  const TBatchOptions experiment = Parse({"--experiment", "e.toml", "--seed", "-0", "--log-evaluations"});
+  EXPECT_EQ(experiment.ExperimentFile, "e.toml") << "the experiment may name the arena";
+  EXPECT_TRUE(experiment.LogEvaluations);
+  EXPECT_EQ(experiment.Given, (std::set<std::string>{"--experiment", "--seed", "--log-evaluations"}));
+  EXPECT_EQ(Parse({"--write-experiment=w.toml"}).WriteExperimentFile, "w.toml");
 }
 
 TEST(BatchOptions, RefusesWhatCannotRun) {
@@ -72,6 +78,12 @@ TEST(BatchOptions, RefusesWhatCannotRun) {
       {{"--arena", "a", "--simulation-time", "nan"}, "SimulationTime must be"},
       {{"--arena", "a", "--simulation-time", "-3"}, "SimulationTime must be"},
       {{"--arena", "a", "--out", ""}, "--out: the folder name is empty"},
+      // an option is never taken for a value
+      {{"--arena", "a", "--out", "--threads", "2"}, "--out needs a value"},
+      {{"--arena", "a", "--out=--threads"}, "--out: '--threads' looks like an option"},
+      {{"--experiment", "--quiet"}, "--experiment needs a value"},
+      {{"--arena", "a", "--version=1"}, "--version takes no value"},
+      {{"--arena", "a", "--log-evaluations", "--log-evaluations"}, "--log-evaluations given twice"},
   };
   for (const auto& c : cases) {
     const std::string message = UsageError(c.Arguments);
