@@ -8,6 +8,7 @@
 #include <string>
 
 #include "experiment/Experiment.h"
+#include "experiment/RunRecord.h"
 #include "support/TestSupport.h"
 
 namespace kestrovan {
@@ -177,6 +178,20 @@ TEST(ExperimentFile, RefusesEveryKindOfBadFileWithItsLine) {
   EXPECT_EQ(ReadExperiment(folder.Path() / "e.toml").ArenaFile, folder.Path() / "there.txt");
   // a missing file
   EXPECT_THROW(ReadExperiment(folder.Path() / "none.toml"), TExperimentFileError);
+}
+
+TEST(RunRecord, CountsStepsAsTheSimulationAddsThemAndHashesWithSha256) {
+  // 0.1 + 0.1 + 0.1 is 0.30000000000000004: three steps, not four
+  EXPECT_EQ(StepsOf(0.1 + 0.1 + 0.1, 0.1), 3);
+  EXPECT_EQ(StepsOf(0.0, 0.01), 0);
+  double time = 0.0;
+  for (int i = 0; i < 2000; ++i) {
+    time = time + 0.01;
+  }
+  EXPECT_EQ(StepsOf(time, 0.01), 2000);
+  EXPECT_EQ(StepsOf(1.0, 0.0), 0) << "no endless loop";
+  EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
 
 }  // namespace

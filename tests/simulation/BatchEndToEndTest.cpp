@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <string>
@@ -144,6 +146,9 @@ TEST_F(BatchEndToEnd, RunTimeErrorsExitWith1AndSayWhere) {
   EXPECT_EQ(fileRefused.Code, 1);
   EXPECT_NE(fileRefused.Err.find("kestrovan-batch: Cannot write 'blocked/1.txt': "), std::string::npos)
       << fileRefused.Err;
+  const auto manifest = nlohmann::json::parse(test::ReadFile(folder.Path() / "blocked" / "manifest.json"));
+  EXPECT_EQ(manifest["status"], "failed");
+  EXPECT_NE(manifest["error"].get<std::string>().find("Cannot write 'blocked/1.txt'"), std::string::npos);
 }
 
 TEST_F(BatchEndToEnd, BadUsageExitsWith2WithMessageAndUsage) {
@@ -257,12 +262,25 @@ TEST_F(BatchEndToEnd, RecordFilesDescribeTheRun) {
   EXPECT_TRUE(evaluations[15].starts_with("15,3,5,")) << evaluations[15];
   EXPECT_TRUE(evaluations[15].ends_with(",100")) << "1 s of 0.01 s steps, unless stopped early: " << evaluations[15];
 
-  const std::string manifest = test::ReadFile(r / "manifest.json");
-  for (const char* expected :
-       {"\"status\": \"completed\"", "\"seed\": 4", "\"threads\": 2", "\"evaluations\": 15", "\"generations\": 3",
-        "\"error\": null", "\"command_line\": \"kestrovan-batch --arena arena.txt --seed 4", "\"arena_sha256\": \""}) {
-    EXPECT_NE(manifest.find(expected), std::string::npos) << expected << " in\n" << manifest;
+  const auto manifest = nlohmann::json::parse(test::ReadFile(r / "manifest.json"));
+  EXPECT_EQ(manifest["status"], "completed");
+  EXPECT_EQ(manifest["seed"], 4);
+  EXPECT_EQ(manifest["threads"], 2);
+  EXPECT_EQ(manifest["generations"], 3);
+  EXPECT_EQ(manifest["evaluations"], 15);
+  EXPECT_TRUE(manifest["error"].is_null());
+  EXPECT_EQ(manifest["command_line"],
+            "kestrovan-batch --arena arena.txt --seed 4 --generations 3 --population 5 --simulation-time 1 "
+            "--threads 2 --log-evaluations --quiet --out r");
+  EXPECT_EQ(manifest["arena_sha256"].get<std::string>().size(), 64U);
+  EXPECT_GE(manifest["elapsed_seconds"].get<double>(), 0.0);
+  // the best fitness is the largest of generations.csv, and its file exists
+  double best = 0.0;
+  for (std::size_t g = 1; g < generations.size(); ++g) {
+    best = std::max(best, std::stod(generations[g].substr(generations[g].find(',') + 1)));
   }
+  EXPECT_EQ(manifest["best_fitness"].get<double>(), best);
+  EXPECT_TRUE(std::filesystem::exists(r / manifest["best_file"].get<std::string>()));
   EXPECT_FALSE(std::filesystem::exists(r / ".evaluations.csv.part"));
 }
 
