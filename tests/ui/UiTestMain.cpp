@@ -9,6 +9,7 @@ QObject* CreateArenaSetupFormTest();
 QObject* CreateRobotSetupFormTest();
 QObject* CreateEASetupFormTest();
 QObject* CreateMainFormTest();
+QObject* CreateExperimentMenuTest();
 }  // namespace kestrovan
 
 int main(int argc, char* argv[]) {
@@ -16,7 +17,7 @@ int main(int argc, char* argv[]) {
   int failures = 0;
   for (auto create :
        {kestrovan::CreateNumberTextTest, kestrovan::CreateArenaSetupFormTest, kestrovan::CreateRobotSetupFormTest,
-        kestrovan::CreateEASetupFormTest, kestrovan::CreateMainFormTest}) {
+        kestrovan::CreateEASetupFormTest, kestrovan::CreateMainFormTest, kestrovan::CreateExperimentMenuTest}) {
     const std::unique_ptr<QObject> test(create());
     failures += QTest::qExec(test.get(), argc, argv);
   }
