@@ -3,7 +3,6 @@
 #include <openssl/evp.h>
 
 #include <charconv>
-
 #include <ctime>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -133,8 +132,8 @@ void TRunRecord::GenerationFinished(const TEvolutionRun& Run) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   generationRows_ += std::to_string(generations_) + ',' + Shortest(Run.MaxFitnessHistory().GetElement(last)) + ',' +
                      Shortest(Run.AverageFitnessHistory().GetElement(last)) + ',' +
-                     Shortest(Run.EA()->Population().MinFitness()) + ',' + std::to_string(Run.EvaluationCount()) +
-                     ',' + Fixed(seconds, 3) + '\n';
+                     Shortest(Run.EA()->Population().MinFitness()) + ',' + std::to_string(Run.EvaluationCount()) + ',' +
+                     Fixed(seconds, 3) + '\n';
   WriteGenerations();
   if (evaluationsLog_.is_open()) {
     evaluationsLog_.flush();
