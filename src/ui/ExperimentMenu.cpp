@@ -63,8 +63,7 @@ void ApplyExperiment(TMainForm& Form, const TExperiment& Experiment) {
   Form.MarkSetupsConfirmed();
 }
 
-TExperimentFileMenu::TExperimentFileMenu(TMainForm& Form, QMenu* Menu, QAction* Before)
-    : QObject(&Form), form_(Form) {
+TExperimentFileMenu::TExperimentFileMenu(TMainForm& Form, QMenu* Menu, QAction* Before) : QObject(&Form), form_(Form) {
   OpenExperiment1 = new QAction(QStringLiteral("Open experiment\u2026"), Menu);
   OpenExperiment1->setObjectName(QStringLiteral("OpenExperiment1"));
   OpenExperiment1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
