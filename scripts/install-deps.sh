@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libjpeg-dev
+  libtomlplusplus-dev libcli11-dev nlohmann-json3-dev libssl-dev
   xvfb xauth fonts-dejavu-core locales
   clang libclang-rt-14-dev
   libqt6svg6 help2man man-db dpkg-dev file desktop-file-utils x11-utils

@@ -1,7 +1,11 @@
 #include "BatchOptions.h"
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <limits>
+#include <map>
 #include <set>
 #include <string_view>
 #include <system_error>
@@ -37,12 +41,27 @@ double ParseReal(const std::string& Option, const std::string& Text) {
   return value;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// A value that is a negative number rather than an option.
+bool LooksNegative(const std::string& Text) {
+  return Text.size() > 1 && Text[0] == '-' && (std::isdigit(static_cast<unsigned char>(Text[1])) || Text[1] == '.');
+}
+
+// A file or folder name: not empty, and not an option taken for a name.
+std::string PathValue(const std::string& Option, const std::string& Value, const char* What) {
+  if (Value.empty()) {
+    throw TUsageError(Option + ": the " + What + " name is empty");
+  }
+  if (Value.starts_with("-")) {
+    throw TUsageError(Option + ": '" + Value + "' looks like an option, not a " + What + " name");
+  }
+  return Value;
+}
 
 }  // namespace
 
 const char* BatchUsage() {
   return "Usage: kestrovan-batch --arena FILE [OPTION]...\n"
+         "  or:  kestrovan-batch --experiment FILE [OPTION]...\n"
          "\n"
          "Runs an evolution without a window and writes its result files.\n"
          "\n"
@@ -57,68 +76,110 @@ const char* BatchUsage() {
          "  --threads K           threads evaluating a generation (default: all hardware threads)\n"
          "  --out DIR             folder for the result files, created if missing (default: .)\n"
          "  --quiet               no progress lines on standard error\n"
+         "  --experiment FILE     run the experiment file; the options above override its values\n"
+         "  --write-experiment FILE  write the resolved experiment (every key) to FILE and exit\n"
+         "  --log-evaluations     write evaluations.csv, one row per evaluation\n"
+         "  --version             the program's version and source revision\n"
          "  --help                this text\n"
-         "  --version             the version and the source revision\n"
          "\n"
-         "Every new best fitness is written to <evaluation number>.txt, the fitness history to descr.txt.\n"
+         "Every new best fitness is written to <evaluation number>.txt, the fitness history to descr.txt;\n"
+         "experiment.toml, arena.txt, manifest.json and generations.csv record the run.\n"
          "Exit status: 0 on success, 1 when the run fails, 2 on bad usage.\n";
 }
 
 TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   TBatchOptions options;
-  std::set<std::string> seen;
-  bool hasArena = false;
+  static const char* const kSwitches[] = {"--help", "-h", "--quiet", "--version", "--log-evaluations"};
+  static const char* const kValued[] = {
+      "--arena",     "--seed",    "--generations", "--population", "--simulation-time",
+      "--time-step", "--threads", "--out",         "--experiment", "--write-experiment"};
 
+  // A switch written with a value is refused rather than read as true or
+  // false, and a negative number after an option is its value.
+  std::vector<std::string> arguments;
   for (std::size_t i = 0; i < Arguments.size(); ++i) {
-    std::string option = Arguments[i];
-    std::optional<std::string> attached;
-    if (const std::size_t equals = option.find('='); option.starts_with("--") && equals != std::string::npos) {
-      attached = option.substr(equals + 1);
-      option.erase(equals);
-    }
-    if (!option.starts_with("-")) {
-      throw TUsageError("unexpected argument '" + option + "'");
-    }
-    if (!seen.insert(option).second) {
-      throw TUsageError(option + " given twice");
-    }
-
-    // switches take no value
-    if (option == "--help" || option == "-h" || option == "--quiet" || option == "--version") {
-      if (attached.has_value()) {
-        throw TUsageError(option + " takes no value");
+    const std::string& argument = Arguments[i];
+    for (const std::string switchName : kSwitches) {
+      if (argument.starts_with(switchName + "=")) {
+        throw TUsageError(switchName + " takes no value");
       }
-      (option == "--quiet" ? options.Quiet : option == "--version" ? options.Version : options.Help) = true;
+    }
+    const bool valued = std::find(std::begin(kValued), std::end(kValued), argument) != std::end(kValued);
+    // an option is never taken for a value: "--out --threads 2" names no folder
+    if (valued &&
+        (i + 1 == Arguments.size() || (Arguments[i + 1].starts_with("-") && !LooksNegative(Arguments[i + 1])))) {
+      throw TUsageError(argument + " needs a value");
+    }
+    if (valued && LooksNegative(Arguments[i + 1])) {
+      arguments.push_back(argument + "=" + Arguments[++i]);
+    } else {
+      arguments.push_back(argument);
+    }
+  }
+
+  CLI::App app("kestrovan-batch");
+  app.set_help_flag();
+  app.allow_extras();
+  CLI::Option* help = app.add_flag("-h,--help");
+  std::map<std::string, CLI::Option*> switches;
+  for (const char* name : {"--quiet", "--version", "--log-evaluations"}) {
+    switches[name] = app.add_flag(name);
+  }
+  std::map<std::string, std::vector<std::string>> texts;
+  std::map<std::string, CLI::Option*> valued;
+  for (const char* name : kValued) {
+    valued[name] = app.add_option(name, texts[name])
+                       ->expected(0, 1)
+                       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+                       ->allow_extra_args(false);
+  }
+
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    throw TUsageError(error.what());
+  }
+  if (!app.remaining().empty()) {
+    const std::string first = app.remaining().front();
+    throw TUsageError(first.starts_with("-") ? "unknown option '" + first + "'"
+                                             : "unexpected argument '" + first + "'");
+  }
+  if (help->count() > 1) {
+    throw TUsageError("--help given twice");
+  }
+  for (const auto& [name, option] : switches) {
+    if (option->count() > 1) {
+      throw TUsageError(name + " given twice");
+    }
+  }
+  options.Help = help->count() > 0;
+  options.Quiet = switches["--quiet"]->count() > 0;
+  options.Version = switches["--version"]->count() > 0;
+  options.LogEvaluations = switches["--log-evaluations"]->count() > 0;
+  for (const char* name : {"--quiet", "--log-evaluations"}) {
+    if (switches[name]->count() > 0) {
+      options.Given.insert(name);
+    }
+  }
+
+  constexpr std::int64_t kIntMax = std::numeric_limits<std::int32_t>::max();
+  for (const std::string option : kValued) {
+    const CLI::Option* given = valued[option];
+    if (given->count() == 0) {
       continue;
     }
-
-    // every other option takes one value
-    static const std::set<std::string_view> kValued = {"--arena",   "--seed", "--generations",     "--population",
-                                                       "--threads", "--out",  "--simulation-time", "--time-step"};
-    if (!kValued.contains(option)) {
-      throw TUsageError("unknown option '" + option + "'");
+    if (given->count() > 1) {
+      throw TUsageError(option + " given twice");
     }
-    std::string value;
-    if (attached.has_value()) {
-      value = *attached;
-    } else if (i + 1 < Arguments.size()) {
-      value = Arguments[++i];
-      // "--out --threads" lacks its value rather than naming a folder "--threads"
-      if (value.size() > 1 && value[0] == '-' && !IsDigit(value[1]) && value[1] != '.') {
-        throw TUsageError(option + " needs a value, got the option-like '" + value + "' (write " + option + "=" +
-                          value + " if that is meant)");
-      }
-    } else {
+    const std::vector<std::string>& values = texts[option];
+    if (values.empty()) {
       throw TUsageError(option + " needs a value");
     }
-
-    constexpr std::int64_t kIntMax = std::numeric_limits<std::int32_t>::max();
+    const std::string& value = values.front();
+    options.Given.insert(option);
     if (option == "--arena") {
-      if (value.empty()) {
-        throw TUsageError("--arena: the file name is empty");
-      }
-      options.ArenaFileName = value;
-      hasArena = true;
+      options.ArenaFileName = PathValue(option, value, "file");
     } else if (option == "--seed") {
       options.Seed = static_cast<std::uint32_t>(ParseInteger(option, value, 0, 4294967295));
     } else if (option == "--generations") {
@@ -128,10 +189,11 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
     } else if (option == "--threads") {
       options.Threads = static_cast<int>(ParseInteger(option, value, 1, 1024));
     } else if (option == "--out") {
-      if (value.empty()) {
-        throw TUsageError("--out: the folder name is empty");
-      }
-      options.OutputFolder = value;
+      options.OutputFolder = PathValue(option, value, "folder");
+    } else if (option == "--experiment") {
+      options.ExperimentFile = PathValue(option, value, "file");
+    } else if (option == "--write-experiment") {
+      options.WriteExperimentFile = PathValue(option, value, "file");
     } else if (option == "--simulation-time") {
       options.SimulationTime = ParseReal(option, value);
     } else {
@@ -142,7 +204,8 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   if (options.Help || options.Version) {
     return options;
   }
-  if (!hasArena) {
+  // an experiment file may name the arena; --write-experiment needs none
+  if (!options.Has("--arena") && options.ExperimentFile.empty() && options.WriteExperimentFile.empty()) {
     throw TUsageError("--arena FILE is required");
   }
   try {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,15 +31,27 @@ struct TBatchOptions {
   bool Quiet = false;
   bool Help = false;
   bool Version = false;
+  bool LogEvaluations = false;
+  std::filesystem::path ExperimentFile;       // --experiment; empty: the default experiment
+  std::filesystem::path WriteExperimentFile;  // --write-experiment; empty: run
+  // The options given on the command line ("--seed", ...): they override
+  // the experiment file's values.
+  std::set<std::string> Given;
+  // The command line as typed, for the run's manifest.
+  std::string CommandLine;
+
+  bool Has(const std::string& Option) const { return Given.contains(Option); }
 };
 
 // The usage text, ending in a line end.
 const char* BatchUsage();
 
 // Reads the arguments after the program name. Options take their value as
-// the next argument or after '='. Throws TUsageError for an unknown, repeated
-// or incomplete option, a value that does not convert or lies out of range,
-// a missing --arena, and run parameters that a run would refuse.
+// the next argument or after '='; a value that looks like an option is not
+// taken as one. Throws TUsageError for an unknown, repeated or incomplete
+// option, a value that does not convert or lies out of range, a missing
+// --arena (unless an experiment file may name the arena), and run
+// parameters that a run would refuse.
 TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments);
 
 // The EA parameters that the EA setup dialog leaves after OK without edits,

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "arena/Arena.h"
+#include "experiment/RunRecord.h"
 #include "robot/DefaultRobot.h"
 #include "simulation/EvolutionRun.h"
 #include "simulation/ResultFiles.h"
@@ -27,84 +28,145 @@ std::string Fixed(double Value, int Decimals) {
 
 double SecondsSince(TClock::time_point Start) { return std::chrono::duration<double>(TClock::now() - Start).count(); }
 
-// Evaluates Options.Generations generations, reporting on Err.
-void RunGenerations(TEvolutionRun& Run, const TBatchOptions& Options, int Threads, int& NewBests,
-                    std::filesystem::path& BestFile, std::ostream& Err) {
-  const TClock::time_point start = TClock::now();
-  for (int generation = 1; generation <= Options.Generations; ++generation) {
-    const TClock::time_point generationStart = TClock::now();
-    Run.BeginGeneration();
-    Run.EvaluateGeneration(Threads, [&](const TEvaluationResult& Result) {
-      if (!Result.NewBest) {
-        return;
-      }
-      ++NewBests;
-      BestFile = Result.RecordFile;
-      if (!Options.Quiet) {
-        Err << "  new best " << Fixed(Result.RecordedFitness, 3) << " at evaluation " << Result.EvaluationCount << ": "
-            << Result.RecordFile.string() << '\n';
-      }
-    });
-    Run.EndGeneration();
-    if (!Options.Quiet) {
-      const double seconds = SecondsSince(generationStart);
-      const double rate = seconds > 0.0 ? Run.PopulationCount() / seconds : 0.0;
-      const int last = Run.MaxFitnessHistory().Count();
-      Err << "generation " << generation << ": max " << Fixed(Run.MaxFitnessHistory().GetElement(last), 3)
-          << ", average " << Fixed(Run.AverageFitnessHistory().GetElement(last), 3) << ", " << Run.EvaluationCount()
-          << " evaluated, " << Fixed(rate, 1) << " evaluations/s, " << Fixed(SecondsSince(start), 2) << " s elapsed"
-          << std::endl;
-    }
-  }
-}
-
 }  // namespace
 
+TExperiment ResolveExperiment(const TBatchOptions& Options) {
+  if (Options.ExperimentFile.empty()) {
+    // every option as it stands, the defaults included
+    TExperiment experiment = TExperiment::Default();
+    experiment.ArenaFile = Options.ArenaFileName;
+    experiment.Seed = Options.Seed;
+    experiment.Generations = Options.Generations;
+    experiment.EA.PopulationSize = Options.PopulationSize;
+    experiment.SimulationTime = Options.SimulationTime;
+    experiment.TimeStep = Options.TimeStep;
+    experiment.LogEvaluations = Options.LogEvaluations;
+    return experiment;
+  }
+  // the file's values, and those of the options given in their place
+  TExperiment experiment = ReadExperiment(Options.ExperimentFile);
+  if (Options.Has("--arena")) {
+    experiment.ArenaFile = Options.ArenaFileName;
+  }
+  if (Options.Has("--seed")) {
+    experiment.Seed = Options.Seed;
+  }
+  if (Options.Has("--generations")) {
+    experiment.Generations = Options.Generations;
+  } else if (!experiment.Generations.has_value()) {
+    experiment.Generations = 1;
+  }
+  if (Options.Has("--population")) {
+    experiment.EA.PopulationSize = Options.PopulationSize;
+  }
+  if (Options.Has("--simulation-time")) {
+    experiment.SimulationTime = Options.SimulationTime;
+  }
+  if (Options.Has("--time-step")) {
+    experiment.TimeStep = Options.TimeStep;
+  }
+  if (Options.Has("--log-evaluations")) {
+    experiment.LogEvaluations = true;
+  }
+  return experiment;
+}
+
 TBatchSummary RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err) {
-  // the configuration a user gets after confirming the three setup dialogs
-  // without edits
-  const TEAParameters eaParameters = BatchEAParameters(Options.PopulationSize);
-  TRobotConfiguration configuration = TRobotConfiguration::Default();
-  configuration.Brain.MutationRate = eaParameters.MutationRate;
-  configuration.Brain.CreepProbability = eaParameters.CreepProbability;
-  configuration.Brain.CreepRate = eaParameters.CreepRate;
-  const std::unique_ptr<TRobot> robot = BuildRobot(configuration, configuration.Body.Radius);
+  return RunBatch(Options, ResolveExperiment(Options), Out, Err);
+}
+
+TBatchSummary RunBatch(const TBatchOptions& Options, const TExperiment& Experiment, std::ostream& Out,
+                       std::ostream& Err) {
+  if (Experiment.ArenaFile.empty()) {
+    throw TUsageError("--arena FILE is required (the experiment names no arena file)");
+  }
+  const int generations = Experiment.Generations.value_or(1);
+  // the configuration the three setup dialogs would hold
+  const TEAParameters& eaParameters = Experiment.EA;
+  const TRobotConfiguration configuration = Experiment.RobotConfiguration();
+  const std::unique_ptr<TRobot> robot = BuildRobot(configuration, kSensorMountingRadius);
+  const TRobotSimulationParameters simulationParameters(Experiment.SimulationTime, Experiment.TimeStep);
+  simulationParameters.Validate();
 
   TEvolutionRun run;
   run.SetEAParameters(eaParameters);
   run.SetRobot(*robot);
   run.SetFSMBrainParameters(configuration.Brain);
-  run.SetArenaFileName(ResolveArenaFile(Options.ArenaFileName).string());
+  run.KeepCylinderVelocities = Experiment.KeepCylinderVelocities;
+  run.MinimumCylinderSpeed = Experiment.MinimumCylinderSpeed;
+  run.MaximumCylinderSpeed = Experiment.MaximumCylinderSpeed;
+  run.SetArenaFileName(ResolveArenaFile(Experiment.ArenaFile.string()).string());
   PrepareOutputFolder(Options.OutputFolder);
   run.OutputFolder = Options.OutputFolder;
 
-  run.Initialize(Options.Seed);
-  if (!Options.Seed.has_value()) {
+  run.Initialize(Experiment.Seed);
+  if (!Experiment.Seed.has_value()) {
     Out << "Seed: " << run.Seed() << std::endl;
   }
-  run.BeginRun(TRobotSimulationParameters(Options.SimulationTime, Options.TimeStep));
-  for (const std::string& warning : run.RunWarnings()) {
-    Err << warning << '\n';
-  }
-  Err << std::flush;
   const int threads =
       Options.Threads > 0 ? Options.Threads : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+
+  // the record of this run: the experiment with its seed and generations
+  TExperiment resolved = Experiment;
+  resolved.Seed = run.Seed();
+  resolved.Generations = generations;
+  TRunRecord record(resolved, Options.OutputFolder, Options.CommandLine, threads);
+  record.Begin();
+  run.Observer = &record;
 
   const TClock::time_point start = TClock::now();
   int newBests = 0;
   std::filesystem::path bestFile;
+  std::filesystem::path history;
   try {
-    RunGenerations(run, Options, threads, newBests, bestFile, Err);
-  } catch (...) {
+    run.BeginRun(simulationParameters);
+    for (const std::string& warning : run.RunWarnings()) {
+      Err << warning << '\n';
+    }
+    Err << std::flush;
+    for (int generation = 1; generation <= generations; ++generation) {
+      const TClock::time_point generationStart = TClock::now();
+      run.BeginGeneration();
+      run.EvaluateGeneration(threads, [&](const TEvaluationResult& Result) {
+        if (!Result.NewBest) {
+          return;
+        }
+        ++newBests;
+        bestFile = Result.RecordFile;
+        if (!Options.Quiet) {
+          Err << "  new best " << Fixed(Result.RecordedFitness, 3) << " at evaluation " << Result.EvaluationCount
+              << ": " << Result.RecordFile.string() << '\n';
+        }
+      });
+      run.EndGeneration();
+      if (!Options.Quiet) {
+        const double seconds = SecondsSince(generationStart);
+        const double rate = seconds > 0.0 ? run.PopulationCount() / seconds : 0.0;
+        const int last = run.MaxFitnessHistory().Count();
+        Err << "generation " << generation << ": max " << Fixed(run.MaxFitnessHistory().GetElement(last), 3)
+            << ", average " << Fixed(run.AverageFitnessHistory().GetElement(last), 3) << ", " << run.EvaluationCount()
+            << " evaluated, " << Fixed(rate, 1) << " evaluations/s, " << Fixed(SecondsSince(start), 2) << " s elapsed"
+            << std::endl;
+      }
+    }
+    history = run.SaveHistory();
+    run.Observer = nullptr;
+    record.Finish(TRunEnd::Completed);
+  } catch (const std::exception& error) {
+    run.Observer = nullptr;
     // the generations completed so far are kept where the folder allows it
     try {
       run.SaveHistory();
-    } catch (const std::exception& error) {
-      Err << "kestrovan-batch: " << error.what() << std::endl;
+    } catch (const std::exception& historyError) {
+      Err << "kestrovan-batch: " << historyError.what() << std::endl;
+    }
+    try {
+      record.Finish(TRunEnd::Failed, error.what());
+    } catch (const std::exception&) {
+      // the run's own error is the one to report
     }
     throw;
   }
-  const std::filesystem::path history = run.SaveHistory();
 
   double best = 0.0;
   for (int g = 1; g <= run.MaxFitnessHistory().Count(); ++g) {
@@ -116,7 +178,7 @@ TBatchSummary RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ost
   summary.Evaluations = run.EvaluationCount();
   summary.Seed = run.Seed();
 
-  Out << "kestrovan-batch: " << Options.Generations << " generation" << (Options.Generations == 1 ? "" : "s") << ", "
+  Out << "kestrovan-batch: " << generations << " generation" << (generations == 1 ? "" : "s") << ", "
       << run.EvaluationCount() << " evaluations, " << newBests << " new best" << (newBests == 1 ? "" : "s")
       << ", best fitness " << Fixed(best, 3)
       << (bestFile.empty() ? std::string() : " (" + bestFile.filename().string() + ")") << ", seed " << run.Seed()
@@ -140,9 +202,21 @@ int BatchMain(const std::vector<std::string>& Arguments, std::ostream& Out, std:
     Out << VersionLine("kestrovan-batch") << std::endl;
     return 0;
   }
+  for (const std::string& argument : Arguments) {
+    options.CommandLine += (options.CommandLine.empty() ? "" : " ") + argument;
+  }
+  options.CommandLine = "kestrovan-batch" + (options.CommandLine.empty() ? "" : " " + options.CommandLine);
   try {
-    RunBatch(options, Out, Err);
+    const TExperiment experiment = ResolveExperiment(options);
+    if (!options.WriteExperimentFile.empty()) {
+      WriteExperiment(experiment, options.WriteExperimentFile);
+      return 0;
+    }
+    RunBatch(options, experiment, Out, Err);
     return 0;
+  } catch (const TUsageError& error) {
+    Err << "kestrovan-batch: " << error.what() << "\n\n" << BatchUsage() << std::flush;
+    return 2;
   } catch (const TArenaFileError& error) {
     Err << "kestrovan-batch: " << error.Located() << std::endl;
   } catch (const std::bad_alloc&) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "BatchOptions.h"
+#include "experiment/Experiment.h"
 
 namespace kestrovan {
 
@@ -23,11 +24,23 @@ struct TBatchSummary {
 // gets the seed when it was not given and ends with a one-line summary.
 // Throws on run-time errors (TArenaFileError for the arena file,
 // std::runtime_error for a result file).
+// The record files (experiment.toml, arena.txt, manifest.json,
+// generations.csv, evaluations.csv) are written beside them.
 TBatchSummary RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err);
+// The same with the experiment resolved already (see ResolveExperiment).
+TBatchSummary RunBatch(const TBatchOptions& Options, const TExperiment& Experiment, std::ostream& Out,
+                       std::ostream& Err);
+
+// The experiment of a run: without an experiment file, the default
+// experiment with every option's value (defaults included); with one, the
+// file's values, each replaced by that of an option given on the command
+// line (Options.Given); the generations are the file's or 1. Throws
+// TExperimentFileError for a refused file, TUsageError when no arena is named.
+TExperiment ResolveExperiment(const TBatchOptions& Options);
 
 // The whole program on Arguments (without the program name): 0 on success,
 // 2 for bad usage (message and usage text on Err), 1 for a run-time error
-// (message on Err, an arena file's error as "FILE:LINE: message").
+// (message on Err, an arena or experiment file's error as "FILE:LINE: message").
 int BatchMain(const std::vector<std::string>& Arguments, std::ostream& Out, std::ostream& Err);
 
 }  // namespace kestrovan

@@ -215,6 +215,9 @@ TEvaluationResult TEvolutionRun::ConcludeEvaluation(int Index, TRobot& Agent) {
     result.NewBest = true;
     RecordNewBest(Agent, result);
   }
+  if (Observer != nullptr) {
+    Observer->EvaluationFinished(*this, result);
+  }
   return result;
 }
 
@@ -336,6 +339,9 @@ void TEvolutionRun::EndGeneration() {
   RequireInitialized("EndGeneration");
   maxFitnessHistory_.Append(bestFitness_);
   averageFitnessHistory_.Append(ea_->Population().AverageFitness());
+  if (Observer != nullptr) {
+    Observer->GenerationFinished(*this);
+  }
   ea_->NextGeneration();
 }
 

@@ -15,6 +15,7 @@
 #include "robot/FSMBrain.h"
 #include "robot/Robot.h"
 #include "simulation/RobotSimulation.h"
+#include "simulation/RunObserver.h"
 
 namespace kestrovan {
 
@@ -62,6 +63,8 @@ class TEvolutionRun {
   // Called while a new best is recorded and written, so that a user
   // interface can process its events; may be empty.
   std::function<void()> Yield;
+  // Told of every evaluation and generation; not owned; may be null.
+  TRunObserver* Observer = nullptr;
 
   // ---- Initialize
 

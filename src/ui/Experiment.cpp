@@ -280,6 +280,21 @@ TRobotSimulationParameters TExperimentForm::ReadRunParameters() const {
   return TRobotSimulationParameters(simulationTime, timeStep);
 }
 
+void TExperimentForm::ShowRunParameters(double SimulationTime, double TimeStep) {
+  SimulationTimeBox->setText(locale_.toString(SimulationTime, 'g', QLocale::FloatingPointShortest));
+  TimeStepBox->setText(locale_.toString(TimeStep, 'g', QLocale::FloatingPointShortest));
+}
+
+std::optional<TRobotSimulationParameters> TExperimentForm::EnteredRunParameters() const {
+  try {
+    const TRobotSimulationParameters parameters = ReadRunParameters();
+    parameters.Validate();
+    return parameters;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
 void TExperimentForm::RunEAButtonClick() {
   if (running_ || !run_->Initialized()) {
     return;

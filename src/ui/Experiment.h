@@ -109,6 +109,12 @@ class TExperimentForm : public QDialog {
   bool Held() const { return held_; }
   bool StopRequested() const { return stopRequested_; }
   bool Replaying() const { return replaying_; }
+  // Fills the simulation time and time step boxes (shortest exact text).
+  void ShowRunParameters(double SimulationTime, double TimeStep);
+  // The run parameters the boxes hold, or nothing when they do not read as
+  // accepted values.
+  std::optional<TRobotSimulationParameters> EnteredRunParameters() const;
+
   TEvolutionRun& Run() { return *run_; }
   const TEvolutionRun& Run() const { return *run_; }
   // The 3D view, from Initialize to the end of the run; else nullptr.

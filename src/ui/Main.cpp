@@ -12,11 +12,13 @@
 #include <stdexcept>
 
 #include "ea/EAParameters.h"
+#include "simulation/RobotSimulation.h"
 #include "ui/About.h"
 #include "ui/ArenaSetup.h"
 #include "ui/DialogSupport.h"
 #include "ui/EASetup.h"
 #include "ui/Experiment.h"
+#include "ui/ExperimentMenu.h"
 #include "ui/RobotSetup.h"
 
 namespace kestrovan {
@@ -76,6 +78,7 @@ void TMainForm::CreateMenus() {
   QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("File"));
   fileMenu->setObjectName(QStringLiteral("File1"));
   Exit1 = AddItem(fileMenu, "Exit1", QStringLiteral("Exit"));
+  ExperimentFileMenu = new TExperimentFileMenu(*this, fileMenu, Exit1);
 
   QMenu* setupMenu = menuBar()->addMenu(QStringLiteral("Setup"));
   setupMenu->setObjectName(QStringLiteral("Setup1"));
@@ -127,6 +130,15 @@ void TMainForm::ShowCheckMarks() {
   Arena1->setChecked(arenaChecked_);
   Robot1->setChecked(RobotSet);
   EvolutionaryAlgorithm1->setChecked(EASet);
+}
+
+void TMainForm::MarkSetupsConfirmed() {
+  ArenaSet = ArenaFileExists(ArenaFileName);
+  arenaChecked_ = arenaChecked_ || ArenaSet;
+  RobotSet = true;
+  EASet = true;
+  ShowCheckMarks();
+  UpdateRunMenu();
 }
 
 void TMainForm::FormResize() { NameLabel->move((width() - NameLabel->width()) / 2, NameLabel->y()); }
@@ -214,7 +226,13 @@ void TMainForm::ShowRunWindow() {
   window.SetRobot(*robot_);
   window.SetFSMBrainParameters(configuration_.Brain);
   window.KeepCylinderVelocities = KeepCylinderVelocities;
+  window.ShowRunParameters(SimulationTime, TimeStep);
   window.exec();
+  // the run parameters as the window was left, when they read
+  if (const auto parameters = window.EnteredRunParameters()) {
+    SimulationTime = parameters->SimulationTime;
+    TimeStep = parameters->TimeStep;
+  }
 }
 
 }  // namespace kestrovan

@@ -14,6 +14,7 @@ class QResizeEvent;
 namespace kestrovan {
 
 class TEAParameters;
+class TExperimentFileMenu;
 
 // The main window. It owns the configuration of an experiment (the EA
 // parameters, the robot's parameter objects, the template robot built from
@@ -64,6 +65,15 @@ class TMainForm : public QMainWindow {
   double MaximumCylinderSpeed = 0.0;  // m/s
   bool KeepCylinderVelocities = false;
   QString ArenaFileName;
+  // the run window's run parameters, kept from one run window to the next
+  double SimulationTime = 20.0;  // s
+  double TimeStep = 0.01;        // s
+
+  // Marks the robot and EA setups as confirmed and the arena's when its file
+  // exists, as after confirming the three dialogs (an opened experiment).
+  void MarkSetupsConfirmed();
+  // "Open experiment…", "Save experiment…" and the recent experiments.
+  TExperimentFileMenu* ExperimentFileMenu = nullptr;
 
   QLabel* NameLabel;
   QAction* Exit1;

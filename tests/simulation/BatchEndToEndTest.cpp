@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <string>
@@ -47,11 +49,15 @@ class BatchEndToEnd : public ::testing::Test {
     return result;
   }
 
-  // Name and content of every file in the folder Name.
+  // Name and content of every result file (the new-best files and
+  // descr.txt) in the folder Name; the record files are checked on their own.
   std::vector<std::pair<std::string, std::string>> Files(const std::string& Name) const {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path() / Name)) {
-      names.insert(entry.path().filename().string());
+      const std::string name = entry.path().filename().string();
+      if (name.ends_with(".txt") && name != "arena.txt") {
+        names.insert(name);
+      }
     }
     std::vector<std::pair<std::string, std::string>> files;
     for (const std::string& name : names) {
@@ -142,6 +148,9 @@ TEST_F(BatchEndToEnd, RunTimeErrorsExitWith1AndSayWhere) {
       << fileRefused.Err;
   // the history of the generations so far is written all the same
   EXPECT_EQ(test::ReadFile(folder.Path() / "blocked" / "descr.txt"), "MaxFitness = {\r\nAvgFitness = {\r\n");
+  const auto manifest = nlohmann::json::parse(test::ReadFile(folder.Path() / "blocked" / "manifest.json"));
+  EXPECT_EQ(manifest["status"], "failed");
+  EXPECT_NE(manifest["error"].get<std::string>().find("Cannot write 'blocked/1.txt'"), std::string::npos);
 
   const TExit probeRefused = Run("--arena arena.txt --seed 1 --population 3 --out /proc");
   EXPECT_EQ(probeRefused.Code, 1);
@@ -232,6 +241,139 @@ TEST_F(BatchEndToEnd, RunsOnTheBundledDefaultArena) {
   const TExit shadowed = Run("--arena default.txt --seed 5 --population 3 --quiet --out s");
   EXPECT_EQ(shadowed.Code, 1);
   EXPECT_EQ(shadowed.Err, "kestrovan-batch: default.txt:2: 'two' is not a valid floating point value\n");
+}
+
+TEST_F(BatchEndToEnd, EmptyExperimentGivesTodaysFilesAndTheRecordRepeatsTheRun) {
+  folder.Write("empty.toml", "");
+  const std::string common = "--arena arena.txt --seed 3 --generations 3 --population 6 --simulation-time 2 --quiet";
+  const TExit plain = Run(common + " --out plain");
+  const TExit empty = Run(common + " --experiment empty.toml --out empty");
+  ASSERT_EQ(plain.Code, 0) << plain.Err;
+  ASSERT_EQ(empty.Code, 0) << empty.Err;
+  const auto files = Files("plain");
+  ASSERT_GE(files.size(), 2U);
+  EXPECT_EQ(Files("empty"), files);
+  EXPECT_EQ(test::ReadFile(folder.Path() / "empty" / "experiment.toml"),
+            test::ReadFile(folder.Path() / "plain" / "experiment.toml"));
+
+  // the folder's own experiment and arena copy give the same files again,
+  // with no option but the output folder
+  const TExit again = Run("--experiment plain/experiment.toml --quiet --out again");
+  ASSERT_EQ(again.Code, 0) << again.Err;
+  EXPECT_EQ(Files("again"), files);
+  EXPECT_EQ(test::ReadFile(folder.Path() / "again" / "experiment.toml"),
+            test::ReadFile(folder.Path() / "plain" / "experiment.toml"));
+  EXPECT_EQ(test::ReadFile(folder.Path() / "again" / "arena.txt"), test::ReadFile(folder.Path() / "arena.txt"));
+}
+
+TEST_F(BatchEndToEnd, OptionsOverrideTheExperimentFile) {
+  folder.Write("e.toml",
+               "[arena]\nfile = \"arena.txt\"\n[evolution]\npopulation_size = 9\n"
+               "[simulation]\nsimulation_time = 1.5\n[run]\nseed = 8\ngenerations = 2\n");
+  const TExit fromFile = Run("--experiment e.toml --quiet --out f");
+  ASSERT_EQ(fromFile.Code, 0) << fromFile.Err;
+  EXPECT_NE(fromFile.Out.find("2 generations, 18 evaluations"), std::string::npos) << fromFile.Out;
+  EXPECT_NE(fromFile.Out.find("seed 8"), std::string::npos) << fromFile.Out;
+
+  const TExit overridden = Run("--experiment e.toml --population 4 --generations 1 --seed 9 --quiet --out o");
+  ASSERT_EQ(overridden.Code, 0) << overridden.Err;
+  EXPECT_NE(overridden.Out.find("1 generation, 4 evaluations"), std::string::npos) << overridden.Out;
+  EXPECT_NE(overridden.Out.find("seed 9"), std::string::npos) << overridden.Out;
+  const std::string record = test::ReadFile(folder.Path() / "o" / "experiment.toml");
+  EXPECT_NE(record.find("population_size = 4\n"), std::string::npos) << record;
+  EXPECT_NE(record.find("simulation_time = 1.5"), std::string::npos) << "kept from the file:\n" << record;
+  EXPECT_NE(record.find("seed = 9\n"), std::string::npos) << record;
+
+  // --write-experiment writes the resolved experiment and runs nothing
+  const TExit written = Run("--experiment e.toml --population 5 --write-experiment sub/w.toml");
+  EXPECT_EQ(written.Code, 1) << "the folder does not exist: " << written.Err;
+  std::filesystem::create_directories(folder.Path() / "sub");
+  const TExit writtenNow = Run("--experiment e.toml --population 5 --write-experiment sub/w.toml");
+  ASSERT_EQ(writtenNow.Code, 0) << writtenNow.Err;
+  const std::string text = test::ReadFile(folder.Path() / "sub" / "w.toml");
+  EXPECT_NE(text.find("file = \"../arena.txt\""), std::string::npos) << text;
+  EXPECT_NE(text.find("population_size = 5\n"), std::string::npos) << text;
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "sub" / "descr.txt"));
+}
+
+TEST_F(BatchEndToEnd, RecordFilesDescribeTheRun) {
+  const TExit result =
+      Run("--arena arena.txt --seed 4 --generations 3 --population 5 --simulation-time 1 --threads 2 "
+          "--log-evaluations --quiet --out r");
+  ASSERT_EQ(result.Code, 0) << result.Err;
+  const std::filesystem::path r = folder.Path() / "r";
+
+  const std::vector<std::string> generations = Lines(test::ReadFile(r / "generations.csv"));
+  ASSERT_EQ(generations.size(), 4U);
+  EXPECT_EQ(generations[0], "generation,max_fitness,avg_fitness,min_fitness,evaluations,seconds");
+  const std::vector<std::string> history = Lines(test::ReadFile(r / "descr.txt"));
+  for (int g = 1; g <= 3; ++g) {
+    std::istringstream row(generations[static_cast<std::size_t>(g)]);
+    std::string field;
+    std::vector<std::string> fields;
+    while (std::getline(row, field, ',')) {
+      fields.push_back(field);
+    }
+    ASSERT_EQ(fields.size(), 6U) << generations[static_cast<std::size_t>(g)];
+    EXPECT_EQ(fields[0], std::to_string(g));
+    EXPECT_EQ(fields[4], std::to_string(5 * g));
+    EXPECT_LE(std::stod(fields[3]), std::stod(fields[2]));
+    EXPECT_LE(std::stod(fields[2]), std::stod(fields[1]));
+    // the same maximum as descr.txt's line "{g,fitness}," (printed there with fewer digits)
+    EXPECT_TRUE(history[static_cast<std::size_t>(g)].starts_with("{" + std::to_string(g) + ","))
+        << history[static_cast<std::size_t>(g)];
+  }
+
+  const std::vector<std::string> evaluations = Lines(test::ReadFile(r / "evaluations.csv"));
+  ASSERT_EQ(evaluations.size(), 16U);
+  EXPECT_EQ(evaluations[0], "evaluation,generation,index,fitness,steps");
+  EXPECT_TRUE(evaluations[1].starts_with("1,1,1,")) << evaluations[1];
+  EXPECT_TRUE(evaluations[15].starts_with("15,3,5,")) << evaluations[15];
+  EXPECT_TRUE(evaluations[15].ends_with(",100")) << "1 s of 0.01 s steps, unless stopped early: " << evaluations[15];
+
+  const auto manifest = nlohmann::json::parse(test::ReadFile(r / "manifest.json"));
+  EXPECT_EQ(manifest["status"], "completed");
+  EXPECT_EQ(manifest["seed"], 4);
+  EXPECT_EQ(manifest["threads"], 2);
+  EXPECT_EQ(manifest["generations"], 3);
+  EXPECT_EQ(manifest["evaluations"], 15);
+  EXPECT_TRUE(manifest["error"].is_null());
+  EXPECT_EQ(manifest["command_line"],
+            "kestrovan-batch --arena arena.txt --seed 4 --generations 3 --population 5 --simulation-time 1 "
+            "--threads 2 --log-evaluations --quiet --out r");
+  EXPECT_EQ(manifest["arena_sha256"].get<std::string>().size(), 64U);
+  EXPECT_GE(manifest["elapsed_seconds"].get<double>(), 0.0);
+  // the best fitness is the largest of generations.csv, and its file exists
+  double best = 0.0;
+  for (std::size_t g = 1; g < generations.size(); ++g) {
+    best = std::max(best, std::stod(generations[g].substr(generations[g].find(',') + 1)));
+  }
+  EXPECT_EQ(manifest["best_fitness"].get<double>(), best);
+  EXPECT_TRUE(std::filesystem::exists(r / manifest["best_file"].get<std::string>()));
+  EXPECT_FALSE(std::filesystem::exists(r / ".evaluations.csv.part"));
+}
+
+TEST_F(BatchEndToEnd, BadExperimentFilesExitWith1AndNameTheLine) {
+  folder.Write("bad.toml", "[evolution]\npopulation_size = 50\n\n[robot.body]\nmas = 0.2\n");
+  const TExit unknown = Run("--experiment bad.toml --arena arena.txt --out r");
+  EXPECT_EQ(unknown.Code, 1);
+  EXPECT_EQ(unknown.Err, "kestrovan-batch: bad.toml:5: unknown key 'mas' in [robot.body]\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "r")) << "refused before anything runs";
+
+  folder.Write("range.toml", "[arena]\nfile = \"arena.txt\"\n[evolution]\ntournament_winner_probability = 2\n");
+  const TExit range = Run("--experiment range.toml --out r");
+  EXPECT_EQ(range.Code, 1);
+  EXPECT_TRUE(range.Err.starts_with("kestrovan-batch: range.toml:4: [evolution] tournament_winner_probability: "))
+      << range.Err;
+
+  folder.Write("noarena.toml", "");
+  const TExit noArena = Run("--experiment noarena.toml --out r");
+  EXPECT_EQ(noArena.Code, 2) << noArena.Err;
+  EXPECT_NE(noArena.Err.find("--arena FILE is required"), std::string::npos) << noArena.Err;
+
+  const TExit version = Run("--version");
+  EXPECT_EQ(version.Code, 0);
+  EXPECT_TRUE(version.Out.starts_with("kestrovan-batch 1.0 (revision ")) << version.Out;
 }
 
 }  // namespace

@@ -48,6 +48,11 @@ TEST(BatchOptions, ReadsEveryOptionInBothForms) {
   const TBatchOptions version = Parse({"--version"});
   EXPECT_TRUE(version.Version) << "version needs no arena";
   EXPECT_FALSE(version.Help);
+  const TBatchOptions experiment = Parse({"--experiment", "e.toml", "--seed", "-0", "--log-evaluations"});
+  EXPECT_EQ(experiment.ExperimentFile, "e.toml") << "the experiment may name the arena";
+  EXPECT_TRUE(experiment.LogEvaluations);
+  EXPECT_EQ(experiment.Given, (std::set<std::string>{"--experiment", "--seed", "--log-evaluations"}));
+  EXPECT_EQ(Parse({"--write-experiment=w.toml"}).WriteExperimentFile, "w.toml");
 }
 
 TEST(BatchOptions, RefusesWhatCannotRun) {
@@ -76,8 +81,13 @@ TEST(BatchOptions, RefusesWhatCannotRun) {
       {{"--arena", "a", "--simulation-time", "nan"}, "SimulationTime must be"},
       {{"--arena", "a", "--simulation-time", "-3"}, "SimulationTime must be"},
       {{"--arena", "a", "--out", ""}, "--out: the folder name is empty"},
-      {{"--arena", "a", "--out", "--threads", "2"}, "--out needs a value, got the option-like '--threads'"},
-      {{"--arena", "-q"}, "--arena needs a value, got the option-like '-q'"},
+      // an option is never taken for a value
+      {{"--arena", "a", "--out", "--threads", "2"}, "--out needs a value"},
+      {{"--arena", "-q"}, "--arena needs a value"},
+      {{"--arena", "a", "--out=--threads"}, "--out: '--threads' looks like an option"},
+      {{"--experiment", "--quiet"}, "--experiment needs a value"},
+      {{"--arena", "a", "--version=1"}, "--version takes no value"},
+      {{"--arena", "a", "--log-evaluations", "--log-evaluations"}, "--log-evaluations given twice"},
   };
   for (const auto& c : cases) {
     const std::string message = UsageError(c.Arguments);

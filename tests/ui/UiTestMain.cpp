@@ -10,6 +10,7 @@ QObject* CreateRobotSetupFormTest();
 QObject* CreateEASetupFormTest();
 QObject* CreateMainFormTest();
 QObject* CreateApplicationIconTest();
+QObject* CreateExperimentMenuTest();
 }  // namespace kestrovan
 
 int main(int argc, char* argv[]) {
@@ -17,7 +18,8 @@ int main(int argc, char* argv[]) {
   int failures = 0;
   for (auto create :
        {kestrovan::CreateNumberTextTest, kestrovan::CreateArenaSetupFormTest, kestrovan::CreateRobotSetupFormTest,
-        kestrovan::CreateEASetupFormTest, kestrovan::CreateMainFormTest, kestrovan::CreateApplicationIconTest}) {
+        kestrovan::CreateEASetupFormTest, kestrovan::CreateMainFormTest, kestrovan::CreateApplicationIconTest,
+        kestrovan::CreateExperimentMenuTest}) {
     const std::unique_ptr<QObject> test(create());
     failures += QTest::qExec(test.get(), argc, argv);
   }

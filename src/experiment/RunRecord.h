@@ -1,0 +1,84 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "experiment/Experiment.h"
+#include "simulation/RunObserver.h"
+
+namespace kestrovan {
+
+// How a run ended, as the manifest says.
+enum class TRunEnd { Completed, Stopped, Failed };
+
+// The names of the record files in a result folder.
+inline constexpr const char* kExperimentRecordFile = "experiment.toml";
+inline constexpr const char* kArenaRecordFile = "arena.txt";
+inline constexpr const char* kManifestFile = "manifest.json";
+inline constexpr const char* kGenerationsFile = "generations.csv";
+inline constexpr const char* kEvaluationsFile = "evaluations.csv";
+
+// The record of a run in its result folder, beside the new-best files and
+// descr.txt: experiment.toml with a copy of the arena (arena.txt), so that
+// the folder alone repeats the run; manifest.json (program, settings, times,
+// outcome); generations.csv, rewritten as each generation ends; and, when the
+// experiment asks for it, evaluations.csv, one row per evaluation, kept under
+// a temporary name until the run ends. Every file appears under its name only
+// when complete.
+class TRunRecord : public TRunObserver {
+ public:
+  // Experiment is the resolved configuration of the run (seed set); Folder
+  // exists. CommandLine and Threads go into the manifest.
+  TRunRecord(const TExperiment& Experiment, std::filesystem::path Folder, std::string CommandLine, int Threads);
+  ~TRunRecord() override;
+  TRunRecord(const TRunRecord&) = delete;
+  TRunRecord& operator=(const TRunRecord&) = delete;
+
+  // Copies the arena, writes experiment.toml, the manifest of a running
+  // run and the CSV headers. Throws std::runtime_error naming a file that
+  // cannot be read or written.
+  void Begin();
+  void EvaluationFinished(const TEvolutionRun& Run, const TEvaluationResult& Result) override;
+  void GenerationFinished(const TEvolutionRun& Run) override;
+  // Writes the final manifest (Error says why a failed run failed), the
+  // experiment with the generations completed, and evaluations.csv.
+  void Finish(TRunEnd End, const std::string& Error = {});
+
+  int GenerationsDone() const { return generations_; }
+
+ private:
+  void WriteManifest(const char* Status, const std::string& Error) const;
+  void WriteGenerations() const;
+
+  TExperiment experiment_;
+  std::filesystem::path folder_;
+  std::string commandLine_;
+  int threads_;
+  std::string arenaSha256_;
+  std::chrono::system_clock::time_point startTime_;
+  std::chrono::system_clock::time_point endTime_;
+  std::chrono::steady_clock::time_point start_;
+  double elapsed_ = 0.0;
+  bool finished_ = false;
+  int generations_ = 0;
+  int evaluations_ = 0;
+  bool hasBest_ = false;
+  double bestFitness_ = 0.0;
+  std::string bestFile_;
+  std::string generationRows_;
+  std::filesystem::path evaluationsPart_;
+  std::ofstream evaluationsLog_;
+};
+
+// Number of steps of TimeStep whose running sum, as the simulation adds
+// them, first reaches ElapsedTime.
+int StepsOf(double ElapsedTime, double TimeStep);
+
+// SHA-256 of Bytes as 64 lower-case hexadecimal digits.
+std::string Sha256Hex(const std::string& Bytes);
+
+}  // namespace kestrovan
