@@ -3,13 +3,49 @@
 #include <cassert>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "numerics/RandomNumbers.h"
+#include "numerics/TextNumbers.h"
 #include "robot/Motors.h"
 #include "robot/ParameterChecks.h"
 #include "robot/Sensors.h"
 
 namespace kestrovan {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+// "tauL = ..., tauR = ..., s[7] = ..., ..., s[10] = ..." for state Row.
+void AppendStateLine(std::string& Text, const TMatrix& Genome, int Row) {
+  static constexpr std::string_view kLabels[6] = {
+      "tauL = ", ", tauR = ", ", s[7] = ", ", s[8] = ", ", s[9] = ", ", s[10] = "};
+  for (int column = 1; column <= 6; ++column) {
+    Text += kLabels[column - 1];
+    const double gene = Genome.GetElement(Row, column);
+    // the two motor signals are 2g - 1, the four constants the genes themselves
+    AppendFixed(Text, column <= 2 ? 2 * gene - 1 : gene, 3);
+  }
+  Text += kLineEnd;
+}
+
+// " If (s[i] > s[j]) and (s[k] > s[l]) then jump to state t" for condition
+// Condition of state Row, decoded as the brain decodes it.
+void AppendConditionLine(std::string& Text, const TFSMBrain& Brain, int Row, int Condition) {
+  static constexpr std::string_view kParts[4] = {" If (s[", "] > s[", "]) and (s[", "] > s["};
+  const int first = 5 * (Condition - 1);
+  for (int m = 7; m <= 10; ++m) {
+    Text += kParts[m - 7];
+    AppendInteger(Text, TFSMBrain::DecodeInputIndex(Brain.Genome.GetElement(Row, first + m), Brain.NumberOfInputs));
+  }
+  Text += "])";
+  Text += " then jump to state ";
+  AppendInteger(Text, TFSMBrain::DecodeTargetState(Brain.Genome.GetElement(Row, first + 11), Brain.NumberOfStates));
+  Text += kLineEnd;
+}
+
+}  // namespace
 
 namespace {
 
@@ -175,5 +211,20 @@ void TFSMBrain::Reset() {
   Inputs.SetToZero();
   CurrentState = 1;
 }
+
+void TFSMBrain::AppendDescription(std::string& Text) const {
+  Text += "FSM: ";
+  Text += kLineEnd;
+  for (int q = 1; q <= NumberOfStates; ++q) {
+    AppendStateLine(Text, Genome, q);
+    for (int c = 1; c <= NumberOfConditions; ++c) {
+      AppendConditionLine(Text, *this, q, c);
+    }
+  }
+}
+
+void TFSMBrainFactory::Validate() const { parameters_.Validate(); }
+
+std::unique_ptr<TBrain> TFSMBrainFactory::MakeBrain() const { return std::make_unique<TFSMBrain>(parameters_); }
 
 }  // namespace kestrovan

@@ -46,7 +46,11 @@ class TFSMBrain : public TBrain {
 
   // Throws std::invalid_argument unless NumberOfInputs is the sensor count
   // plus one, there is at least one sensor and at least two motors.
-  void CheckFits(int SensorCount, int MotorCount) const;
+  void CheckFits(int SensorCount, int MotorCount) const override;
+  // "FSM: ", then per state one line of motor signals (2g - 1) and
+  // constants, each followed by its condition lines decoded as the brain
+  // decodes them.
+  void AppendDescription(std::string& Text) const override;
 
   // Input index decoded from a gene: trunc(g (N + 4 - 0.00001)) + 1.
   static int DecodeInputIndex(double Gene, int NumberOfInputs);
@@ -62,6 +66,18 @@ class TFSMBrain : public TBrain {
   double MutationRate;
   double CreepProbability;
   double CreepRate;
+};
+
+// Makes random finite-state-machine brains from parameters the caller keeps.
+class TFSMBrainFactory : public TBrainFactory {
+ public:
+  explicit TFSMBrainFactory(const TFSMBrainParameters& Parameters) : parameters_(Parameters) {}
+
+  void Validate() const override;
+  std::unique_ptr<TBrain> MakeBrain() const override;
+
+ private:
+  const TFSMBrainParameters& parameters_;
 };
 
 }  // namespace kestrovan

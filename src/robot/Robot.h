@@ -33,7 +33,7 @@ class TRobot : public TAgent {
 
   // Throws std::invalid_argument when the robot cannot be stepped: no brain
   // or body, fewer than two motors, no sensor, or a brain that does not fit
-  // the body (see TFSMBrain::CheckFits).
+  // the body (see TBrain::CheckFits).
   void Validate() const;
 
   std::unique_ptr<TBrain> Brain;

@@ -9,19 +9,14 @@
 #include <stdexcept>
 
 #include "numerics/Matrices.h"
-#include "robot/FSMBrain.h"
+#include "numerics/TextNumbers.h"
+#include "robot/Brain.h"
 
 namespace kestrovan {
 
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-
-void AppendInteger(std::string& Text, long long Value) {
-  char digits[32];
-  const std::to_chars_result result = std::to_chars(digits, digits + sizeof digits, Value);
-  Text.append(digits, result.ptr);
-}
 
 void AppendLine(std::string& Text, std::string_view Line) {
   Text += Line;
@@ -34,34 +29,6 @@ void Call(const std::function<void()>& Yield) {
   }
 }
 
-// "tauL = ..., tauR = ..., s[7] = ..., ..., s[10] = ..." for state Row.
-void AppendStateLine(std::string& Text, const TMatrix& Genome, int Row) {
-  static constexpr std::string_view kLabels[6] = {
-      "tauL = ", ", tauR = ", ", s[7] = ", ", s[8] = ", ", s[9] = ", ", s[10] = "};
-  for (int column = 1; column <= 6; ++column) {
-    Text += kLabels[column - 1];
-    const double gene = Genome.GetElement(Row, column);
-    // the two motor signals are 2g - 1, the four constants the genes themselves
-    AppendFixed(Text, column <= 2 ? 2 * gene - 1 : gene, 3);
-  }
-  Text += kLineEnd;
-}
-
-// " If (s[i] > s[j]) and (s[k] > s[l]) then jump to state t" for condition
-// Condition of state Row, decoded as the brain decodes it.
-void AppendConditionLine(std::string& Text, const TFSMBrain& Brain, int Row, int Condition) {
-  static constexpr std::string_view kParts[4] = {" If (s[", "] > s[", "]) and (s[", "] > s["};
-  const int first = 5 * (Condition - 1);
-  for (int m = 7; m <= 10; ++m) {
-    Text += kParts[m - 7];
-    AppendInteger(Text, TFSMBrain::DecodeInputIndex(Brain.Genome.GetElement(Row, first + m), Brain.NumberOfInputs));
-  }
-  Text += "])";
-  Text += " then jump to state ";
-  AppendInteger(Text, TFSMBrain::DecodeTargetState(Brain.Genome.GetElement(Row, first + 11), Brain.NumberOfStates));
-  Text += kLineEnd;
-}
-
 // Removes the temporary file and reports the failure under the target's name.
 [[noreturn]] void FailWrite(const std::string& Target, const std::string& Temporary, int Error) {
   std::remove(Temporary.c_str());
@@ -70,31 +37,16 @@ void AppendConditionLine(std::string& Text, const TFSMBrain& Brain, int Row, int
 
 }  // namespace
 
-void AppendFixed(std::string& Text, double Value, int Decimals) {
-  // to_chars rounds like printf in the C locale and never uses the locale
-  char digits[400];
-  const std::to_chars_result result =
-      std::to_chars(digits, digits + sizeof digits, Value, std::chars_format::fixed, Decimals);
-  Text.append(digits, result.ptr);
-}
-
-std::string FormatNewBestFile(const TFSMBrain& Brain, const TMatrix& RobotTrajectory, const TMatrix& CylinderTrajectory,
+std::string FormatNewBestFile(const TBrain& Brain, const TMatrix& RobotTrajectory, const TMatrix& CylinderTrajectory,
                               const std::function<void()>& Yield) {
   std::string text;
   // about 16 characters per robot row and 7 per cylinder value
-  text.reserve(256 + static_cast<std::size_t>(Brain.NumberOfStates) * 64 * (1 + Brain.NumberOfConditions) +
-               static_cast<std::size_t>(RobotTrajectory.Rows()) * 20 +
+  text.reserve(4096 + static_cast<std::size_t>(RobotTrajectory.Rows()) * 20 +
                static_cast<std::size_t>(CylinderTrajectory.Rows()) * (4 + 8 * CylinderTrajectory.Columns()));
 
   // the brain in readable form
   AppendLine(text, "(*");
-  AppendLine(text, "FSM: ");
-  for (int q = 1; q <= Brain.NumberOfStates; ++q) {
-    AppendStateLine(text, Brain.Genome, q);
-    for (int c = 1; c <= Brain.NumberOfConditions; ++c) {
-      AppendConditionLine(text, Brain, q, c);
-    }
-  }
+  Brain.AppendDescription(text);
   AppendLine(text, "*)");
   AppendLine(text, " ");
 
