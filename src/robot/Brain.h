@@ -7,6 +7,7 @@ namespace kestrovan {
 
 class TSensors;
 class TMotors;
+class TRandomGenerator;
 
 // Base of the brains' parameter classes.
 class TBrainParameters {
@@ -29,6 +30,12 @@ class TBrain {
   virtual void UpdateState(double TimeStep) = 0;
   // Changes the genome in place.
   virtual void Mutate() = 0;
+  // Mutate drawing from Generator; a brain that draws only through Random
+  // ignores it.
+  virtual void MutateFrom(TRandomGenerator& Generator) {
+    static_cast<void>(Generator);
+    Mutate();
+  }
   // Returns to the start state.
   virtual void Reset() = 0;
 
@@ -56,7 +63,8 @@ class TBrainFactory {
 
   // Throws std::invalid_argument for parameters no brain could be made from.
   virtual void Validate() const = 0;
-  virtual std::unique_ptr<TBrain> MakeBrain() const = 0;
+  // A new random brain whose draws come from Generator.
+  virtual std::unique_ptr<TBrain> MakeBrain(TRandomGenerator& Generator) const = 0;
 };
 
 }  // namespace kestrovan

@@ -90,7 +90,9 @@ void TFSMBrainParameters::Validate() const {
   RequireNonNegative(CreepRate, "Brain", "CreepRate");
 }
 
-TFSMBrain::TFSMBrain(const TFSMBrainParameters& Parameters)
+TFSMBrain::TFSMBrain(const TFSMBrainParameters& Parameters) : TFSMBrain(Parameters, DefaultRandomGenerator()) {}
+
+TFSMBrain::TFSMBrain(const TFSMBrainParameters& Parameters, TRandomGenerator& Generator)
     : NumberOfStates(Validated(Parameters).NumberOfStates),
       NumberOfConditions(Parameters.NumberOfConditions),
       NumberOfInputs(Parameters.NumberOfInputs),
@@ -102,12 +104,12 @@ TFSMBrain::TFSMBrain(const TFSMBrainParameters& Parameters)
   // every gene drawn row by row, then state 1 is biased towards driving forwards
   for (int q = 1; q <= Genome.Rows(); ++q) {
     for (int column = 1; column <= Genome.Columns(); ++column) {
-      Genome.SetElement(q, column, Random());
+      Genome.SetElement(q, column, Generator.Random());
     }
   }
   if (Genome.Rows() >= 1) {
-    Genome.SetElement(1, 1, 0.5 + 0.5 * Random());
-    Genome.SetElement(1, 2, 0.5 + 0.5 * Random());
+    Genome.SetElement(1, 1, 0.5 + 0.5 * Generator.Random());
+    Genome.SetElement(1, 2, 0.5 + 0.5 * Generator.Random());
   }
 }
 
@@ -182,16 +184,18 @@ void TFSMBrain::SetMotorSignals(TMotors& Motors) const {
   Motors.Items(2).SetInput(uR);
 }
 
-void TFSMBrain::Mutate() {
+void TFSMBrain::Mutate() { MutateFrom(DefaultRandomGenerator()); }
+
+void TFSMBrain::MutateFrom(TRandomGenerator& Generator) {
   for (int q = 1; q <= Genome.Rows(); ++q) {
     for (int column = 1; column <= Genome.Columns(); ++column) {
       // one draw selects the gene, one chooses creep or replacement, one gives the new value
-      if (Random() >= MutationRate) {
+      if (Generator.Random() >= MutationRate) {
         continue;
       }
-      if (Random() < CreepProbability) {
+      if (Generator.Random() < CreepProbability) {
         const double g = Genome.GetElement(q, column);
-        const double y = g - CreepRate + 2 * CreepRate * Random();
+        const double y = g - CreepRate + 2 * CreepRate * Generator.Random();
         // a step that leaves [0, 1) keeps the old value
         if (y >= 1.0) {
           continue;
@@ -201,7 +205,7 @@ void TFSMBrain::Mutate() {
         }
         Genome.SetElement(q, column, y);
       } else {
-        Genome.SetElement(q, column, Random());
+        Genome.SetElement(q, column, Generator.Random());
       }
     }
   }
@@ -225,6 +229,8 @@ void TFSMBrain::AppendDescription(std::string& Text) const {
 
 void TFSMBrainFactory::Validate() const { parameters_.Validate(); }
 
-std::unique_ptr<TBrain> TFSMBrainFactory::MakeBrain() const { return std::make_unique<TFSMBrain>(parameters_); }
+std::unique_ptr<TBrain> TFSMBrainFactory::MakeBrain(TRandomGenerator& Generator) const {
+  return std::make_unique<TFSMBrain>(parameters_, Generator);
+}
 
 }  // namespace kestrovan

@@ -35,6 +35,8 @@ class TFSMBrain : public TBrain {
   // genes of state 1 are redrawn into [0.5, 1). Validates the parameters
   // first and draws nothing when they are refused.
   explicit TFSMBrain(const TFSMBrainParameters& Parameters);
+  // The same, drawing from Generator.
+  TFSMBrain(const TFSMBrainParameters& Parameters, TRandomGenerator& Generator);
   TFSMBrain(const TFSMBrain& Source);
 
   std::unique_ptr<TBrain> Copy() const override;
@@ -42,6 +44,7 @@ class TFSMBrain : public TBrain {
   void SetMotorSignals(TMotors& Motors) const override;
   void UpdateState(double TimeStep) override;
   void Mutate() override;
+  void MutateFrom(TRandomGenerator& Generator) override;
   void Reset() override;
 
   // Throws std::invalid_argument unless NumberOfInputs is the sensor count
@@ -74,7 +77,7 @@ class TFSMBrainFactory : public TBrainFactory {
   explicit TFSMBrainFactory(const TFSMBrainParameters& Parameters) : parameters_(Parameters) {}
 
   void Validate() const override;
-  std::unique_ptr<TBrain> MakeBrain() const override;
+  std::unique_ptr<TBrain> MakeBrain(TRandomGenerator& Generator) const override;
 
  private:
   const TFSMBrainParameters& parameters_;

@@ -36,6 +36,11 @@ void TRobot::Mutate() {
   Brain->Mutate();
 }
 
+void TRobot::MutateFrom(TRandomGenerator& Generator) {
+  assert(Brain);
+  Brain->MutateFrom(Generator);
+}
+
 void TRobot::Reset() {
   assert(Brain && Body);
   Body->Reset();

@@ -27,6 +27,7 @@ class TRobot : public TAgent {
   void Move(TArena& Arena, double TimeStep) override;
   // Mutates the brain; the body is never mutated.
   void Mutate() override;
+  void MutateFrom(TRandomGenerator& Generator) override;
 
   // The body's Reset, then the brain's.
   void Reset();

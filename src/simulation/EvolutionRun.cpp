@@ -89,14 +89,10 @@ void TEvolutionRun::Initialize(std::optional<std::uint32_t> Seed) {
   TVector maxHistory(0);
   TVector averageHistory(0);
 
-  // seed Random; RandomSeed for the cylinders' random velocities
-  if (Seed.has_value()) {
-    RandSeed = *Seed;
-  } else {
-    Randomize();
-  }
-  const std::uint32_t seed = RandSeed;
-  const auto randomSeed = static_cast<std::int32_t>(std::trunc(Random() * 100000)) + 1;
+  // the run's own generator; RandomSeed for the cylinders' random velocities
+  TRandomGenerator generator(Seed.has_value() ? *Seed : CurrentMillisecondsSinceMidnight());
+  const std::uint32_t seed = generator.Seed;
+  const auto randomSeed = static_cast<std::int32_t>(std::trunc(generator.Random() * 100000)) + 1;
 
   // the algorithm and its population: copies of the template robot, each
   // with its own random brain, drawn in agent order
@@ -104,7 +100,7 @@ void TEvolutionRun::Initialize(std::optional<std::uint32_t> Seed) {
   ea->SetParameters(*eaParameters_);
   for (int i = 1; i <= eaParameters_->PopulationSize; ++i) {
     TRobot robot(*robot_);
-    robot.Brain = brainFactory_->MakeBrain();
+    robot.Brain = brainFactory_->MakeBrain(generator);
     robot.Validate();
     ea->Population().Add(robot);
   }
@@ -116,6 +112,8 @@ void TEvolutionRun::Initialize(std::optional<std::uint32_t> Seed) {
     arena_->RandomizeCylinderVelocities(randomSeed, MinimumCylinderSpeed, MaximumCylinderSpeed);
   }
 
+  random_ = generator;
+  ea->SetRandomGenerator(random_);
   ea_ = std::move(ea);
   replayAgent_.reset();
   seed_ = seed;

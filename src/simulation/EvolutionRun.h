@@ -76,17 +76,21 @@ class TEvolutionRun {
 
   // ---- Initialize
 
-  // Starts a new evolution: empty histories; RandSeed := Seed, or the time
-  // of day when Seed is empty; RandomSeed := trunc(Random * 100000) + 1; a
-  // new algorithm with the EA parameters and PopulationSize copies of the
-  // template robot, each with a new random brain; the arena reloaded from
+  // Starts a new evolution: empty histories; the run's generator seeded
+  // with Seed, or the time of day when Seed is empty; RandomSeed :=
+  // trunc(draw * 100000) + 1; a new algorithm drawing from the run's
+  // generator, with the EA parameters and PopulationSize copies of the
+  // template robot, each with a new random brain from the same generator; the arena reloaded from
   // its file; random cylinder velocities unless KeepCylinderVelocities.
   // Throws std::invalid_argument for parameters that would crash or corrupt
   // a run, TArenaFileError for an arena file that cannot be read.
   void Initialize(std::optional<std::uint32_t> Seed = std::nullopt);
 
   bool Initialized() const { return ea_ != nullptr; }
-  std::uint32_t Seed() const { return seed_; }  // RandSeed set by the last Initialize
+  std::uint32_t Seed() const { return seed_; }  // the seed of the last Initialize
+  // The run's generator: every draw of the evolution comes from it, in the
+  // same order as from Random with RandSeed := Seed.
+  TRandomGenerator& RandomGenerator() { return random_; }
   std::int32_t RandomSeed() const { return randomSeed_; }
 
   // ---- the run loop
@@ -185,6 +189,7 @@ class TEvolutionRun {
   std::unique_ptr<TRobotSimulation> replay_;
   int evaluatedIndex_ = 0;
   TRobotSimulationParameters simulationParameters_;
+  TRandomGenerator random_;
   std::uint32_t seed_ = 0;
   std::int32_t randomSeed_ = 0;
   int evaluationCount_ = 0;

@@ -88,7 +88,7 @@ class TCountingBrain : public TBrain {
 class TCountingBrainFactory : public TBrainFactory {
  public:
   void Validate() const override {}
-  std::unique_ptr<TBrain> MakeBrain() const override {
+  std::unique_ptr<TBrain> MakeBrain(TRandomGenerator&) const override {
     ++Made;
     return std::make_unique<TCountingBrain>();
   }
@@ -236,6 +236,36 @@ TEST_F(RunSeamsFixture, BrainsComeFromTheFactoryAndWriteTheirOwnSection) {
   ASSERT_TRUE(results.front().NewBest);
   const std::string text = test::ReadFile(results.front().RecordFile);
   EXPECT_EQ(text.rfind("(*\r\nCounting brain\r\n*)\r\n \r\nRobotpos = {\r\n", 0), 0U) << text.substr(0, 80);
+}
+
+TEST_F(RunSeamsFixture, EachRunDrawsFromItsOwnGeneratorOnly) {
+  RandSeed = 777;
+  auto first = MakeRun("first");
+  auto second = MakeRun("second");
+  first->Initialize(9);
+  second->Initialize(9);
+  EXPECT_EQ(RandSeed, 777U) << "Initialize drew from the process-wide generator";
+
+  // interleaved, with draws from the process-wide generator in between: the
+  // two runs still go through the same generations
+  for (int g = 1; g <= 3; ++g) {
+    const std::vector<TEvaluationResult> a = Generation(*first, 1);
+    Random();
+    const std::vector<TEvaluationResult> b = Generation(*second, 2);
+    first->EndGeneration();
+    Random();
+    second->EndGeneration();
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      EXPECT_EQ(a[i].Fitness, b[i].Fitness) << "generation " << g << ", agent " << i + 1;
+    }
+  }
+  EXPECT_EQ(first->RandomGenerator().Seed, second->RandomGenerator().Seed);
+  TRandomGenerator testDraws(777);
+  for (int i = 0; i < 6; ++i) {
+    testDraws.Random();
+  }
+  EXPECT_EQ(RandSeed, testDraws.Seed) << "only the test's own six draws moved the process-wide generator";
 }
 
 // Passes every generation on to the sequential evaluator and counts what it saw.
