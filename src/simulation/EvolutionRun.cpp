@@ -289,7 +289,7 @@ void TEvolutionRun::EndRun() {
 }
 
 std::filesystem::path TEvolutionRun::SaveHistory() const {
-  const std::filesystem::path path = OutputFolder / "descr.txt";
+  std::filesystem::path path = OutputFolder / "descr.txt";
   WriteFileAtomically(path, FormatHistoryFile(maxFitnessHistory_, averageFitnessHistory_));
   return path;
 }
