@@ -18,6 +18,8 @@ cmake -S . -B build/test -G Ninja \
   -DKESTROVAN_BUILD_TESTS=ON -DKESTROVAN_BUILD_BENCHMARKS=ON \
   -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 cmake --build build/test -j "$jobs"
+# the core passes the clang-tidy checks of .clang-tidy
+scripts/tidy.sh build/test
 ctest --test-dir build/test --output-on-failure -j "$jobs"
 
 cmake -S . -B build/asan -G Ninja \

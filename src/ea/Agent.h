@@ -5,6 +5,7 @@
 namespace kestrovan {
 
 class TArena;
+class TRandomGenerator;
 
 // An individual of the evolutionary algorithm: a fitness and the operations
 // that the algorithm and the simulation call on it. Larger fitness is better.
@@ -20,6 +21,12 @@ class TAgent {
   virtual void Move(TArena& Arena, double TimeStep) = 0;
   // Changes the genome in place.
   virtual void Mutate() = 0;
+  // Mutate drawing from Generator; an agent that draws only through Random
+  // ignores it.
+  virtual void MutateFrom(TRandomGenerator& Generator) {
+    static_cast<void>(Generator);
+    Mutate();
+  }
 
   double Fitness = 0.0;
   double RankFitness = 0.0;  // rank within its population, written by TPopulation::Rank

@@ -58,7 +58,7 @@ int TEA::Select(const TPopulation& Pool) const {
 std::pair<std::unique_ptr<TAgent>, std::unique_ptr<TAgent>> TEA::Offspring(const TPopulation& Pool, int A,
                                                                            int B) const {
   // one draw per pair, also when CrossoverProbability is 0
-  if (Random() < parameters_.CrossoverProbability) {
+  if (generator_->Random() < parameters_.CrossoverProbability) {
     TCrossover crossover(Pool.GetAgent(A), Pool.GetAgent(B));
     crossover.SetCrossoverType(parameters_.CrossoverType);
     crossover.Execute();
@@ -91,14 +91,14 @@ void TEA::GenerationalStep() {
     next.Append(std::move(first));
     next.Append(std::move(second));
     const int n = next.Count();
-    next.GetAgent(n - 1).Mutate();
-    next.GetAgent(n).Mutate();
+    next.GetAgent(n - 1).MutateFrom(*generator_);
+    next.GetAgent(n).MutateFrom(*generator_);
   } while (next.Count() < size - 1);
 
   // one single fills an odd gap
   if (next.Count() < size) {
     next.Add(pool.GetAgent(Select(pool)));
-    next.GetAgent(next.Count()).Mutate();
+    next.GetAgent(next.Count()).MutateFrom(*generator_);
   }
 
   cumulativeProbabilities_ = TVector();
@@ -120,8 +120,8 @@ void TEA::SteadyStateStep() {
   auto [first, second] = Offspring(population_, a, b);
   population_.SetAgent(worst, std::move(first));
   population_.SetAgent(secondWorst, std::move(second));
-  population_.GetAgent(worst).Mutate();
-  population_.GetAgent(secondWorst).Mutate();
+  population_.GetAgent(worst).MutateFrom(*generator_);
+  population_.GetAgent(secondWorst).MutateFrom(*generator_);
 
   cumulativeProbabilities_ = TVector();
 }
@@ -135,7 +135,7 @@ int TEA::TournamentSelection(const TPopulation& Pool) const {
   double bestValue = -1e20;
   int bestPosition = 1;
   for (int j = 1; j <= parameters_.TournamentSize; ++j) {
-    const int k = static_cast<int>(Random() * poolSize) + 1;
+    const int k = static_cast<int>(generator_->Random() * poolSize) + 1;
     contestants.SetElement(j, k);
     if (Pool.GetAgent(k).Fitness > bestValue) {
       bestValue = Pool.GetAgent(k).Fitness;
@@ -144,16 +144,16 @@ int TEA::TournamentSelection(const TPopulation& Pool) const {
   }
 
   // the best wins with the winner probability, otherwise any contestant
-  if (Random() < parameters_.TournamentWinnerProbability) {
+  if (generator_->Random() < parameters_.TournamentWinnerProbability) {
     return contestants.GetElement(bestPosition);
   }
-  return contestants.GetElement(static_cast<int>(Random() * parameters_.TournamentSize) + 1);
+  return contestants.GetElement(static_cast<int>(generator_->Random() * parameters_.TournamentSize) + 1);
 }
 
 int TEA::RouletteWheelSelection(const TPopulation& Pool) const {
   const int poolSize = Pool.Count();
   assert(cumulativeProbabilities_.Count() == poolSize);
-  const double r = Random();
+  const double r = generator_->Random();
   for (int i = 1; i <= poolSize; ++i) {
     if (cumulativeProbabilities_.GetElement(i) > r) {
       return i;

@@ -7,13 +7,16 @@
 #include "ea/EAParameters.h"
 #include "ea/Population.h"
 #include "numerics/Matrices.h"
+#include "numerics/RandomNumbers.h"
 
 namespace kestrovan {
 
 // The evolutionary algorithm: owns the population and turns it, once every
 // agent has been evaluated, into the next one by selection, the crossover
 // draw, the agents' own mutation and replacement. Every random decision comes
-// from Random in a fixed order, so one seed gives one sequence of generations.
+// from the generator (the default one behind Random unless SetRandomGenerator
+// gave another) in a fixed order, so one seed gives one sequence of
+// generations.
 class TEA {
  public:
   // An empty population, generation 0 and the parameters' defaults.
@@ -24,6 +27,8 @@ class TEA {
   // std::invalid_argument and leave the algorithm unchanged, so no step ever
   // runs on them.
   void SetParameters(const TEAParameters& Parameters);
+  // Draws from Generator (not owned) from now on, mutations included.
+  void SetRandomGenerator(TRandomGenerator& Generator) { generator_ = &Generator; }
 
   // One generation step: the generational or the steady-state scheme, then
   // Generation + 1. Throws std::logic_error, before drawing any number, when
@@ -86,6 +91,7 @@ class TEA {
   TVector cumulativeProbabilities_;
 
   TEAParameters parameters_;
+  TRandomGenerator* generator_ = &DefaultRandomGenerator();
 };
 
 }  // namespace kestrovan

@@ -8,13 +8,18 @@
 
 namespace kestrovan {
 
-std::uint32_t RandSeed = 0;
+namespace {
 
-double Random() {
-  RandSeed = RandSeed * 134775813u + 1u;
-  // exact: a 32-bit integer times a power of two fits a double
-  return static_cast<double>(RandSeed) * 2.3283064365386963e-10;
-}
+// constant-initialized, so RandSeed refers to it before any code runs
+TRandomGenerator defaultGenerator{0};
+
+}  // namespace
+
+TRandomGenerator& DefaultRandomGenerator() { return defaultGenerator; }
+
+std::uint32_t& RandSeed = defaultGenerator.Seed;
+
+double Random() { return defaultGenerator.Random(); }
 
 std::uint32_t MillisecondsSinceMidnight(int Hours, int Minutes, int Seconds, int Milliseconds) {
   return static_cast<std::uint32_t>(((Hours * 60 + Minutes) * 60 + Seconds) * 1000 + Milliseconds);

@@ -4,13 +4,33 @@
 
 namespace kestrovan {
 
-// State of the process-wide generator behind Random; 0 when the program
-// starts. Callers that need a reproducible run (the batch runner, tests)
-// assign it directly.
-extern std::uint32_t RandSeed;
+// A linear congruential generator with its own state. An evolution run owns
+// one and hands it to everything that draws for the run (the algorithm, the
+// brains), so that runs never share a stream.
+class TRandomGenerator {
+ public:
+  explicit TRandomGenerator(std::uint32_t InitialSeed = 0) : Seed(InitialSeed) {}
 
-// Advances RandSeed (RandSeed * 134775813 + 1, modulo 2^32) and returns the
-// new state times 2^-32: a double in [0, 1) with 32 bits of resolution.
+  // Advances Seed (Seed * 134775813 + 1, modulo 2^32) and returns the new
+  // state times 2^-32: a double in [0, 1) with 32 bits of resolution.
+  double Random() {
+    Seed = Seed * 134775813u + 1u;
+    // exact: a 32-bit integer times a power of two fits a double
+    return static_cast<double>(Seed) * 2.3283064365386963e-10;
+  }
+
+  std::uint32_t Seed;
+};
+
+// The process-wide generator behind Random and RandSeed.
+TRandomGenerator& DefaultRandomGenerator();
+
+// State of the process-wide generator (DefaultRandomGenerator().Seed); 0
+// when the program starts. Code that needs a reproducible stream from the
+// default generator (tests) assigns it directly.
+extern std::uint32_t& RandSeed;
+
+// DefaultRandomGenerator().Random().
 double Random();
 
 // RandSeed := the UTC time of day in milliseconds since midnight.

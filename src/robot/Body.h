@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "robot/Coordinates.h"
 #include "robot/Motors.h"
 #include "robot/Sensors.h"
 
@@ -32,6 +33,15 @@ class TBody {
   virtual void Reset() = 0;
   // Distance (m) accumulated since the last Reset.
   virtual double GetDistance() const = 0;
+
+  // What a simulation with collisions and a floor edge needs of a body: its
+  // planar pose and velocity (written back by collisions), the radius of its
+  // collision disc (m) and its mass (kg). A body without a planar pose
+  // returns nullptr, and such a simulation refuses it.
+  virtual TCoordinates* Kinematics() { return nullptr; }
+  const TCoordinates* Kinematics() const { return const_cast<TBody*>(this)->Kinematics(); }
+  virtual double CollisionRadius() const { return 0.0; }
+  virtual double CollisionMass() const { return 0.0; }
 
   TSensors Sensors;
   TMotors Motors;

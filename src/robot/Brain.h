@@ -1,11 +1,13 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 namespace kestrovan {
 
 class TSensors;
 class TMotors;
+class TRandomGenerator;
 
 // Base of the brains' parameter classes.
 class TBrainParameters {
@@ -28,13 +30,41 @@ class TBrain {
   virtual void UpdateState(double TimeStep) = 0;
   // Changes the genome in place.
   virtual void Mutate() = 0;
+  // Mutate drawing from Generator; a brain that draws only through Random
+  // ignores it.
+  virtual void MutateFrom(TRandomGenerator& Generator) {
+    static_cast<void>(Generator);
+    Mutate();
+  }
   // Returns to the start state.
   virtual void Reset() = 0;
+
+  // Throws std::invalid_argument when the brain cannot drive a body with
+  // these numbers of sensors and motors; accepts any body by default.
+  virtual void CheckFits(int SensorCount, int MotorCount) const {
+    static_cast<void>(SensorCount);
+    static_cast<void>(MotorCount);
+  }
+  // Appends the brain's own section of a new-best file, lines ending in
+  // CR LF; a brain without a readable form appends nothing.
+  virtual void AppendDescription(std::string& Text) const { static_cast<void>(Text); }
 
  protected:
   TBrain() = default;
   TBrain(const TBrain&) = default;
   TBrain& operator=(const TBrain&) = delete;
+};
+
+// Makes the brains of a run's population, one new random brain per call, in
+// agent order. The run checks the factory once before it draws anything.
+class TBrainFactory {
+ public:
+  virtual ~TBrainFactory() = default;
+
+  // Throws std::invalid_argument for parameters no brain could be made from.
+  virtual void Validate() const = 0;
+  // A new random brain whose draws come from Generator.
+  virtual std::unique_ptr<TBrain> MakeBrain(TRandomGenerator& Generator) const = 0;
 };
 
 }  // namespace kestrovan

@@ -40,6 +40,9 @@ class TDifferentiallySteeredBody : public TBody {
   void UpdateMotors() override;
   void Reset() override;
   double GetDistance() const override { return Distance; }
+  TCoordinates* Kinematics() override { return &Coordinates; }
+  double CollisionRadius() const override { return Radius; }
+  double CollisionMass() const override { return Mass; }
 
   TCoordinates Coordinates;
   double Mass;             // kg

@@ -3,13 +3,49 @@
 #include <cassert>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "numerics/RandomNumbers.h"
+#include "numerics/TextNumbers.h"
 #include "robot/Motors.h"
 #include "robot/ParameterChecks.h"
 #include "robot/Sensors.h"
 
 namespace kestrovan {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+// "tauL = ..., tauR = ..., s[7] = ..., ..., s[10] = ..." for state Row.
+void AppendStateLine(std::string& Text, const TMatrix& Genome, int Row) {
+  static constexpr std::string_view kLabels[6] = {
+      "tauL = ", ", tauR = ", ", s[7] = ", ", s[8] = ", ", s[9] = ", ", s[10] = "};
+  for (int column = 1; column <= 6; ++column) {
+    Text += kLabels[column - 1];
+    const double gene = Genome.GetElement(Row, column);
+    // the two motor signals are 2g - 1, the four constants the genes themselves
+    AppendFixed(Text, column <= 2 ? 2 * gene - 1 : gene, 3);
+  }
+  Text += kLineEnd;
+}
+
+// " If (s[i] > s[j]) and (s[k] > s[l]) then jump to state t" for condition
+// Condition of state Row, decoded as the brain decodes it.
+void AppendConditionLine(std::string& Text, const TFSMBrain& Brain, int Row, int Condition) {
+  static constexpr std::string_view kParts[4] = {" If (s[", "] > s[", "]) and (s[", "] > s["};
+  const int first = 5 * (Condition - 1);
+  for (int m = 7; m <= 10; ++m) {
+    Text += kParts[m - 7];
+    AppendInteger(Text, TFSMBrain::DecodeInputIndex(Brain.Genome.GetElement(Row, first + m), Brain.NumberOfInputs));
+  }
+  Text += "])";
+  Text += " then jump to state ";
+  AppendInteger(Text, TFSMBrain::DecodeTargetState(Brain.Genome.GetElement(Row, first + 11), Brain.NumberOfStates));
+  Text += kLineEnd;
+}
+
+}  // namespace
 
 namespace {
 
@@ -54,7 +90,9 @@ void TFSMBrainParameters::Validate() const {
   RequireNonNegative(CreepRate, "Brain", "CreepRate");
 }
 
-TFSMBrain::TFSMBrain(const TFSMBrainParameters& Parameters)
+TFSMBrain::TFSMBrain(const TFSMBrainParameters& Parameters) : TFSMBrain(Parameters, DefaultRandomGenerator()) {}
+
+TFSMBrain::TFSMBrain(const TFSMBrainParameters& Parameters, TRandomGenerator& Generator)
     : NumberOfStates(Validated(Parameters).NumberOfStates),
       NumberOfConditions(Parameters.NumberOfConditions),
       NumberOfInputs(Parameters.NumberOfInputs),
@@ -66,12 +104,12 @@ TFSMBrain::TFSMBrain(const TFSMBrainParameters& Parameters)
   // every gene drawn row by row, then state 1 is biased towards driving forwards
   for (int q = 1; q <= Genome.Rows(); ++q) {
     for (int column = 1; column <= Genome.Columns(); ++column) {
-      Genome.SetElement(q, column, Random());
+      Genome.SetElement(q, column, Generator.Random());
     }
   }
   if (Genome.Rows() >= 1) {
-    Genome.SetElement(1, 1, 0.5 + 0.5 * Random());
-    Genome.SetElement(1, 2, 0.5 + 0.5 * Random());
+    Genome.SetElement(1, 1, 0.5 + 0.5 * Generator.Random());
+    Genome.SetElement(1, 2, 0.5 + 0.5 * Generator.Random());
   }
 }
 
@@ -146,16 +184,18 @@ void TFSMBrain::SetMotorSignals(TMotors& Motors) const {
   Motors.Items(2).SetInput(uR);
 }
 
-void TFSMBrain::Mutate() {
+void TFSMBrain::Mutate() { MutateFrom(DefaultRandomGenerator()); }
+
+void TFSMBrain::MutateFrom(TRandomGenerator& Generator) {
   for (int q = 1; q <= Genome.Rows(); ++q) {
     for (int column = 1; column <= Genome.Columns(); ++column) {
       // one draw selects the gene, one chooses creep or replacement, one gives the new value
-      if (Random() >= MutationRate) {
+      if (Generator.Random() >= MutationRate) {
         continue;
       }
-      if (Random() < CreepProbability) {
+      if (Generator.Random() < CreepProbability) {
         const double g = Genome.GetElement(q, column);
-        const double y = g - CreepRate + 2 * CreepRate * Random();
+        const double y = g - CreepRate + 2 * CreepRate * Generator.Random();
         // a step that leaves [0, 1) keeps the old value
         if (y >= 1.0) {
           continue;
@@ -165,7 +205,7 @@ void TFSMBrain::Mutate() {
         }
         Genome.SetElement(q, column, y);
       } else {
-        Genome.SetElement(q, column, Random());
+        Genome.SetElement(q, column, Generator.Random());
       }
     }
   }
@@ -174,6 +214,23 @@ void TFSMBrain::Mutate() {
 void TFSMBrain::Reset() {
   Inputs.SetToZero();
   CurrentState = 1;
+}
+
+void TFSMBrain::AppendDescription(std::string& Text) const {
+  Text += "FSM: ";
+  Text += kLineEnd;
+  for (int q = 1; q <= NumberOfStates; ++q) {
+    AppendStateLine(Text, Genome, q);
+    for (int c = 1; c <= NumberOfConditions; ++c) {
+      AppendConditionLine(Text, *this, q, c);
+    }
+  }
+}
+
+void TFSMBrainFactory::Validate() const { parameters_.Validate(); }
+
+std::unique_ptr<TBrain> TFSMBrainFactory::MakeBrain(TRandomGenerator& Generator) const {
+  return std::make_unique<TFSMBrain>(parameters_, Generator);
 }
 
 }  // namespace kestrovan

@@ -35,6 +35,8 @@ class TFSMBrain : public TBrain {
   // genes of state 1 are redrawn into [0.5, 1). Validates the parameters
   // first and draws nothing when they are refused.
   explicit TFSMBrain(const TFSMBrainParameters& Parameters);
+  // The same, drawing from Generator.
+  TFSMBrain(const TFSMBrainParameters& Parameters, TRandomGenerator& Generator);
   TFSMBrain(const TFSMBrain& Source);
 
   std::unique_ptr<TBrain> Copy() const override;
@@ -42,11 +44,16 @@ class TFSMBrain : public TBrain {
   void SetMotorSignals(TMotors& Motors) const override;
   void UpdateState(double TimeStep) override;
   void Mutate() override;
+  void MutateFrom(TRandomGenerator& Generator) override;
   void Reset() override;
 
   // Throws std::invalid_argument unless NumberOfInputs is the sensor count
   // plus one, there is at least one sensor and at least two motors.
-  void CheckFits(int SensorCount, int MotorCount) const;
+  void CheckFits(int SensorCount, int MotorCount) const override;
+  // "FSM: ", then per state one line of motor signals (2g - 1) and
+  // constants, each followed by its condition lines decoded as the brain
+  // decodes them.
+  void AppendDescription(std::string& Text) const override;
 
   // Input index decoded from a gene: trunc(g (N + 4 - 0.00001)) + 1.
   static int DecodeInputIndex(double Gene, int NumberOfInputs);
@@ -62,6 +69,18 @@ class TFSMBrain : public TBrain {
   double MutationRate;
   double CreepProbability;
   double CreepRate;
+};
+
+// Makes random finite-state-machine brains from parameters the caller keeps.
+class TFSMBrainFactory : public TBrainFactory {
+ public:
+  explicit TFSMBrainFactory(const TFSMBrainParameters& Parameters) : parameters_(Parameters) {}
+
+  void Validate() const override;
+  std::unique_ptr<TBrain> MakeBrain(TRandomGenerator& Generator) const override;
+
+ private:
+  const TFSMBrainParameters& parameters_;
 };
 
 }  // namespace kestrovan

@@ -2,8 +2,7 @@
 
 #include <cassert>
 #include <stdexcept>
-
-#include "robot/FSMBrain.h"
+#include <string>
 
 namespace kestrovan {
 
@@ -37,6 +36,11 @@ void TRobot::Mutate() {
   Brain->Mutate();
 }
 
+void TRobot::MutateFrom(TRandomGenerator& Generator) {
+  assert(Brain);
+  Brain->MutateFrom(Generator);
+}
+
 void TRobot::Reset() {
   assert(Brain && Body);
   Body->Reset();
@@ -58,9 +62,7 @@ void TRobot::Validate() const {
   if (Body->Sensors.Count() < 1) {
     throw std::invalid_argument(who + ": the body has no sensor, at least 1 is needed");
   }
-  if (const auto* brain = dynamic_cast<const TFSMBrain*>(Brain.get())) {
-    brain->CheckFits(Body->Sensors.Count(), Body->Motors.Count());
-  }
+  Brain->CheckFits(Body->Sensors.Count(), Body->Motors.Count());
 }
 
 }  // namespace kestrovan

@@ -27,13 +27,14 @@ class TRobot : public TAgent {
   void Move(TArena& Arena, double TimeStep) override;
   // Mutates the brain; the body is never mutated.
   void Mutate() override;
+  void MutateFrom(TRandomGenerator& Generator) override;
 
   // The body's Reset, then the brain's.
   void Reset();
 
   // Throws std::invalid_argument when the robot cannot be stepped: no brain
   // or body, fewer than two motors, no sensor, or a brain that does not fit
-  // the body (see TFSMBrain::CheckFits).
+  // the body (see TBrain::CheckFits).
   void Validate() const;
 
   std::unique_ptr<TBrain> Brain;

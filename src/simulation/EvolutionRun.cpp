@@ -1,12 +1,9 @@
 #include "simulation/EvolutionRun.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
 #include <cmath>
-#include <exception>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "numerics/RandomNumbers.h"
@@ -17,12 +14,6 @@ namespace kestrovan {
 
 namespace {
 
-// Hands the simulation its parameters and the arena.
-void Configure(TRobotSimulation& Simulation, const TRobotSimulationParameters& Parameters, TArena& Arena) {
-  Simulation.SetParameters(Parameters);
-  Simulation.SetArena(Arena);
-}
-
 // Resets the robot and the arena and hands the robot to the simulation:
 // every evaluation starts with the robot at the origin, heading 0, brain in
 // its first state, and every arena object as loaded.
@@ -30,22 +21,6 @@ void Start(TRobotSimulation& Simulation, TRobot& Agent, TArena& Arena) {
   Agent.Reset();
   Arena.ResetObjects();
   Simulation.SetAgent(Agent);
-}
-
-// Configure, then Start.
-void PrepareEvaluation(TRobotSimulation& Simulation, const TRobotSimulationParameters& Parameters, TRobot& Agent,
-                       TArena& Arena) {
-  Configure(Simulation, Parameters, Arena);
-  Start(Simulation, Agent, Arena);
-}
-
-// A whole evaluation of Agent in Arena; the fitness ends up in Agent.
-void EvaluateAgent(TRobot& Agent, TArena& Arena, const TRobotSimulationParameters& Parameters) {
-  TRobotSimulation simulation;
-  PrepareEvaluation(simulation, Parameters, Agent, Arena);
-  do {
-    simulation.Step();
-  } while (!simulation.Finished);
 }
 
 void Call(const std::function<void()>& Yield) {
@@ -58,6 +33,22 @@ void Call(const std::function<void()>& Yield) {
 
 TEvolutionRun::TEvolutionRun() = default;
 TEvolutionRun::~TEvolutionRun() = default;
+
+void TEvolutionRun::SetFSMBrainParameters(const TFSMBrainParameters& Parameters) {
+  ownBrainFactory_ = std::make_unique<TFSMBrainFactory>(Parameters);
+  brainFactory_ = ownBrainFactory_.get();
+}
+
+void TEvolutionRun::SetBrainFactory(const TBrainFactory& Factory) {
+  brainFactory_ = &Factory;
+  ownBrainFactory_.reset();
+}
+
+void TEvolutionRun::Configure(TRobotSimulation& Simulation, const TRobotSimulationParameters& Parameters) {
+  Simulation.SetParameters(Parameters);
+  Simulation.SetArena(*arena_);
+  Simulation.Fitness = Fitness;
+}
 
 void TEvolutionRun::SetArenaFileName(const std::string& FileName) {
   const std::string previous = arenaFileName_;
@@ -87,14 +78,17 @@ void TEvolutionRun::LoadArena() {
 }
 
 void TEvolutionRun::Initialize(std::optional<std::uint32_t> Seed) {
-  if (eaParameters_ == nullptr || robot_ == nullptr || brainParameters_ == nullptr) {
+  if (eaParameters_ == nullptr || robot_ == nullptr || brainFactory_ == nullptr) {
     throw std::logic_error("Initialize needs the EA parameters, the template robot and the brain parameters");
+  }
+  if (!Fitness) {
+    throw std::logic_error("Initialize needs a fitness function");
   }
   if (arenaFileName_.empty()) {
     throw std::logic_error("Initialize needs an arena file");
   }
   eaParameters_->Validate();
-  brainParameters_->Validate();
+  brainFactory_->Validate();
   robot_->Validate();
   if (!std::isfinite(MinimumCylinderSpeed) || !std::isfinite(MaximumCylinderSpeed)) {
     throw std::invalid_argument("MinimumCylinderSpeed and MaximumCylinderSpeed must be finite");
@@ -104,14 +98,10 @@ void TEvolutionRun::Initialize(std::optional<std::uint32_t> Seed) {
   TVector maxHistory(0);
   TVector averageHistory(0);
 
-  // seed Random; RandomSeed for the cylinders' random velocities
-  if (Seed.has_value()) {
-    RandSeed = *Seed;
-  } else {
-    Randomize();
-  }
-  const std::uint32_t seed = RandSeed;
-  const auto randomSeed = static_cast<std::int32_t>(std::trunc(Random() * 100000)) + 1;
+  // the run's own generator; RandomSeed for the cylinders' random velocities
+  TRandomGenerator generator(Seed.has_value() ? *Seed : CurrentMillisecondsSinceMidnight());
+  const std::uint32_t seed = generator.Seed;
+  const auto randomSeed = static_cast<std::int32_t>(std::trunc(generator.Random() * 100000)) + 1;
 
   // the algorithm and its population: copies of the template robot, each
   // with its own random brain, drawn in agent order
@@ -119,7 +109,7 @@ void TEvolutionRun::Initialize(std::optional<std::uint32_t> Seed) {
   ea->SetParameters(*eaParameters_);
   for (int i = 1; i <= eaParameters_->PopulationSize; ++i) {
     TRobot robot(*robot_);
-    robot.Brain = std::make_unique<TFSMBrain>(*brainParameters_);
+    robot.Brain = brainFactory_->MakeBrain(generator);
     robot.Validate();
     ea->Population().Add(robot);
   }
@@ -131,6 +121,8 @@ void TEvolutionRun::Initialize(std::optional<std::uint32_t> Seed) {
     arena_->RandomizeCylinderVelocities(randomSeed, MinimumCylinderSpeed, MaximumCylinderSpeed);
   }
 
+  random_ = generator;
+  ea->SetRandomGenerator(random_);
   ea_ = std::move(ea);
   replayAgent_.reset();
   seed_ = seed;
@@ -169,11 +161,9 @@ TRobot& TEvolutionRun::RobotAt(int Index) {
     throw std::out_of_range("Agent index " + std::to_string(Index) + " outside 1.." +
                             std::to_string(PopulationCount()));
   }
-  auto* robot = dynamic_cast<TRobot*>(&ea_->Population().GetAgent(Index));
-  if (robot == nullptr) {
-    throw std::logic_error("Agent " + std::to_string(Index) + " is not a robot");
-  }
-  return *robot;
+  // the population holds robots only: Initialize adds robots, and the
+  // algorithm makes new agents by Copy and crossover, which keep the class
+  return static_cast<TRobot&>(ea_->Population().GetAgent(Index));
 }
 
 TRobotSimulation& TEvolutionRun::BeginEvaluation(int Index) {
@@ -181,7 +171,8 @@ TRobotSimulation& TEvolutionRun::BeginEvaluation(int Index) {
   TRobot& agent = RobotAt(Index);
   simulation_ = std::make_unique<TRobotSimulation>();
   evaluatedIndex_ = Index;
-  PrepareEvaluation(*simulation_, simulationParameters_, agent, *arena_);
+  Configure(*simulation_, simulationParameters_);
+  Start(*simulation_, agent, *arena_);
   return *simulation_;
 }
 
@@ -222,16 +213,12 @@ TEvaluationResult TEvolutionRun::ConcludeEvaluation(int Index, TRobot& Agent) {
 }
 
 void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
-  const auto* brain = dynamic_cast<const TFSMBrain*>(Agent.Brain.get());
-  if (brain == nullptr) {
-    throw std::logic_error("A new-best file needs a finite-state-machine brain");
-  }
   Result.RecordFile = OutputFolder / (std::to_string(Result.EvaluationCount) + ".txt");
 
   // the same evaluation again, with trajectories; its fitness replaces the first
   TRobotSimulation recording;
   recording.RecordTrajectory = true;
-  Configure(recording, simulationParameters_, *arena_);
+  Configure(recording, simulationParameters_);
   recording.Initialize();
   Start(recording, Agent, *arena_);
   do {
@@ -242,7 +229,7 @@ void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
   Result.RecordedFitness = Agent.Fitness;
 
   WriteFileAtomically(Result.RecordFile,
-                      FormatNewBestFile(*brain, recording.RobotTrajectory, recording.CylinderTrajectory, Yield));
+                      FormatNewBestFile(*Agent.Brain, recording.RobotTrajectory, recording.CylinderTrajectory, Yield));
   Call(Yield);
 }
 
@@ -252,49 +239,18 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
     throw std::invalid_argument("Threads must be at least 1 (got " + std::to_string(Threads) + ")");
   }
   const int count = PopulationCount();
-  const int workers = std::min(Threads, count);
-
-  if (workers <= 1) {
-    // one after the other, exactly as the run window steps through them
-    for (int i = 1; i <= count; ++i) {
-      BeginEvaluation(i);
-      while (!StepEvaluation()) {
-      }
-      const TEvaluationResult result = FinishEvaluation();
-      if (OnResult) {
-        OnResult(result);
-      }
-    }
-    return;
+  std::vector<TRobot*> agents;
+  agents.reserve(static_cast<std::size_t>(count));
+  for (int i = 1; i <= count; ++i) {
+    agents.push_back(&RobotAt(i));
   }
-
-  // every worker takes the next agent not yet taken and evaluates it in its
-  // own copy of the arena; agents are independent, so the fitness values
-  // are those of the sequential loop
-  std::atomic<int> next{1};
-  std::atomic<bool> failed{false};
-  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(workers));
-  {
-    std::vector<std::jthread> threads;
-    threads.reserve(static_cast<std::size_t>(workers));
-    for (int w = 0; w < workers; ++w) {
-      threads.emplace_back([this, w, count, &next, &failed, &errors] {
-        try {
-          TArena arena(*arena_);
-          for (int i = next.fetch_add(1); i <= count && !failed.load(); i = next.fetch_add(1)) {
-            EvaluateAgent(RobotAt(i), arena, simulationParameters_);
-          }
-        } catch (...) {
-          errors[static_cast<std::size_t>(w)] = std::current_exception();
-          failed.store(true);
-        }
-      });
-    }
-  }
-  for (const std::exception_ptr& error : errors) {
-    if (error) {
-      std::rethrow_exception(error);
-    }
+  const TEvaluationContext context{*arena_, simulationParameters_, Fitness};
+  if (evaluator_ != nullptr) {
+    evaluator_->Evaluate(agents, context);
+  } else if (Threads == 1) {
+    TSequentialEvaluator().Evaluate(agents, context);
+  } else {
+    TThreadPoolEvaluator(Threads).Evaluate(agents, context);
   }
 
   // new bests announced and recorded in agent order, as in the sequential loop
@@ -309,13 +265,12 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
 TRobotSimulation& TEvolutionRun::BeginReplay(const TRobotSimulationParameters& Parameters) {
   RequireInitialized("BeginReplay");
   Parameters.Validate();
-  const auto* best = dynamic_cast<const TRobot*>(&ea_->Population().BestAgent());
-  if (best == nullptr) {
-    throw std::logic_error("The best agent is not a robot");
-  }
-  replayAgent_ = std::make_unique<TRobot>(*best);
+  // a robot, as every agent of the population (see RobotAt)
+  const auto& best = static_cast<const TRobot&>(ea_->Population().BestAgent());
+  replayAgent_ = std::make_unique<TRobot>(best);
   replay_ = std::make_unique<TRobotSimulation>();
-  PrepareEvaluation(*replay_, Parameters, *replayAgent_, *arena_);
+  Configure(*replay_, Parameters);
+  Start(*replay_, *replayAgent_, *arena_);
   if (!KeepCylinderVelocities) {
     arena_->RandomizeCylinderVelocities(randomSeed_, MinimumCylinderSpeed, MaximumCylinderSpeed);
   }
@@ -353,7 +308,7 @@ void TEvolutionRun::EndRun() {
 }
 
 std::filesystem::path TEvolutionRun::SaveHistory() const {
-  const std::filesystem::path path = OutputFolder / "descr.txt";
+  std::filesystem::path path = OutputFolder / "descr.txt";
   WriteFileAtomically(path, FormatHistoryFile(maxFitnessHistory_, averageFitnessHistory_));
   return path;
 }

@@ -14,6 +14,7 @@
 #include "numerics/Matrices.h"
 #include "robot/FSMBrain.h"
 #include "robot/Robot.h"
+#include "simulation/GenerationEvaluator.h"
 #include "simulation/RobotSimulation.h"
 #include "simulation/RunObserver.h"
 
@@ -37,9 +38,9 @@ struct TEvaluationResult {
 // several threads if asked.
 //
 // The configuration objects (EA parameters, template robot, brain
-// parameters) belong to the caller and must outlive the run; the run owns
-// the arena, the algorithm with its population, the current simulation and
-// the histories.
+// parameters or brain factory, evaluator) belong to the caller and must
+// outlive the run; the run owns the arena, the algorithm with its
+// population, the current simulation and the histories.
 class TEvolutionRun {
  public:
   TEvolutionRun();
@@ -53,7 +54,18 @@ class TEvolutionRun {
   // Stores the name and loads the arena from it; throws TArenaFileError.
   void SetArenaFileName(const std::string& FileName);
   void SetRobot(const TRobot& TemplateRobot) { robot_ = &TemplateRobot; }
-  void SetFSMBrainParameters(const TFSMBrainParameters& Parameters) { brainParameters_ = &Parameters; }
+  // Brains made by a factory of finite-state-machine brains with these
+  // parameters.
+  void SetFSMBrainParameters(const TFSMBrainParameters& Parameters);
+  // Brains made by Factory: one new brain per agent, in agent order.
+  void SetBrainFactory(const TBrainFactory& Factory);
+  // EvaluateGeneration hands every generation to Evaluator instead of the
+  // sequential or thread-pool evaluator its Threads argument picks;
+  // nullptr returns to those.
+  void SetEvaluator(TGenerationEvaluator* Evaluator) { evaluator_ = Evaluator; }
+  // The fitness every evaluation, recording and replay computes; may be
+  // called on several threads at once.
+  TFitnessFunction Fitness = CylinderDistanceFitness;
 
   bool KeepCylinderVelocities = false;
   double MinimumCylinderSpeed = 0.0;  // m/s
@@ -68,17 +80,21 @@ class TEvolutionRun {
 
   // ---- Initialize
 
-  // Starts a new evolution: empty histories; RandSeed := Seed, or the time
-  // of day when Seed is empty; RandomSeed := trunc(Random * 100000) + 1; a
-  // new algorithm with the EA parameters and PopulationSize copies of the
-  // template robot, each with a new random brain; the arena reloaded from
+  // Starts a new evolution: empty histories; the run's generator seeded
+  // with Seed, or the time of day when Seed is empty; RandomSeed :=
+  // trunc(draw * 100000) + 1; a new algorithm drawing from the run's
+  // generator, with the EA parameters and PopulationSize copies of the
+  // template robot, each with a new random brain from the same generator; the arena reloaded from
   // its file; random cylinder velocities unless KeepCylinderVelocities.
   // Throws std::invalid_argument for parameters that would crash or corrupt
   // a run, TArenaFileError for an arena file that cannot be read.
   void Initialize(std::optional<std::uint32_t> Seed = std::nullopt);
 
   bool Initialized() const { return ea_ != nullptr; }
-  std::uint32_t Seed() const { return seed_; }  // RandSeed set by the last Initialize
+  std::uint32_t Seed() const { return seed_; }  // the seed of the last Initialize
+  // The run's generator: every draw of the evolution comes from it, in the
+  // same order as from Random with RandSeed := Seed.
+  TRandomGenerator& RandomGenerator() { return random_; }
   std::int32_t RandomSeed() const { return randomSeed_; }
 
   // ---- the run loop
@@ -108,10 +124,12 @@ class TEvolutionRun {
   // naming the file when it cannot be written; files already written stay.
   TEvaluationResult FinishEvaluation();
 
-  // Evaluates every agent of the generation, on Threads worker threads
-  // (each with its own copy of the arena), then applies the new-best rule
-  // and writes the new-best files in agent order, exactly as evaluating one
-  // after the other would. OnResult, if set, is called per agent in order.
+  // Evaluates every agent of the generation through the evaluator (the one
+  // given to SetEvaluator, else the sequential one for one thread or a
+  // thread pool of Threads workers, each with its own copy of the arena),
+  // then applies the new-best rule and writes the new-best files in agent
+  // order, exactly as evaluating one after the other would. OnResult, if
+  // set, is called per agent in order.
   void EvaluateGeneration(int Threads, const std::function<void(const TEvaluationResult&)>& OnResult = {});
 
   // The agent of the evaluation in progress (valid between BeginEvaluation
@@ -157,6 +175,8 @@ class TEvolutionRun {
  private:
   void LoadArena();
   void RecordNewBest(TRobot& Agent, TEvaluationResult& Result);
+  // Parameters, arena and fitness handed to a simulation.
+  void Configure(TRobotSimulation& Simulation, const TRobotSimulationParameters& Parameters);
   // Counts the evaluation of agent Index and applies the new-best rule.
   TEvaluationResult ConcludeEvaluation(int Index, TRobot& Agent);
   // Agent Index of the population as a robot; throws std::out_of_range.
@@ -166,7 +186,9 @@ class TEvolutionRun {
 
   const TEAParameters* eaParameters_ = nullptr;
   const TRobot* robot_ = nullptr;
-  const TFSMBrainParameters* brainParameters_ = nullptr;
+  const TBrainFactory* brainFactory_ = nullptr;
+  std::unique_ptr<TBrainFactory> ownBrainFactory_;  // the one SetFSMBrainParameters made
+  TGenerationEvaluator* evaluator_ = nullptr;
   std::string arenaFileName_;
 
   std::vector<std::string> runWarnings_;
@@ -179,6 +201,7 @@ class TEvolutionRun {
   std::unique_ptr<TRobotSimulation> replay_;
   int evaluatedIndex_ = 0;
   TRobotSimulationParameters simulationParameters_;
+  TRandomGenerator random_;
   std::uint32_t seed_ = 0;
   std::int32_t randomSeed_ = 0;
   int evaluationCount_ = 0;

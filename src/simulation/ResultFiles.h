@@ -5,22 +5,19 @@
 #include <string>
 #include <string_view>
 
+#include "numerics/TextNumbers.h"
+
 namespace kestrovan {
 
-class TFSMBrain;
+class TBrain;
 class TMatrix;
 class TVector;
 
-// Appends Value with Decimals decimals, rounded as printf's "%.*f" does, with
-// '.' as decimal separator whatever the locale.
-void AppendFixed(std::string& Text, double Value, int Decimals);
-
-// The text of a new-best file, lines ending in CR LF: the brain between "(*"
-// and "*)" (one line of motor signals and constants per state, each followed
-// by its condition lines), then the robot positions after "Robotpos = {" and,
+// The text of a new-best file, lines ending in CR LF: the brain's own
+// section (TBrain::AppendDescription) between "(*" and "*)", then the robot positions after "Robotpos = {" and,
 // after an empty line, the cylinder positions, one row per line. Neither
 // list is closed. Yield, if set, is called after every trajectory line.
-std::string FormatNewBestFile(const TFSMBrain& Brain, const TMatrix& RobotTrajectory, const TMatrix& CylinderTrajectory,
+std::string FormatNewBestFile(const TBrain& Brain, const TMatrix& RobotTrajectory, const TMatrix& CylinderTrajectory,
                               const std::function<void()>& Yield = {});
 
 // The text of "descr.txt": the best and the average fitness of every

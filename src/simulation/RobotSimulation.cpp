@@ -7,7 +7,7 @@
 #include <string>
 
 #include "arena/Arena.h"
-#include "robot/DifferentiallySteeredBody.h"
+#include "robot/Coordinates.h"
 #include "robot/Robot.h"
 
 namespace kestrovan {
@@ -69,9 +69,35 @@ void TRobotSimulation::Initialize() {
 }
 
 void TRobotSimulation::AgentChanged() {
-  robot_ = dynamic_cast<TRobot*>(Agent);
-  body_ = robot_ != nullptr ? robot_->Body.get() : nullptr;
-  steered_ = dynamic_cast<TDifferentiallySteeredBody*>(body_);
+  robot_ = nullptr;
+  body_ = nullptr;
+  pose_ = nullptr;
+  // looked up once here, never in the step
+  auto* robot = dynamic_cast<TRobot*>(Agent);
+  if (robot == nullptr) {
+    throw std::invalid_argument("A robot simulation evaluates robots only: the agent is no robot");
+  }
+  const std::string who = "Robot '" + robot->Name + "'";
+  if (!robot->Body) {
+    throw std::invalid_argument(who + " has no body");
+  }
+  if (!robot->Brain) {
+    throw std::invalid_argument(who + " has no brain");
+  }
+  TCoordinates* pose = robot->Body->Kinematics();
+  if (pose == nullptr) {
+    throw std::invalid_argument(who +
+                                ": its body has no planar pose, which the collisions and the floor-edge test need");
+  }
+  const double radius = robot->Body->CollisionRadius();
+  const double mass = robot->Body->CollisionMass();
+  if (!(radius > 0.0) || !std::isfinite(radius) || !(mass > 0.0) || !std::isfinite(mass)) {
+    throw std::invalid_argument(who + ": its body needs a finite collision radius and mass above 0");
+  }
+  robot->Brain->CheckFits(robot->Body->Sensors.Count(), robot->Body->Motors.Count());
+  robot_ = robot;
+  body_ = robot->Body.get();
+  pose_ = pose;
 }
 
 void TRobotSimulation::Step() {
@@ -107,22 +133,22 @@ bool TRobotSimulation::RobotAtFloorEdge() const {
   double xMax = 0.0;
   double yMin = 0.0;
   double yMax = 0.0;
-  if (steered_ == nullptr || !Arena->GetFloorBounds(xMin, xMax, yMin, yMax)) {
+  if (pose_ == nullptr || !Arena->GetFloorBounds(xMin, xMax, yMin, yMax)) {
     return false;
   }
-  const double x = steered_->Coordinates.GetPosition(1);
-  const double y = steered_->Coordinates.GetPosition(2);
-  const double margin = steered_->Radius + 0.01;
+  const double x = pose_->GetPosition(1);
+  const double y = pose_->GetPosition(2);
+  const double margin = body_->CollisionRadius() + 0.01;
   return x - xMin < margin || xMax - x < margin || y - yMin < margin || yMax - y < margin;
 }
 
 void TRobotSimulation::HandleCylinderCollisions() {
-  if (steered_ == nullptr) {
+  if (pose_ == nullptr) {
     return;
   }
-  TCoordinates& robot = steered_->Coordinates;
-  const double robotMass = steered_->Mass;
-  const double robotRadius = steered_->Radius;
+  TCoordinates& robot = *pose_;
+  const double robotMass = body_->CollisionMass();
+  const double robotRadius = body_->CollisionRadius();
 
   for (TCylinderZ* cylinder : Arena->Cylinders()) {
     // state read now: a later cylinder sees the robot as an earlier one left it
@@ -177,15 +203,17 @@ void TRobotSimulation::HandleCylinderCollisions() {
   }
 }
 
-void TRobotSimulation::ComputeFitness() {
-  Agent->Fitness = 0.0;
-  for (const TCylinderZ* cylinder : Arena->Cylinders()) {
+double CylinderDistanceFitness(const TRobotSimulation& Simulation) {
+  double sum = 0.0;
+  for (const TCylinderZ* cylinder : Simulation.Arena->Cylinders()) {
     const double x = cylinder->Position.GetElement(1);
     const double y = cylinder->Position.GetElement(2);
-    Agent->Fitness = Agent->Fitness + (x * x + y * y);
+    sum = sum + (x * x + y * y);
   }
-  Agent->Fitness = std::sqrt(Agent->Fitness);
+  return std::sqrt(sum);
 }
+
+void TRobotSimulation::ComputeFitness() { Agent->Fitness = Fitness(*this); }
 
 void TRobotSimulation::MoveRobot() {
   if (robot_ == nullptr) {
@@ -200,9 +228,9 @@ void TRobotSimulation::MoveRobot() {
 void TRobotSimulation::AppendTrajectoryRows() {
   double x = 0.0;
   double y = 0.0;
-  if (steered_ != nullptr) {
-    x = steered_->Coordinates.GetPosition(1);
-    y = steered_->Coordinates.GetPosition(2);
+  if (pose_ != nullptr) {
+    x = pose_->GetPosition(1);
+    y = pose_->GetPosition(2);
   }
   RobotTrajectory.AddRow();
   const int row = RobotTrajectory.Rows();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "numerics/Matrices.h"
 #include "simulation/Simulation.h"
 
@@ -7,8 +9,18 @@ namespace kestrovan {
 
 class TArena;
 class TBody;
-class TDifferentiallySteeredBody;
+class TCoordinates;
 class TRobot;
+class TRobotSimulation;
+
+// The fitness of a finished evaluation, computed from the simulation's state
+// (its arena, robot and time); larger is better.
+using TFitnessFunction = std::function<double(const TRobotSimulation&)>;
+
+// The default fitness: the Euclidean norm of the vector of all cylinder
+// positions, sqrt(sum over the cylinders of x^2 + y^2), in the arena's
+// cylinder order.
+double CylinderDistanceFitness(const TRobotSimulation& Simulation);
 
 // Duration and step of one evaluation.
 class TRobotSimulationParameters : public TSimulationParameters {
@@ -35,10 +47,16 @@ class TRobotSimulationParameters : public TSimulationParameters {
 
 // Evaluates one robot in one arena with a fixed time step until the
 // simulation time has elapsed or the robot has come too close to the floor's
-// edge, then writes the fitness into the agent: the Euclidean norm of the
-// vector of all cylinder positions. Resolves elastic robot-cylinder
+// edge, then writes the fitness into the agent (the Fitness function object,
+// CylinderDistanceFitness unless replaced). Resolves elastic robot-cylinder
 // collisions and, on request, records the trajectories of the robot and of
 // every cylinder.
+//
+// The simulation works on any body and brain through their interfaces: the
+// body's Kinematics, CollisionRadius and CollisionMass, the brain's
+// CheckFits. SetAgent refuses, with std::invalid_argument, an agent that is
+// not a robot, a robot without body or brain, a body without a planar pose,
+// or a brain that does not fit the body.
 //
 // A step allocates nothing and throws nothing: the robot and its body are
 // looked up once in SetAgent, the cylinders come from the arena's list, and
@@ -70,8 +88,11 @@ class TRobotSimulation : public TSimulation {
   // and every cylinder it overlaps, in the arena's cylinder order; the robot
   // is put back to exact contact.
   void HandleCylinderCollisions();
-  // Agent.Fitness := sqrt(sum over the cylinders of x^2 + y^2).
+  // Agent.Fitness := Fitness(*this).
   void ComputeFitness();
+
+  // The robot under evaluation, or nullptr before SetAgent.
+  const TRobot* Robot() const { return robot_; }
 
   TArena* Arena = nullptr;  // not owned
   bool Finished = false;
@@ -81,6 +102,7 @@ class TRobotSimulation : public TSimulation {
   bool RecordTrajectory = false;
   TMatrix RobotTrajectory{0, 2};     // one row per step: robot x, y (m)
   TMatrix CylinderTrajectory{0, 0};  // one row per step: x, y of every cylinder (m)
+  TFitnessFunction Fitness = CylinderDistanceFitness;
 
  protected:
   void AgentChanged() override;
@@ -91,9 +113,9 @@ class TRobotSimulation : public TSimulation {
   // Appends the robot's and the cylinders' positions.
   void AppendTrajectoryRows();
 
-  TRobot* robot_ = nullptr;                        // Agent as a robot, or nullptr
-  TBody* body_ = nullptr;                          // the robot's body, or nullptr
-  TDifferentiallySteeredBody* steered_ = nullptr;  // the body with a pose record, or nullptr
+  TRobot* robot_ = nullptr;       // Agent as a robot, or nullptr
+  TBody* body_ = nullptr;         // the robot's body, or nullptr
+  TCoordinates* pose_ = nullptr;  // the body's planar pose, or nullptr
 };
 
 }  // namespace kestrovan

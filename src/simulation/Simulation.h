@@ -20,10 +20,17 @@ class TSimulation {
   // Takes what the simulation needs from Parameters; the caller keeps them.
   virtual void SetParameters(const TSimulationParameters& Parameters) { static_cast<void>(Parameters); }
 
-  // Stores the agent under evaluation (not owned).
+  // Stores the agent under evaluation (not owned). When the simulation
+  // refuses the agent (AgentChanged throws), Agent is left empty and the
+  // exception passes on.
   void SetAgent(TAgent& NewAgent) {
     Agent = &NewAgent;
-    AgentChanged();
+    try {
+      AgentChanged();
+    } catch (...) {
+      Agent = nullptr;
+      throw;
+    }
   }
 
   TAgent* Agent = nullptr;  // the individual under evaluation, not owned
@@ -34,7 +41,8 @@ class TSimulation {
   TSimulation& operator=(const TSimulation&) = delete;
 
   // Called by SetAgent after the agent has been stored, so that a
-  // simulation can look once at what the agent is made of.
+  // simulation can look once at what the agent is made of, and throw
+  // std::invalid_argument for an agent it cannot handle.
   virtual void AgentChanged() {}
 };
 
