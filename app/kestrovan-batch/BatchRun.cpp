@@ -34,7 +34,7 @@ TExperiment ResolveExperiment(const TBatchOptions& Options) {
   if (Options.ExperimentFile.empty()) {
     // every option as it stands, the defaults included
     TExperiment experiment = TExperiment::Default();
-    experiment.ArenaFile = Options.ArenaFileName;
+    experiment.ArenaFile = ResolveArenaFile(Options.ArenaFileName);
     experiment.Seed = Options.Seed;
     experiment.Generations = Options.Generations;
     experiment.EA.PopulationSize = Options.PopulationSize;
@@ -46,7 +46,7 @@ TExperiment ResolveExperiment(const TBatchOptions& Options) {
   // the file's values, and those of the options given in their place
   TExperiment experiment = ReadExperiment(Options.ExperimentFile);
   if (Options.Has("--arena")) {
-    experiment.ArenaFile = Options.ArenaFileName;
+    experiment.ArenaFile = ResolveArenaFile(Options.ArenaFileName);
   }
   if (Options.Has("--seed")) {
     experiment.Seed = Options.Seed;
@@ -95,7 +95,7 @@ TBatchSummary RunBatch(const TBatchOptions& Options, const TExperiment& Experime
   run.KeepCylinderVelocities = Experiment.KeepCylinderVelocities;
   run.MinimumCylinderSpeed = Experiment.MinimumCylinderSpeed;
   run.MaximumCylinderSpeed = Experiment.MaximumCylinderSpeed;
-  run.SetArenaFileName(ResolveArenaFile(Experiment.ArenaFile.string()).string());
+  run.SetArenaFileName(Experiment.ArenaFile.string());
   PrepareOutputFolder(Options.OutputFolder);
   run.OutputFolder = Options.OutputFolder;
 
