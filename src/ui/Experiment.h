@@ -14,10 +14,16 @@
 #include <vector>
 
 class QCheckBox;
+class QCloseEvent;
+class QKeyEvent;
+class QOpenGLWidget;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
+class QSplitter;
+class QStatusBar;
 class QPushButton;
 class QResizeEvent;
 class QWidget;
@@ -81,6 +87,11 @@ class TExperimentForm : public QDialog {
   // Shows an error to the user (a critical message box); the text names
   // what failed and why.
   std::function<void(const QString& Text)> ShowMessage;
+  // Asks the user a yes/no question; true for yes.
+  std::function<bool(const QString& Question)> AskQuestion;
+  // The folder that receives the numbered folder of each run ("run-001",
+  // "run-002"...); at first the current folder.
+  QString ResultsParent;
 
   // ---- user operations
 
@@ -93,10 +104,12 @@ class TExperimentForm : public QDialog {
   // is held by a pause, between two evaluations. The replay runs on a copy:
   // the population stays as it was.
   void ShowBestIndividual();
-  // Writes "descr.txt" with the fitness histories into the current folder.
+  // Writes "descr.txt" with the fitness histories into the run's folder.
   void SaveButtonClick();
+  // Lets the user choose the folder that receives the runs' folders.
+  void ResultsFolderButtonClick();
   void chkShowSensorsClick();
-  // Sizes the 3D view's group, panel and drawing surface to the window.
+  // Places the status bar, the view above the plot, and the progress list.
   void FormResize();
   // Releases the view and the run; the destructor calls it.
   void FormDestroy();
@@ -113,6 +126,8 @@ class TExperimentForm : public QDialog {
   const TEvolutionRun& Run() const { return *run_; }
   // The 3D view, from Initialize to the end of the run; else nullptr.
   TSimulation3DViewer* Viewer() { return viewer_.get(); }
+  // The folder of the current or last run; empty before the first run.
+  const QString& ResultsFolder() const { return resultsFolder_; }
 
   QPushButton* InitializeButton;
   QPushButton* RunEAButton;
@@ -120,6 +135,8 @@ class TExperimentForm : public QDialog {
   QPushButton* StopEAButton;
   QPushButton* EvaluateBestButton;
   QPushButton* SaveButton;
+  QPushButton* ResultsFolderButton;
+  QLabel* ResultsFolderLabel;
   QLabel* MaxLabel;
   QLabel* AverageLabel;
   QLabel* EvaluatedLabel;
@@ -131,6 +148,13 @@ class TExperimentForm : public QDialog {
   QWidget* WorldViewPanel;
   QPlainTextEdit* ReevalMemo;
   TFitnessPlot* FitnessPlot;
+  // the 3D view above the plot
+  QSplitter* ViewSplitter;
+  QStatusBar* StatusBar;
+  QLabel* GenerationLabel;           // "Generation 3"
+  QProgressBar* GenerationProgress;  // evaluations of the current generation
+  QLabel* RateLabel;                 // "812.5 evaluations/s"
+  QLabel* RunTimeLabel;              // "elapsed 0:01:05"
 
  public slots:
   // A close while the run loop is active becomes "Stop EA": the window
@@ -139,6 +163,11 @@ class TExperimentForm : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+  // During a run: the close box asks before it stops the run, Escape does
+  // nothing.
+  void closeEvent(QCloseEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
 
  private:
   void CreateControls();
@@ -149,8 +178,17 @@ class TExperimentForm : public QDialog {
 
   void RunLoop();
   void EvaluateAgent(int Index);
-  // The end of a run, normal or not: the algorithm and the view released.
+  // The end of a run, normal or not: the records written, the algorithm and
+  // the view released.
   void EndRunLoop();
+  // Writes the records of a run that has ended, for whatever reason, into
+  // its folder: "descr.txt" with the fitness histories. A failure is shown,
+  // never thrown.
+  void WriteRunRecords();
+  // Creates the first free "run-NNN" folder under ResultsParent and makes
+  // it the run's output folder; throws std::runtime_error naming it.
+  void BeginRunFolder();
+  void ShowResultsFolder();
   // The simulation time and time step in the boxes; throws naming the box.
   TRobotSimulationParameters ReadRunParameters() const;
   // After every simulation step: the state shown when visualising, events
@@ -160,6 +198,8 @@ class TExperimentForm : public QDialog {
   // shows the simulated time.
   void ShowState(const TRobot& Agent);
   void ShowGeneration();
+  // The status bar's generation, progress, rate and elapsed time.
+  void ShowStatus();
   // The evaluation count and the new bests not yet shown, now or when they
   // were last shown long enough ago.
   void ShowProgress(bool Now);
@@ -174,14 +214,24 @@ class TExperimentForm : public QDialog {
 
   std::unique_ptr<TEvolutionRun> run_;
   std::unique_ptr<TSimulation3DViewer> viewer_;
+  // An OpenGL surface from the start: the first one added to a window on
+  // screen makes Qt re-create its native window, which then jumps.
+  QOpenGLWidget* glSurface_ = nullptr;
+  QString resultsFolder_;
   const TRobot* robot_ = nullptr;  // the template robot, not owned
   QLocale locale_;
   QElapsedTimer sinceEvents_;
   QElapsedTimer sinceProgress_;
+  QElapsedTimer runClock_;  // since Run EA
+  // the lowest fitness of each completed generation
+  std::vector<double> minimumHistory_;
+  int evaluatedInGeneration_ = 0;
   // new bests found since the progress was last shown
   struct TNewBest {
     double Fitness;          // of the evaluation
     double RecordedFitness;  // of the recording run
+    int EvaluationCount;     // names its file
+    int Generation;          // 1-based
   };
   std::vector<TNewBest> newBests_;
   int stepsUntilClock_ = 0;  // steps left until the clock is read again

@@ -72,10 +72,11 @@ class TEASetupFormTest : public QObject {
                                      {"TournamentSizeBox", "1"},
                                      {"PTourBox", "1"},
                                      {"PMutBox", "0.0125"},
-                                     {"PCreepBox", "0"},
-                                     {"CreepRateBox", " 0.25 "}}) {
+                                     {"PCreepBox", "0"}}) {
       shown.Type(name, text);
     }
+    // typed with '.' whatever the locale's separator is
+    shown.Box("CreepRateBox")->setText(QStringLiteral(" 0.25 "));
     QTest::mouseClick(shown.Dialog.ElitismCheckBox, Qt::LeftButton);
     TEAParameters expected = shown.Parameters;
     expected.PopulationSize = 3;
