@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -43,7 +44,7 @@ namespace {
 constexpr int kColumnLeft = 8;
 constexpr int kColumnWidth = 197;
 constexpr int kViewLeft = 208;
-constexpr int kProgressTop = 398;
+constexpr int kProgressTop = 450;
 
 const QString kElapsedCaption = QStringLiteral("Elapsed time =");
 
@@ -54,6 +55,11 @@ constexpr qint64 kProgressInterval = 250;
 // Simulation steps between two readings of the clock: a step takes about a
 // microsecond, a reading a few percent of that.
 constexpr int kStepsPerClockReading = 16;
+// Least wall time between two frames of a paced simulation (ms): 60 frames
+// per second at most.
+constexpr qint64 kFrameInterval = 16;
+// The speeds offered, in SpeedBox's order; 0: as fast as possible.
+constexpr double kSpeeds[] = {1.0, 2.0, 5.0, 20.0, 0.0};
 
 // A refused simulation time or time step; the message names the box.
 class TRunParameterError : public std::invalid_argument {
@@ -91,7 +97,7 @@ TExperimentForm::TExperimentForm(QWidget* Owner)
   setWindowTitle(QStringLiteral("Kestrovan, v1.0 - Evolutionary simulation"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-  setMinimumSize(637, 467);
+  setMinimumSize(637, 560);
   ShowMessage = [this](const QString& Text) { ShowErrorMessage(this, Text); };
   AskQuestion = [this](const QString& Question) {
     return QMessageBox::question(this, QString::fromLatin1(kApplicationCaption), Question,
@@ -140,15 +146,23 @@ void TExperimentForm::CreateControls() {
                                 FormatFloat(0.01, 'f', 2, 0, locale_));
 
   QGroupBox* visualizationGroup =
-      AddControl<QGroupBox>(this, "VisualizationOptionsGroupBox", QRect(kColumnLeft, 288, kColumnWidth, 40),
+      AddControl<QGroupBox>(this, "VisualizationOptionsGroupBox", QRect(kColumnLeft, 288, kColumnWidth, 92),
                             QStringLiteral("3D visualization"));
+  AddLabel(visualizationGroup, QStringLiteral("Show:"), 10, 42);
+  ShowBox = AddControl<QComboBox>(visualizationGroup, "ShowBox", QRect(58, 38, 131, 22));
+  ShowBox->addItems({QStringLiteral("every evaluation"), QStringLiteral("best of each generation")});
+  AddLabel(visualizationGroup, QStringLiteral("Speed:"), 10, 68);
+  SpeedBox = AddControl<QComboBox>(visualizationGroup, "SpeedBox", QRect(58, 64, 131, 22));
+  SpeedBox->addItems({QStringLiteral("real time \u00d71"), QStringLiteral("\u00d72"), QStringLiteral("\u00d75"),
+                      QStringLiteral("\u00d720"), QStringLiteral("as fast as possible")});
+  connect(SpeedBox, &QComboBox::currentIndexChanged, this, [this] { paceReset_ = true; });
   chkVisualize =
       AddControl<QCheckBox>(visualizationGroup, "chkVisualize", QRect(10, 17, 80, 17), QStringLiteral("Activate"));
   chkShowSensors = AddControl<QCheckBox>(visualizationGroup, "chkShowSensors", QRect(92, 17, 95, 17),
                                          QStringLiteral("Show sensors"));
   chkShowSensors->setChecked(true);
 
-  QGroupBox* resultsGroup = AddControl<QGroupBox>(this, "ResultsGroupBox", QRect(kColumnLeft, 332, kColumnWidth, 62),
+  QGroupBox* resultsGroup = AddControl<QGroupBox>(this, "ResultsGroupBox", QRect(kColumnLeft, 384, kColumnWidth, 62),
                                                   QStringLiteral("Results:"));
   ResultsFolderLabel = AddControl<QLabel>(resultsGroup, "ResultsFolderLabel", QRect(10, 16, 179, 15), QString());
   ResultsFolderButton =
@@ -383,6 +397,10 @@ void TExperimentForm::RunLoop() {
       }
       // the generation step replaces the population: its lowest value first
       minimumHistory_.push_back(minimum);
+      if (chkVisualize->isChecked() && ShowBox->currentIndex() == 1) {
+        run_->BeginReplay(run_->SimulationParameters());
+        ReplayBest(true);
+      }
       run_->EndGeneration();
       ShowGeneration();
     } while (!stopRequested_);
@@ -397,9 +415,10 @@ void TExperimentForm::EvaluateAgent(int Index) {
   ProcessEvents();
   run_->BeginEvaluation(Index);
   const TRobot& agent = run_->EvaluatedAgent();
+  paceReset_ = true;
   // the arena as reset, in a visualised evaluation only: a repaint of the
   // view per evaluation would cost more than the evaluation
-  if (viewer_ && chkVisualize->isChecked()) {
+  if (viewer_ && ShowsSteps()) {
     viewer_->UpdateArenaObjects();
   }
   bool finished = false;
@@ -407,6 +426,10 @@ void TExperimentForm::EvaluateAgent(int Index) {
     finished = run_->StepEvaluation();
     AfterStep(agent);
   } while (!finished);
+  // the last state stays on screen
+  if (ShowsSteps()) {
+    ShowState(agent);
+  }
 
   // a pause holds the run between two evaluations; only then may the best
   // agent be replayed, since a replay resets and moves the arena
@@ -449,9 +472,61 @@ void TExperimentForm::ShowProgress(bool Now) {
   sinceProgress_.start();
 }
 
+double TExperimentForm::SpeedFactor() const {
+  const int index = SpeedBox->currentIndex();
+  return index >= 0 && index < static_cast<int>(std::size(kSpeeds)) ? kSpeeds[index] : 0.0;
+}
+
+bool TExperimentForm::ShowsSteps() const {
+  return chkVisualize->isChecked() && (replayStep_ || ShowBox->currentIndex() == 0);
+}
+
+bool TExperimentForm::FrameDue() const {
+  // a slow drawing surface gets as much time for the simulation as it takes
+  return !frameClock_.isValid() || frameClock_.hasExpired(std::max(kFrameInterval, lastFrameCost_));
+}
+
+void TExperimentForm::DrawFrame(const TRobot& Agent) {
+  QElapsedTimer cost;
+  cost.start();
+  ShowState(Agent);
+  ProcessEvents();  // draws
+  lastFrameCost_ = cost.elapsed();
+  frameClock_.start();
+}
+
+void TExperimentForm::PaceStep(const TRobot& Agent, double Factor) {
+  if (paceReset_ || !paceClock_.isValid()) {
+    paceClock_.start();
+    pacedFrom_ = Agent.ElapsedTime;
+    frameClock_.invalidate();
+    paceReset_ = false;
+  }
+  const qint64 due = static_cast<qint64>((Agent.ElapsedTime - pacedFrom_) * 1000.0 / Factor);
+  if (paceClock_.elapsed() > due) {
+    // behind the clock: simulated, not drawn, until caught up
+    return;
+  }
+  if (FrameDue()) {
+    DrawFrame(Agent);
+  }
+  while (!paceReset_ && paceClock_.elapsed() < due && !closeRequested_) {
+    ProcessEvents();
+    const qint64 left = due - paceClock_.elapsed();
+    if (left > 0) {
+      QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, 2)));
+    }
+  }
+}
+
 void TExperimentForm::AfterStep(const TRobot& Agent) {
-  if (chkVisualize->isChecked()) {
-    ShowState(Agent);
+  if (ShowsSteps()) {
+    const double factor = SpeedFactor();
+    if (factor > 0.0) {
+      PaceStep(Agent, factor);
+    } else if (FrameDue()) {
+      DrawFrame(Agent);
+    }
   }
   if (--stepsUntilClock_ <= 0) {
     stepsUntilClock_ = EventInterval > 0 ? kStepsPerClockReading : 1;
@@ -464,6 +539,7 @@ void TExperimentForm::ShowState(const TRobot& Agent) {
     viewer_->UpdateRobot(Agent);
     viewer_->UpdateArenaObjects();
   }
+  ++framesShown_;
   VisualizationGroupBox->setTitle(ElapsedCaption(Agent));
 }
 
@@ -500,7 +576,7 @@ void TExperimentForm::EndRunLoop() {
   AverageLabel->setText(QStringLiteral("Average fitness: "));
   WriteRunRecords();
   run_->EndRun();
-  viewer_.reset();
+  // the view keeps the last frame until the next Initialize
   StatusBar->clearMessage();
   running_ = false;
   paused_ = false;
@@ -630,11 +706,20 @@ void TExperimentForm::ShowBestIndividual() {
     return;
   }
   run_->BeginReplay(ReadRunParameters());
-  struct TReplayEnd {
-    TEvolutionRun& Run;
-    ~TReplayEnd() { Run.EndReplay(); }
-  } replayEnd{*run_};
+  ReplayBest(false);
+}
 
+void TExperimentForm::ReplayBest(bool StopsWithTheRun) {
+  struct TReplayEnd {
+    TExperimentForm& Form;
+    ~TReplayEnd() {
+      Form.replayStep_ = false;
+      Form.run_->EndReplay();
+    }
+  } replayEnd{*this};
+
+  replayStep_ = true;
+  paceReset_ = true;
   const TRobot& best = run_->ReplayAgent();
   if (viewer_) {
     viewer_->UpdateArenaObjects();
@@ -643,10 +728,13 @@ void TExperimentForm::ShowBestIndividual() {
   do {
     finished = run_->StepReplay();
     AfterStep(best);
-  } while (!finished && !closeRequested_);
+  } while (!finished && !closeRequested_ && !(StopsWithTheRun && stopRequested_));
 
   // the replay's own result; the population keeps the evaluation's
   if (finished) {
+    if (ShowsSteps()) {
+      ShowState(best);
+    }
     VisualizationGroupBox->setTitle(ElapsedCaption(best) + QStringLiteral(", fitness = ") + Fixed(best.Fitness, 3));
   } else {
     VisualizationGroupBox->setTitle(kElapsedCaption);
@@ -661,7 +749,7 @@ void TExperimentForm::SaveButtonClick() {
 
 void TExperimentForm::chkShowSensorsClick() {
   if (viewer_) {
-    viewer_->ShowSensors = chkShowSensors->isChecked();
+    viewer_->SetShowSensors(chkShowSensors->isChecked());
   }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QCloseEvent;
 class QKeyEvent;
 class QOpenGLWidget;
@@ -122,6 +123,11 @@ class TExperimentForm : public QDialog {
   bool Held() const { return held_; }
   bool StopRequested() const { return stopRequested_; }
   bool Replaying() const { return replaying_; }
+  // Times per second of real time a shown simulation advances; 0: as fast
+  // as possible.
+  double SpeedFactor() const;
+  // Frames of the 3D view requested since the window was created.
+  int FramesShown() const { return framesShown_; }
   TEvolutionRun& Run() { return *run_; }
   const TEvolutionRun& Run() const { return *run_; }
   // The 3D view, from Initialize to the end of the run; else nullptr.
@@ -144,6 +150,12 @@ class TExperimentForm : public QDialog {
   QLineEdit* TimeStepBox;
   QCheckBox* chkVisualize;
   QCheckBox* chkShowSensors;
+  // What "Activate" shows: every evaluation, or only the best of each
+  // generation, replayed after it while the evolution runs at full speed.
+  QComboBox* ShowBox;
+  // How fast a shown simulation runs: real time x1, x2, x5, x20, or as fast
+  // as possible.
+  QComboBox* SpeedBox;
   QGroupBox* VisualizationGroupBox;
   QWidget* WorldViewPanel;
   QPlainTextEdit* ReevalMemo;
@@ -191,9 +203,23 @@ class TExperimentForm : public QDialog {
   void ShowResultsFolder();
   // The simulation time and time step in the boxes; throws naming the box.
   TRobotSimulationParameters ReadRunParameters() const;
-  // After every simulation step: the state shown when visualising, events
-  // processed when due.
+  // After every simulation step: the state shown when visualising, paced
+  // by the speed, events processed when due.
   void AfterStep(const TRobot& Agent);
+  // Whether the steps of the simulation under way are shown.
+  bool ShowsSteps() const;
+  // Shows Agent at most once per display frame and waits until the wall
+  // clock has caught up with its simulated time at the chosen speed.
+  void PaceStep(const TRobot& Agent, double Factor);
+  // Whether the next frame may be drawn: a frame interval has passed since
+  // the last one, and at least as long as that one took to draw.
+  bool FrameDue() const;
+  // Shows Agent's state and draws it now.
+  void DrawFrame(const TRobot& Agent);
+  // Steps the replay the caller has begun to its end, in the view:
+  // "Re-evaluate best individual", and after every generation when only the
+  // best is shown (then "Stop EA" ends it early).
+  void ReplayBest(bool StopsWithTheRun);
   // Moves the 3D view's robot and cylinders to the simulation's state and
   // shows the simulated time.
   void ShowState(const TRobot& Agent);
@@ -241,6 +267,15 @@ class TExperimentForm : public QDialog {
   bool stopRequested_ = false;
   bool replaying_ = false;
   bool closeRequested_ = false;
+  bool replayStep_ = false;  // the steps under way are a replay's
+  // pacing: the wall clock since the simulated time pacedFrom_, and the
+  // clock since the last frame
+  QElapsedTimer paceClock_;
+  QElapsedTimer frameClock_;
+  double pacedFrom_ = 0.0;
+  bool paceReset_ = true;
+  int framesShown_ = 0;
+  qint64 lastFrameCost_ = 0;  // ms
 };
 
 }  // namespace kestrovan

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -49,6 +52,8 @@ using ::testing::MatchesRegex;
 
 constexpr int kPopulation = 6;
 constexpr std::uint32_t kSeed = 5;  // three new bests in the first generation
+constexpr int kRealTime = 0;        // SpeedBox: real time x1
+constexpr int kFastest = 4;         // SpeedBox: as fast as possible
 
 // One cylinder drifts with the file's velocity, so an evaluation and a
 // replay (cylinders at rest) differ; the other touches the robot's front.
@@ -151,6 +156,7 @@ class ExperimentFormTest : public ::testing::Test {
     form_->InitialSeed = kSeed;
     form_->EventInterval = 0;
     form_->SimulationTimeBox->setText(Localised("1.0"));
+    form_->SpeedBox->setCurrentIndex(kFastest);
     form_->show();
   }
 
@@ -227,7 +233,7 @@ TEST_F(ExperimentFormTest, StopCompletesTheGenerationAndInitializeStartsAfresh) 
   EXPECT_EQ(form_->FitnessPlot->MaxValues(),
             (std::vector<double>{run.MaxFitnessHistory().GetElement(1), run.MaxFitnessHistory().GetElement(2)}));
   EXPECT_EQ(States(), kOpened) << "ended";
-  EXPECT_EQ(form_->Viewer(), nullptr);
+  EXPECT_NE(form_->Viewer(), nullptr) << "the last frame stays";
   EXPECT_EQ(form_->AverageLabel->text(), QStringLiteral("Average fitness: "));
   EXPECT_EQ(form_->VisualizationGroupBox->title(), QStringLiteral("Elapsed time ="));
 
@@ -467,9 +473,13 @@ TEST_F(ExperimentFormTest, VisualisedStepsMoveTheViewAndShowTheTime) {
   double elapsed = 0.0;
   double robotX = 0.0;
   double sceneX = -1.0;
+  int lastFrames = 0;
   TRepeat driver([&] {
     TEvolutionRun& run = form_->Run();
-    if (EvaluationInProgress(run) == 0 || run.Simulation()->Time < 0.5) {
+    // the view shows a frame per display frame: read it just after one
+    const bool newFrame = form_->FramesShown() != lastFrames;
+    lastFrames = form_->FramesShown();
+    if (EvaluationInProgress(run) == 0 || run.Simulation()->Time < 0.5 || (caption.isEmpty() && !newFrame)) {
       return false;
     }
     if (caption.isEmpty()) {
@@ -488,6 +498,78 @@ TEST_F(ExperimentFormTest, VisualisedStepsMoveTheViewAndShowTheTime) {
   form_->RunEAButton->click();
   EXPECT_EQ(caption, QStringLiteral("Elapsed time = %1 s").arg(QLocale::system().toString(elapsed, 'f', 2)));
   EXPECT_EQ(sceneX, robotX);
+}
+
+TEST_F(ExperimentFormTest, ReplayAtRealTimeTakesTheSimulatedTime) {
+  form_->SimulationTimeBox->setText(Localised("2.0"));
+  form_->InitializeButton->click();
+  std::vector<double> seconds;
+  std::vector<int> frames;
+  TRepeat driver([&] {
+    if (!form_->Paused()) {
+      form_->PauseButton->click();
+      return false;
+    }
+    if (!form_->Held()) {
+      return false;
+    }
+    // a 2 s replay at x1, then as fast as possible
+    for (const int speed : {kRealTime, kFastest}) {
+      form_->SpeedBox->setCurrentIndex(speed);
+      const int framesBefore = form_->FramesShown();
+      QElapsedTimer clock;
+      clock.start();
+      form_->EvaluateBestButton->click();
+      seconds.push_back(static_cast<double>(clock.elapsed()) / 1000.0);
+      frames.push_back(form_->FramesShown() - framesBefore);
+    }
+    form_->PauseButton->click();
+    form_->StopEAButton->click();
+    return true;
+  });
+  form_->RunEAButton->click();
+  ASSERT_EQ(seconds.size(), 2U);
+  EXPECT_NEAR(seconds[0], 2.0, 0.2);
+  // a steady frame rate, not a frame per step (200 steps); the software
+  // renderer of a loaded test machine may draw fewer than 30 per second
+  EXPECT_GE(frames[0], 10) << "frames in 2 s";
+  EXPECT_LE(frames[0], 130) << "frames in 2 s";
+  EXPECT_LT(seconds[1], 1.0);
+  std::printf("replay of 2 s at x1: %.2f s, %d frames; as fast as possible: %.2f s\n", seconds[0], frames[0],
+              seconds[1]);
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ExperimentFormTest, OnlyTheBestOfEachGenerationIsShownAfterIt) {
+  form_->InitializeButton->click();
+  form_->chkVisualize->setChecked(true);
+  form_->ShowBox->setCurrentIndex(1);
+  int framesDuringEvaluations = -1;
+  int framesAtFirst = -1;
+  std::string caption;
+  TRepeat driver([&] {
+    TEvolutionRun& run = form_->Run();
+    const int agent = EvaluationInProgress(run);
+    if (run.EA()->Generation() == 0 && agent == 1 && framesAtFirst < 0) {
+      framesAtFirst = form_->FramesShown();
+    }
+    if (run.EA()->Generation() == 0 && agent == kPopulation) {
+      framesDuringEvaluations = form_->FramesShown() - framesAtFirst;
+    }
+    if (run.EA()->Generation() == 1 && agent == 1) {
+      caption = form_->VisualizationGroupBox->title().toStdString();
+      form_->StopEAButton->click();
+      return true;
+    }
+    return false;
+  });
+  form_->RunEAButton->click();
+  EXPECT_EQ(framesDuringEvaluations, 0) << "the evaluations are not drawn";
+  EXPECT_GE(form_->FramesShown(), framesAtFirst + 2) << "at least the last frame of both replays";
+  // the first generation's best replayed to its end
+  EXPECT_THAT(caption, MatchesRegex("Elapsed time = 1[.,]00 s, fitness = [0-9]+[.,][0-9]{3}"));
+  EXPECT_EQ(form_->Run().MaxFitnessHistory().Count(), 2);
+  EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(ExperimentFormTest, ClosingDuringTheRunAsksAndStopsItFirst) {
@@ -617,9 +699,9 @@ TEST_F(ExperimentFormTest, MissingArenaFileAndWindowSize) {
   // the view and the plot share the right part of the window and grow with
   // it; the drawing surface fills the view's panel
   form_->InitializeButton->click();
-  EXPECT_EQ(form_->minimumSize(), QSize(637, 467));
+  EXPECT_EQ(form_->minimumSize(), QSize(637, 560));
   int lastPlotHeight = 0;
-  for (const QSize size : {QSize(637, 467), QSize(1000, 600), QSize(1100, 900)}) {
+  for (const QSize size : {QSize(637, 560), QSize(1000, 600), QSize(1100, 900)}) {
     form_->resize(size);
     QCoreApplication::processEvents();
     const QRect right = form_->ViewSplitter->geometry();
