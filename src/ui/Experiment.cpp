@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -217,6 +218,8 @@ void TExperimentForm::CreateControls() {
   glSurface_->setObjectName(QStringLiteral("OpenGLSurface"));
   glSurface_->setGeometry(0, 0, 1, 1);
 
+  RunEAButton->setShortcut(QKeySequence(Qt::Key_F5));
+  PauseButton->setShortcut(QKeySequence(Qt::Key_Space));
   connect(InitializeButton, &QPushButton::clicked, this, &TExperimentForm::InitializeButtonClick);
   connect(RunEAButton, &QPushButton::clicked, this, &TExperimentForm::RunEAButtonClick);
   connect(PauseButton, &QPushButton::clicked, this, &TExperimentForm::PauseButtonClick);
