@@ -175,7 +175,8 @@ void TExperimentForm::CreateControls() {
   ReevalMemo = AddControl<QPlainTextEdit>(progressGroup, "ReevalMemo", QRect());
   ReevalMemo->setReadOnly(true);
   ReevalMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  ReevalMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // a line names the evaluation and its generation: wrapped in the narrow column
+  ReevalMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
   // the right part: the 3D view above the fitness plot, sized by the user
   ViewSplitter = AddControl<QSplitter>(this, "ViewSplitter", QRect(kViewLeft, 4, 400, 408), Qt::Vertical);

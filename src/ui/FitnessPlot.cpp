@@ -58,7 +58,7 @@ TFitnessPlot::TFitnessPlot(QWidget* Parent) : QChartView(Parent) {
 
   generationAxis_ = new QValueAxis(chart);
   generationAxis_->setTitleText(QStringLiteral("generation"));
-  generationAxis_->setLabelFormat(QStringLiteral("%d"));
+  generationAxis_->setLabelFormat(QStringLiteral("%.0f"));
   generationAxis_->setTickType(QValueAxis::TicksDynamic);
   generationAxis_->setTickAnchor(1.0);
   fitnessAxis_ = new QValueAxis(chart);

@@ -49,7 +49,7 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
   statusBar()->setSizeGripEnabled(false);
   // the name and the menu, and the status line below
   const int height = 101 + statusBar()->sizeHint().height();
-  resize(620, height);
+  resize(800, height);
   setMaximumHeight(height);
   setMinimumWidth(600);
 
@@ -144,15 +144,16 @@ void TMainForm::UpdateRunMenu() {
 
 QString TMainForm::StatusText() const {
   const QLocale locale = DialogLocale();
+  const QString separator = QStringLiteral(" \u00b7 ");
   QString text =
-      ArenaSet ? QStringLiteral("Arena %1").arg(QFileInfo(ArenaFileName).fileName()) : QStringLiteral("No arena");
-  text += QStringLiteral("; robot: radius %1 m, %2 sensors, %3 states")
+      QStringLiteral("Arena: ") + (ArenaSet ? QFileInfo(ArenaFileName).fileName() : QStringLiteral("none")) + separator;
+  text += QStringLiteral("Robot: radius %1 m, %2 sensors, %3 states")
               .arg(locale.toString(configuration_.Body.Radius, 'g', 4))
               .arg(static_cast<int>(std::size(kDefaultSensorDirections)))
               .arg(configuration_.Brain.NumberOfStates);
-  text += QStringLiteral("; EA: population %1, mutation rate %2")
-              .arg(eaParameters_->PopulationSize)
-              .arg(locale.toString(eaParameters_->MutationRate, 'g', 4));
+  text += separator + QStringLiteral("EA: population %1, mutation rate %2")
+                          .arg(eaParameters_->PopulationSize)
+                          .arg(locale.toString(eaParameters_->MutationRate, 'g', 4));
   QStringList missing;
   if (!ArenaSet) {
     missing << QStringLiteral("Arena");
@@ -161,10 +162,10 @@ QString TMainForm::StatusText() const {
     missing << QStringLiteral("Robot");
   }
   if (!EASet) {
-    missing << QStringLiteral("Evolutionary algorithm");
+    missing << QStringLiteral("EA");
   }
   if (!missing.isEmpty()) {
-    text += QStringLiteral(". To confirm under Setup: ") + missing.join(QStringLiteral(", "));
+    text += separator + QStringLiteral("To confirm: ") + missing.join(QStringLiteral(", "));
   }
   return text;
 }

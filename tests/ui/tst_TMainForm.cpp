@@ -223,10 +223,10 @@ class TMainFormTest : public QObject {
     TMainForm form;
     form.show();
     QCOMPARE(form.StatusLabel->text(), form.StatusText());
-    QVERIFY2(form.StatusText().contains(QStringLiteral("No arena")), qPrintable(form.StatusText()));
+    QVERIFY2(form.StatusText().startsWith(QStringLiteral("Arena: none")), qPrintable(form.StatusText()));
     QVERIFY(form.StatusText().contains(QStringLiteral("5 sensors, 5 states")));
     QVERIFY(form.StatusText().contains(QStringLiteral("population 100")));
-    QVERIFY(form.StatusText().endsWith(QStringLiteral("To confirm under Setup: Arena, Robot, Evolutionary algorithm")));
+    QVERIFY(form.StatusText().endsWith(QStringLiteral("To confirm: Arena, Robot, EA")));
     QCOMPARE(form.Exit1->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     QCOMPARE(form.About1->shortcut(), QKeySequence(Qt::Key_F1));
 
@@ -241,9 +241,9 @@ class TMainFormTest : public QObject {
     QVERIFY(form.OpenArenaFile(QString::fromStdString(folder.Write("my-arena.txt", "x").string())));
     QVERIFY(form.ArenaSet);
     QVERIFY(form.Arena1->isChecked());
-    QVERIFY2(form.StatusLabel->text().startsWith(QStringLiteral("Arena my-arena.txt;")),
+    QVERIFY2(form.StatusLabel->text().startsWith(QStringLiteral("Arena: my-arena.txt")),
              qPrintable(form.StatusLabel->text()));
-    QVERIFY(form.StatusText().endsWith(QStringLiteral("To confirm under Setup: Robot, Evolutionary algorithm")));
+    QVERIFY(form.StatusText().endsWith(QStringLiteral("To confirm: Robot, EA")));
     form.close();
   }
 
