@@ -5,11 +5,41 @@
 #include <QCommandLineParser>
 #include <QStringList>
 #include <clocale>
+#include <cstdio>
 
 #include "ui/ApplicationIcon.h"
 #include "version/Version.h"
 
 int main(int argc, char* argv[]) {
+  // the command line first: --help and --version need no display
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) {
+    arguments << QString::fromLocal8Bit(argv[i]);
+  }
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Evolutionary robotics simulator: the main window."));
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Prints this help and exits."));
+  const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
+                                   QStringLiteral("Prints the version and exits."));
+  parser.addOption(help);
+  parser.addOption(version);
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("An arena file to open."),
+                               QStringLiteral("[FILE]"));
+  // options of Qt itself (-platform, -style...) are left to QApplication
+  parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+  parser.parse(arguments);
+  if (parser.isSet(help)) {
+    // without an application object the parser does not know the program's name
+    const QString text = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("kestrovan"));
+    std::printf("%s", text.toLocal8Bit().constData());
+    return 0;
+  }
+  if (parser.isSet(version)) {
+    std::printf("%s\n", kestrovan::VersionLine("kestrovan").c_str());
+    return 0;
+  }
+
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kestrovan"));
   QApplication::setApplicationVersion(
@@ -30,7 +60,18 @@ int main(int argc, char* argv[]) {
 
   // numbers in dialogs and files use the user's decimal separator
   std::setlocale(LC_ALL, "");
+  // what QApplication left: the program's own arguments
+  parser.process(QApplication::arguments());
+  const QStringList files = parser.positionalArguments();
+  if (files.size() > 1) {
+    std::fprintf(stderr, "kestrovan: one FILE at most, not %lld\n", static_cast<long long>(files.size()));
+    return 2;
+  }
+
   kestrovan::TMainForm mainForm;
   mainForm.show();
+  if (!files.isEmpty()) {
+    mainForm.OpenArenaFile(files.first());
+  }
   return application.exec();
 }

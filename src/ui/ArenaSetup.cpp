@@ -34,6 +34,7 @@ TArenaSetupForm::TArenaSetupForm(QWidget* Owner) : QDialog(Owner) {
   setTabOrder(btnOK, btnCancel);
   setTabOrder(btnCancel, ArenaFileBox);
   setTabOrder(ArenaFileBox, BrowseButton);
+  btnOK->setDefault(true);
   btnOK->setFocus();
 
   connect(btnOK, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { btnOKClick(); }); });
@@ -80,10 +81,7 @@ void TArenaSetupForm::BrowseButtonClick() {
 }
 
 void TArenaSetupForm::keyPressEvent(QKeyEvent* Event) {
-  if (Event->key() == Qt::Key_Escape) {
-    Event->accept();
-    return;
-  }
+  // Return is OK, Escape is Cancel
   QDialog::keyPressEvent(Event);
 }
 

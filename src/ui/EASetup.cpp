@@ -62,6 +62,7 @@ TEASetupForm::TEASetupForm(QWidget* Owner) : QDialog(Owner) {
   for (std::size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
   }
+  OKButton->setDefault(true);
   OKButton->setFocus();
 
   connect(OKButton, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { OKButtonClick(); }); });

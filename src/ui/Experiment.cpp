@@ -1,16 +1,28 @@
 #include "ui/Experiment.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QOpenGLWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QThread>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
 #include <filesystem>
@@ -33,7 +45,7 @@ namespace {
 constexpr int kColumnLeft = 8;
 constexpr int kColumnWidth = 197;
 constexpr int kViewLeft = 208;
-constexpr int kProgressTop = 330;
+constexpr int kProgressTop = 450;
 
 const QString kElapsedCaption = QStringLiteral("Elapsed time =");
 
@@ -44,6 +56,11 @@ constexpr qint64 kProgressInterval = 250;
 // Simulation steps between two readings of the clock: a step takes about a
 // microsecond, a reading a few percent of that.
 constexpr int kStepsPerClockReading = 16;
+// Least wall time between two frames of a paced simulation (ms): 60 frames
+// per second at most.
+constexpr qint64 kFrameInterval = 16;
+// The speeds offered, in SpeedBox's order; 0: as fast as possible.
+constexpr double kSpeeds[] = {1.0, 2.0, 5.0, 20.0, 0.0};
 
 // A refused simulation time or time step; the message names the box.
 class TRunParameterError : public std::invalid_argument {
@@ -81,12 +98,17 @@ TExperimentForm::TExperimentForm(QWidget* Owner)
   setWindowTitle(QStringLiteral("Kestrovan, v1.0 - Evolutionary simulation"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-  setMinimumSize(637, 467);
+  setMinimumSize(637, 560);
   ShowMessage = [this](const QString& Text) { ShowErrorMessage(this, Text); };
+  AskQuestion = [this](const QString& Question) {
+    return QMessageBox::question(this, QString::fromLatin1(kApplicationCaption), Question,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+  };
+  ResultsParent = QDir::currentPath();
   run_->OutputFolder = ".";
   run_->Yield = [this] { ProcessEventsWhenDue(); };
   CreateControls();
-  resize(760, 560);
+  resize(900, 640);
   UpdateControls();
   FormResize();
 }
@@ -125,13 +147,27 @@ void TExperimentForm::CreateControls() {
                                 FormatFloat(0.01, 'f', 2, 0, locale_));
 
   QGroupBox* visualizationGroup =
-      AddControl<QGroupBox>(this, "VisualizationOptionsGroupBox", QRect(kColumnLeft, 288, kColumnWidth, 40),
+      AddControl<QGroupBox>(this, "VisualizationOptionsGroupBox", QRect(kColumnLeft, 288, kColumnWidth, 92),
                             QStringLiteral("3D visualization"));
+  AddLabel(visualizationGroup, QStringLiteral("Show:"), 10, 42);
+  ShowBox = AddControl<QComboBox>(visualizationGroup, "ShowBox", QRect(58, 38, 131, 22));
+  ShowBox->addItems({QStringLiteral("every evaluation"), QStringLiteral("best of each generation")});
+  AddLabel(visualizationGroup, QStringLiteral("Speed:"), 10, 68);
+  SpeedBox = AddControl<QComboBox>(visualizationGroup, "SpeedBox", QRect(58, 64, 131, 22));
+  SpeedBox->addItems({QStringLiteral("real time \u00d71"), QStringLiteral("\u00d72"), QStringLiteral("\u00d75"),
+                      QStringLiteral("\u00d720"), QStringLiteral("as fast as possible")});
+  connect(SpeedBox, &QComboBox::currentIndexChanged, this, [this] { paceReset_ = true; });
   chkVisualize =
       AddControl<QCheckBox>(visualizationGroup, "chkVisualize", QRect(10, 17, 80, 17), QStringLiteral("Activate"));
   chkShowSensors = AddControl<QCheckBox>(visualizationGroup, "chkShowSensors", QRect(92, 17, 95, 17),
                                          QStringLiteral("Show sensors"));
   chkShowSensors->setChecked(true);
+
+  QGroupBox* resultsGroup = AddControl<QGroupBox>(this, "ResultsGroupBox", QRect(kColumnLeft, 384, kColumnWidth, 62),
+                                                  QStringLiteral("Results:"));
+  ResultsFolderLabel = AddControl<QLabel>(resultsGroup, "ResultsFolderLabel", QRect(10, 16, 179, 15), QString());
+  ResultsFolderButton =
+      AddButton(resultsGroup, "ResultsFolderButton", QStringLiteral("Results folder\u2026"), QRect(8, 32, 181, 25));
 
   QGroupBox* progressGroup =
       AddControl<QGroupBox>(this, "ProgressGroupBox", QRect(kColumnLeft, kProgressTop, kColumnWidth, 120),
@@ -139,19 +175,59 @@ void TExperimentForm::CreateControls() {
   ReevalMemo = AddControl<QPlainTextEdit>(progressGroup, "ReevalMemo", QRect());
   ReevalMemo->setReadOnly(true);
   ReevalMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  ReevalMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  FitnessPlot = AddControl<TFitnessPlot>(progressGroup, "FitnessPlot", QRect());
+  // a line names the evaluation and its generation: wrapped in the narrow column
+  ReevalMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
-  VisualizationGroupBox = AddControl<QGroupBox>(this, "VisualizationGroupBox", QRect(kViewLeft, 4, 400, 408),
-                                                QStringLiteral("Elapsed time = "));
-  WorldViewPanel = AddControl<QWidget>(VisualizationGroupBox, "WorldViewPanel", QRect(10, 16, 380, 380));
+  // the right part: the 3D view above the fitness plot, sized by the user
+  ViewSplitter = AddControl<QSplitter>(this, "ViewSplitter", QRect(kViewLeft, 4, 400, 408), Qt::Vertical);
+  ViewSplitter->setChildrenCollapsible(false);
+  VisualizationGroupBox = new QGroupBox(QStringLiteral("Elapsed time = "), ViewSplitter);
+  VisualizationGroupBox->setObjectName(QStringLiteral("VisualizationGroupBox"));
+  WorldViewPanel = new QWidget(VisualizationGroupBox);
+  WorldViewPanel->setObjectName(QStringLiteral("WorldViewPanel"));
+  WorldViewPanel->setMinimumSize(100, 100);
+  WorldViewPanel->installEventFilter(this);
+  auto* viewLayout = new QVBoxLayout(VisualizationGroupBox);
+  viewLayout->setContentsMargins(6, 4, 6, 6);
+  viewLayout->addWidget(WorldViewPanel);
+  FitnessPlot = new TFitnessPlot(ViewSplitter);
+  FitnessPlot->setObjectName(QStringLiteral("FitnessPlot"));
+  FitnessPlot->SetLocale(locale_);
+  ViewSplitter->addWidget(VisualizationGroupBox);
+  ViewSplitter->addWidget(FitnessPlot);
+  ViewSplitter->setStretchFactor(0, 2);
+  ViewSplitter->setStretchFactor(1, 1);
 
+  StatusBar = AddControl<QStatusBar>(this, "StatusBar", QRect());
+  StatusBar->setSizeGripEnabled(true);
+  GenerationLabel = new QLabel(StatusBar);
+  GenerationLabel->setObjectName(QStringLiteral("GenerationLabel"));
+  GenerationProgress = new QProgressBar(StatusBar);
+  GenerationProgress->setObjectName(QStringLiteral("GenerationProgress"));
+  GenerationProgress->setMaximumWidth(160);
+  GenerationProgress->setRange(0, 1);
+  GenerationProgress->setValue(0);
+  RateLabel = new QLabel(StatusBar);
+  RateLabel->setObjectName(QStringLiteral("RateLabel"));
+  RunTimeLabel = new QLabel(StatusBar);
+  RunTimeLabel->setObjectName(QStringLiteral("RunTimeLabel"));
+  StatusBar->addPermanentWidget(GenerationLabel);
+  StatusBar->addPermanentWidget(GenerationProgress);
+  StatusBar->addPermanentWidget(RateLabel);
+  StatusBar->addPermanentWidget(RunTimeLabel);
+  glSurface_ = new QOpenGLWidget(WorldViewPanel);
+  glSurface_->setObjectName(QStringLiteral("OpenGLSurface"));
+  glSurface_->setGeometry(0, 0, 1, 1);
+
+  RunEAButton->setShortcut(QKeySequence(Qt::Key_F5));
+  PauseButton->setShortcut(QKeySequence(Qt::Key_Space));
   connect(InitializeButton, &QPushButton::clicked, this, &TExperimentForm::InitializeButtonClick);
   connect(RunEAButton, &QPushButton::clicked, this, &TExperimentForm::RunEAButtonClick);
   connect(PauseButton, &QPushButton::clicked, this, &TExperimentForm::PauseButtonClick);
   connect(StopEAButton, &QPushButton::clicked, this, &TExperimentForm::StopEAButtonClick);
   connect(EvaluateBestButton, &QPushButton::clicked, this, &TExperimentForm::EvaluateBestButtonClick);
   connect(SaveButton, &QPushButton::clicked, this, &TExperimentForm::SaveButtonClick);
+  connect(ResultsFolderButton, &QPushButton::clicked, this, &TExperimentForm::ResultsFolderButtonClick);
   connect(chkShowSensors, &QCheckBox::clicked, this, &TExperimentForm::chkShowSensorsClick);
 }
 
@@ -198,9 +274,12 @@ void TExperimentForm::UpdateControls() {
   PauseButton->setText(paused_ ? QStringLiteral("Resume") : QStringLiteral("Pause"));
   StopEAButton->setEnabled(active && !paused_);
   EvaluateBestButton->setEnabled(active && held_);
-  SimulationTimeBox->setEnabled(!initialized);
-  TimeStepBox->setEnabled(!initialized);
+  // the times are read at Run EA: editable until the run starts
+  SimulationTimeBox->setEnabled(!running_);
+  TimeStepBox->setEnabled(!running_);
+  ResultsFolderButton->setEnabled(!running_);
   SaveButton->setEnabled(run_->MaxFitnessHistory().Count() > 0 && !replaying_);
+  ShowResultsFolder();
 }
 
 void TExperimentForm::Guarded(const std::function<void()>& Action) {
@@ -246,13 +325,17 @@ void TExperimentForm::InitializeButtonClick() {
     if (robot_ == nullptr) {
       throw std::logic_error("Initialize needs the template robot");
     }
+    // refused now rather than after a population was built for nothing
+    ReadRunParameters();
+    ReevalMemo->clear();
     // the old view draws the arena that Initialize replaces
     viewer_.reset();
     run_->KeepCylinderVelocities = KeepCylinderVelocities;
     run_->MinimumCylinderSpeed = MinimumCylinderSpeed;
     run_->MaximumCylinderSpeed = MaximumCylinderSpeed;
     run_->Initialize(InitialSeed);
-    FitnessPlot->SetHistories(run_->MaxFitnessHistory(), run_->AverageFitnessHistory());
+    minimumHistory_.clear();
+    FitnessPlot->SetHistories(run_->MaxFitnessHistory(), run_->AverageFitnessHistory(), minimumHistory_);
 
     try {
       auto viewer = std::make_unique<TSimulation3DViewer>(WorldViewPanel);
@@ -261,6 +344,7 @@ void TExperimentForm::InitializeButtonClick() {
       viewer->BuildArenaScene();
       viewer->BuildRobot(*robot_);
       viewer->UpdateArenaObjects();
+      viewer->SetViewerGeometry(0, 0, WorldViewPanel->width(), WorldViewPanel->height());
       viewer_ = std::move(viewer);
     } catch (...) {
       // without a view there is no run
@@ -310,6 +394,7 @@ void TExperimentForm::RunEAButtonClick() {
 void TExperimentForm::RunLoop() {
   // refused values leave the window as it was: initialized
   run_->BeginRun(ReadRunParameters());
+  BeginRunFolder();
   // what makes the run mean little heads the progress list; the run goes on
   for (const std::string& warning : run_->RunWarnings()) {
     ReevalMemo->appendPlainText(QString::fromLocal8Bit(warning));
@@ -318,13 +403,26 @@ void TExperimentForm::RunLoop() {
   stopRequested_ = false;
   paused_ = false;
   running_ = true;
+  runClock_.start();
+  StatusBar->clearMessage();
   UpdateControls();
   VisualizationGroupBox->setTitle(kElapsedCaption);
   try {
     do {
       run_->BeginGeneration();
+      evaluatedInGeneration_ = 0;
+      ShowStatus();
+      double minimum = 0.0;
       for (int i = 1; i <= run_->PopulationCount(); ++i) {
         EvaluateAgent(i);
+        const double fitness = run_->EA()->Population().GetAgent(i).Fitness;
+        minimum = i == 1 ? fitness : std::min(minimum, fitness);
+      }
+      // the generation step replaces the population: its lowest value first
+      minimumHistory_.push_back(minimum);
+      if (chkVisualize->isChecked() && ShowBox->currentIndex() == 1) {
+        run_->BeginReplay(run_->SimulationParameters());
+        ReplayBest(true);
       }
       run_->EndGeneration();
       ShowGeneration();
@@ -340,9 +438,10 @@ void TExperimentForm::EvaluateAgent(int Index) {
   ProcessEvents();
   run_->BeginEvaluation(Index);
   const TRobot& agent = run_->EvaluatedAgent();
+  paceReset_ = true;
   // the arena as reset, in a visualised evaluation only: a repaint of the
   // view per evaluation would cost more than the evaluation
-  if (viewer_ && chkVisualize->isChecked()) {
+  if (viewer_ && ShowsSteps()) {
     viewer_->UpdateArenaObjects();
   }
   bool finished = false;
@@ -350,6 +449,10 @@ void TExperimentForm::EvaluateAgent(int Index) {
     finished = run_->StepEvaluation();
     AfterStep(agent);
   } while (!finished);
+  // the last state stays on screen
+  if (ShowsSteps()) {
+    ShowState(agent);
+  }
 
   // a pause holds the run between two evaluations; only then may the best
   // agent be replayed, since a replay resets and moves the arena
@@ -366,8 +469,9 @@ void TExperimentForm::EvaluateAgent(int Index) {
   }
 
   const TEvaluationResult result = run_->FinishEvaluation();
+  evaluatedInGeneration_ = Index;
   if (result.NewBest) {
-    newBests_.push_back({result.Fitness, result.RecordedFitness});
+    newBests_.push_back({result.Fitness, result.RecordedFitness, result.EvaluationCount, run_->EA()->Generation() + 1});
   }
   ShowProgress(false);
 }
@@ -380,16 +484,72 @@ void TExperimentForm::ShowProgress(bool Now) {
   if (!newBests_.empty()) {
     MaxLabel->setText(QStringLiteral("Maximum fitness: ") + Fixed(newBests_.back().Fitness, 3));
     for (const TNewBest& best : newBests_) {
-      ReevalMemo->appendPlainText(Fixed(best.RecordedFitness, 3));
+      ReevalMemo->appendPlainText(QStringLiteral("evaluation %1 (generation %2): %3")
+                                      .arg(best.EvaluationCount)
+                                      .arg(best.Generation)
+                                      .arg(Fixed(best.RecordedFitness, 3)));
     }
     newBests_.clear();
   }
+  ShowStatus();
   sinceProgress_.start();
 }
 
+double TExperimentForm::SpeedFactor() const {
+  const int index = SpeedBox->currentIndex();
+  return index >= 0 && index < static_cast<int>(std::size(kSpeeds)) ? kSpeeds[index] : 0.0;
+}
+
+bool TExperimentForm::ShowsSteps() const {
+  return chkVisualize->isChecked() && (replayStep_ || ShowBox->currentIndex() == 0);
+}
+
+bool TExperimentForm::FrameDue() const {
+  // a slow drawing surface gets as much time for the simulation as it takes
+  return !frameClock_.isValid() || frameClock_.hasExpired(std::max(kFrameInterval, lastFrameCost_));
+}
+
+void TExperimentForm::DrawFrame(const TRobot& Agent) {
+  QElapsedTimer cost;
+  cost.start();
+  ShowState(Agent);
+  ProcessEvents();  // draws
+  lastFrameCost_ = cost.elapsed();
+  frameClock_.start();
+}
+
+void TExperimentForm::PaceStep(const TRobot& Agent, double Factor) {
+  if (paceReset_ || !paceClock_.isValid()) {
+    paceClock_.start();
+    pacedFrom_ = Agent.ElapsedTime;
+    frameClock_.invalidate();
+    paceReset_ = false;
+  }
+  const qint64 due = static_cast<qint64>((Agent.ElapsedTime - pacedFrom_) * 1000.0 / Factor);
+  if (paceClock_.elapsed() > due) {
+    // behind the clock: simulated, not drawn, until caught up
+    return;
+  }
+  if (FrameDue()) {
+    DrawFrame(Agent);
+  }
+  while (!paceReset_ && paceClock_.elapsed() < due && !closeRequested_) {
+    ProcessEvents();
+    const qint64 left = due - paceClock_.elapsed();
+    if (left > 0) {
+      QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, 2)));
+    }
+  }
+}
+
 void TExperimentForm::AfterStep(const TRobot& Agent) {
-  if (chkVisualize->isChecked()) {
-    ShowState(Agent);
+  if (ShowsSteps()) {
+    const double factor = SpeedFactor();
+    if (factor > 0.0) {
+      PaceStep(Agent, factor);
+    } else if (FrameDue()) {
+      DrawFrame(Agent);
+    }
   }
   if (--stepsUntilClock_ <= 0) {
     stepsUntilClock_ = EventInterval > 0 ? kStepsPerClockReading : 1;
@@ -402,14 +562,34 @@ void TExperimentForm::ShowState(const TRobot& Agent) {
     viewer_->UpdateRobot(Agent);
     viewer_->UpdateArenaObjects();
   }
+  ++framesShown_;
   VisualizationGroupBox->setTitle(ElapsedCaption(Agent));
 }
 
 void TExperimentForm::ShowGeneration() {
   ShowProgress(true);
   AverageLabel->setText(QStringLiteral("Average fitness: ") + Fixed(run_->EA()->Population().AverageFitness(), 3));
-  FitnessPlot->SetHistories(run_->MaxFitnessHistory(), run_->AverageFitnessHistory());
+  FitnessPlot->SetHistories(run_->MaxFitnessHistory(), run_->AverageFitnessHistory(), minimumHistory_);
   UpdateControls();
+}
+
+void TExperimentForm::ShowStatus() {
+  if (!run_->Initialized()) {
+    return;
+  }
+  GenerationLabel->setText(QStringLiteral("Generation %1").arg(run_->EA()->Generation() + 1));
+  GenerationProgress->setRange(0, std::max(run_->PopulationCount(), 1));
+  GenerationProgress->setValue(evaluatedInGeneration_);
+  const qint64 ms = runClock_.isValid() ? runClock_.elapsed() : 0;
+  if (ms > 0) {
+    RateLabel->setText(Fixed(1000.0 * run_->EvaluationCount() / static_cast<double>(ms), 1) +
+                       QStringLiteral(" evaluations/s"));
+  }
+  const qint64 seconds = ms / 1000;
+  RunTimeLabel->setText(QStringLiteral("elapsed %1:%2:%3")
+                            .arg(seconds / 3600)
+                            .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                            .arg(seconds % 60, 2, 10, QLatin1Char('0')));
 }
 
 void TExperimentForm::EndRunLoop() {
@@ -417,13 +597,67 @@ void TExperimentForm::EndRunLoop() {
   ShowProgress(true);
   VisualizationGroupBox->setTitle(kElapsedCaption);
   AverageLabel->setText(QStringLiteral("Average fitness: "));
+  WriteRunRecords();
   run_->EndRun();
-  viewer_.reset();
+  // the view keeps the last frame until the next Initialize
+  StatusBar->clearMessage();
   running_ = false;
   paused_ = false;
   held_ = false;
   stopRequested_ = false;
   UpdateControls();
+}
+
+void TExperimentForm::WriteRunRecords() {
+  if (resultsFolder_.isEmpty()) {
+    return;
+  }
+  Guarded([this] { run_->SaveHistory(); });
+}
+
+void TExperimentForm::BeginRunFolder() {
+  const std::filesystem::path parent = QFile::encodeName(ResultsParent).toStdString();
+  std::error_code error;
+  std::filesystem::create_directories(parent, error);
+  // the first free number; a folder that exists belongs to another run
+  for (int n = 1; n < 100000; ++n) {
+    const std::filesystem::path folder = parent / QString::asprintf("run-%03d", n).toStdString();
+    if (std::filesystem::exists(folder, error)) {
+      continue;
+    }
+    if (std::filesystem::create_directory(folder, error)) {
+      run_->OutputFolder = folder;
+      resultsFolder_ = QFile::decodeName(folder.string().c_str());
+      ShowResultsFolder();
+      return;
+    }
+    if (!std::filesystem::exists(folder)) {
+      break;
+    }
+  }
+  throw std::runtime_error(QStringLiteral("Cannot create a results folder in '%1'")
+                               .arg(QDir::toNativeSeparators(ResultsParent))
+                               .toStdString());
+}
+
+void TExperimentForm::ShowResultsFolder() {
+  const QString shown = resultsFolder_.isEmpty() ? ResultsParent : resultsFolder_;
+  const QString text = QDir::toNativeSeparators(shown);
+  ResultsFolderLabel->setToolTip(text);
+  ResultsFolderLabel->setText(
+      ResultsFolderLabel->fontMetrics().elidedText(text, Qt::ElideMiddle, ResultsFolderLabel->width()));
+}
+
+void TExperimentForm::ResultsFolderButtonClick() {
+  if (running_) {
+    return;
+  }
+  const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("Results folder"), ResultsParent);
+  if (!chosen.isEmpty()) {
+    ResultsParent = chosen;
+    resultsFolder_.clear();
+    UpdateControls();
+  }
 }
 
 // ---- pause, stop, close
@@ -441,7 +675,24 @@ void TExperimentForm::StopEAButtonClick() {
     return;
   }
   stopRequested_ = true;
+  StatusBar->showMessage(QStringLiteral("Stopping after this generation\u2026"));
   UpdateControls();
+}
+
+void TExperimentForm::closeEvent(QCloseEvent* Event) {
+  if (running_ && !closeRequested_ && !AskQuestion(QStringLiteral("Stop the run and close?"))) {
+    Event->ignore();
+    return;
+  }
+  QDialog::closeEvent(Event);
+}
+
+void TExperimentForm::keyPressEvent(QKeyEvent* Event) {
+  if (running_ && Event->key() == Qt::Key_Escape) {
+    Event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(Event);
 }
 
 void TExperimentForm::done(int Result) {
@@ -478,11 +729,20 @@ void TExperimentForm::ShowBestIndividual() {
     return;
   }
   run_->BeginReplay(ReadRunParameters());
-  struct TReplayEnd {
-    TEvolutionRun& Run;
-    ~TReplayEnd() { Run.EndReplay(); }
-  } replayEnd{*run_};
+  ReplayBest(false);
+}
 
+void TExperimentForm::ReplayBest(bool StopsWithTheRun) {
+  struct TReplayEnd {
+    TExperimentForm& Form;
+    ~TReplayEnd() {
+      Form.replayStep_ = false;
+      Form.run_->EndReplay();
+    }
+  } replayEnd{*this};
+
+  replayStep_ = true;
+  paceReset_ = true;
   const TRobot& best = run_->ReplayAgent();
   if (viewer_) {
     viewer_->UpdateArenaObjects();
@@ -491,10 +751,13 @@ void TExperimentForm::ShowBestIndividual() {
   do {
     finished = run_->StepReplay();
     AfterStep(best);
-  } while (!finished && !closeRequested_);
+  } while (!finished && !closeRequested_ && !(StopsWithTheRun && stopRequested_));
 
   // the replay's own result; the population keeps the evaluation's
   if (finished) {
+    if (ShowsSteps()) {
+      ShowState(best);
+    }
     VisualizationGroupBox->setTitle(ElapsedCaption(best) + QStringLiteral(", fitness = ") + Fixed(best.Fitness, 3));
   } else {
     VisualizationGroupBox->setTitle(kElapsedCaption);
@@ -509,24 +772,30 @@ void TExperimentForm::SaveButtonClick() {
 
 void TExperimentForm::chkShowSensorsClick() {
   if (viewer_) {
-    viewer_->ShowSensors = chkShowSensors->isChecked();
+    viewer_->SetShowSensors(chkShowSensors->isChecked());
   }
 }
 
 void TExperimentForm::FormResize() {
-  const int s = std::max(std::min(height() - 30, width() - kViewLeft) - 22, 60);
-  VisualizationGroupBox->resize(s, s + 8);
-  WorldViewPanel->resize(s - 20, s - 20);
-  if (viewer_) {
-    viewer_->SetViewerGeometry(20, 20, s - 60, s - 60);
-  }
+  // the status bar along the bottom, the view and plot right of the column
+  const int statusHeight = StatusBar->sizeHint().height();
+  StatusBar->setGeometry(0, height() - statusHeight, width(), statusHeight);
+  ViewSplitter->setGeometry(kViewLeft, 4, std::max(width() - kViewLeft - 8, 60),
+                            std::max(height() - statusHeight - 8, 60));
 
-  // the progress memo and the plot take the rest of the left column
+  // the progress list takes the rest of the left column
   auto* progressGroup = static_cast<QWidget*>(ReevalMemo->parent());
-  const int progressHeight = std::max(height() - kProgressTop - 8, 60);
+  const int progressHeight = std::max(height() - statusHeight - kProgressTop - 4, 60);
   progressGroup->resize(kColumnWidth, progressHeight);
-  ReevalMemo->setGeometry(8, 18, 62, progressHeight - 26);
-  FitnessPlot->setGeometry(74, 18, kColumnWidth - 82, progressHeight - 26);
+  ReevalMemo->setGeometry(8, 18, kColumnWidth - 16, progressHeight - 26);
+}
+
+bool TExperimentForm::eventFilter(QObject* Watched, QEvent* Event) {
+  // the drawing surface fills the view's panel
+  if (Watched == WorldViewPanel && Event->type() == QEvent::Resize && viewer_) {
+    viewer_->SetViewerGeometry(0, 0, WorldViewPanel->width(), WorldViewPanel->height());
+  }
+  return QDialog::eventFilter(Watched, Event);
 }
 
 void TExperimentForm::resizeEvent(QResizeEvent* Event) {

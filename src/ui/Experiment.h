@@ -14,10 +14,17 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
+class QCloseEvent;
+class QKeyEvent;
+class QOpenGLWidget;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
+class QSplitter;
+class QStatusBar;
 class QPushButton;
 class QResizeEvent;
 class QWidget;
@@ -81,6 +88,11 @@ class TExperimentForm : public QDialog {
   // Shows an error to the user (a critical message box); the text names
   // what failed and why.
   std::function<void(const QString& Text)> ShowMessage;
+  // Asks the user a yes/no question; true for yes.
+  std::function<bool(const QString& Question)> AskQuestion;
+  // The folder that receives the numbered folder of each run ("run-001",
+  // "run-002"...); at first the current folder.
+  QString ResultsParent;
 
   // ---- user operations
 
@@ -93,10 +105,12 @@ class TExperimentForm : public QDialog {
   // is held by a pause, between two evaluations. The replay runs on a copy:
   // the population stays as it was.
   void ShowBestIndividual();
-  // Writes "descr.txt" with the fitness histories into the current folder.
+  // Writes "descr.txt" with the fitness histories into the run's folder.
   void SaveButtonClick();
+  // Lets the user choose the folder that receives the runs' folders.
+  void ResultsFolderButtonClick();
   void chkShowSensorsClick();
-  // Sizes the 3D view's group, panel and drawing surface to the window.
+  // Places the status bar, the view above the plot, and the progress list.
   void FormResize();
   // Releases the view and the run; the destructor calls it.
   void FormDestroy();
@@ -115,10 +129,17 @@ class TExperimentForm : public QDialog {
   // accepted values.
   std::optional<TRobotSimulationParameters> EnteredRunParameters() const;
 
+  // Times per second of real time a shown simulation advances; 0: as fast
+  // as possible.
+  double SpeedFactor() const;
+  // Frames of the 3D view requested since the window was created.
+  int FramesShown() const { return framesShown_; }
   TEvolutionRun& Run() { return *run_; }
   const TEvolutionRun& Run() const { return *run_; }
   // The 3D view, from Initialize to the end of the run; else nullptr.
   TSimulation3DViewer* Viewer() { return viewer_.get(); }
+  // The folder of the current or last run; empty before the first run.
+  const QString& ResultsFolder() const { return resultsFolder_; }
 
   QPushButton* InitializeButton;
   QPushButton* RunEAButton;
@@ -126,6 +147,8 @@ class TExperimentForm : public QDialog {
   QPushButton* StopEAButton;
   QPushButton* EvaluateBestButton;
   QPushButton* SaveButton;
+  QPushButton* ResultsFolderButton;
+  QLabel* ResultsFolderLabel;
   QLabel* MaxLabel;
   QLabel* AverageLabel;
   QLabel* EvaluatedLabel;
@@ -133,10 +156,23 @@ class TExperimentForm : public QDialog {
   QLineEdit* TimeStepBox;
   QCheckBox* chkVisualize;
   QCheckBox* chkShowSensors;
+  // What "Activate" shows: every evaluation, or only the best of each
+  // generation, replayed after it while the evolution runs at full speed.
+  QComboBox* ShowBox;
+  // How fast a shown simulation runs: real time x1, x2, x5, x20, or as fast
+  // as possible.
+  QComboBox* SpeedBox;
   QGroupBox* VisualizationGroupBox;
   QWidget* WorldViewPanel;
   QPlainTextEdit* ReevalMemo;
   TFitnessPlot* FitnessPlot;
+  // the 3D view above the plot
+  QSplitter* ViewSplitter;
+  QStatusBar* StatusBar;
+  QLabel* GenerationLabel;           // "Generation 3"
+  QProgressBar* GenerationProgress;  // evaluations of the current generation
+  QLabel* RateLabel;                 // "812.5 evaluations/s"
+  QLabel* RunTimeLabel;              // "elapsed 0:01:05"
 
  public slots:
   // A close while the run loop is active becomes "Stop EA": the window
@@ -145,6 +181,11 @@ class TExperimentForm : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+  // During a run: the close box asks before it stops the run, Escape does
+  // nothing.
+  void closeEvent(QCloseEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
 
  private:
   void CreateControls();
@@ -155,17 +196,42 @@ class TExperimentForm : public QDialog {
 
   void RunLoop();
   void EvaluateAgent(int Index);
-  // The end of a run, normal or not: the algorithm and the view released.
+  // The end of a run, normal or not: the records written, the algorithm and
+  // the view released.
   void EndRunLoop();
+  // Writes the records of a run that has ended, for whatever reason, into
+  // its folder: "descr.txt" with the fitness histories. A failure is shown,
+  // never thrown.
+  void WriteRunRecords();
+  // Creates the first free "run-NNN" folder under ResultsParent and makes
+  // it the run's output folder; throws std::runtime_error naming it.
+  void BeginRunFolder();
+  void ShowResultsFolder();
   // The simulation time and time step in the boxes; throws naming the box.
   TRobotSimulationParameters ReadRunParameters() const;
-  // After every simulation step: the state shown when visualising, events
-  // processed when due.
+  // After every simulation step: the state shown when visualising, paced
+  // by the speed, events processed when due.
   void AfterStep(const TRobot& Agent);
+  // Whether the steps of the simulation under way are shown.
+  bool ShowsSteps() const;
+  // Shows Agent at most once per display frame and waits until the wall
+  // clock has caught up with its simulated time at the chosen speed.
+  void PaceStep(const TRobot& Agent, double Factor);
+  // Whether the next frame may be drawn: a frame interval has passed since
+  // the last one, and at least as long as that one took to draw.
+  bool FrameDue() const;
+  // Shows Agent's state and draws it now.
+  void DrawFrame(const TRobot& Agent);
+  // Steps the replay the caller has begun to its end, in the view:
+  // "Re-evaluate best individual", and after every generation when only the
+  // best is shown (then "Stop EA" ends it early).
+  void ReplayBest(bool StopsWithTheRun);
   // Moves the 3D view's robot and cylinders to the simulation's state and
   // shows the simulated time.
   void ShowState(const TRobot& Agent);
   void ShowGeneration();
+  // The status bar's generation, progress, rate and elapsed time.
+  void ShowStatus();
   // The evaluation count and the new bests not yet shown, now or when they
   // were last shown long enough ago.
   void ShowProgress(bool Now);
@@ -180,14 +246,24 @@ class TExperimentForm : public QDialog {
 
   std::unique_ptr<TEvolutionRun> run_;
   std::unique_ptr<TSimulation3DViewer> viewer_;
+  // An OpenGL surface from the start: the first one added to a window on
+  // screen makes Qt re-create its native window, which then jumps.
+  QOpenGLWidget* glSurface_ = nullptr;
+  QString resultsFolder_;
   const TRobot* robot_ = nullptr;  // the template robot, not owned
   QLocale locale_;
   QElapsedTimer sinceEvents_;
   QElapsedTimer sinceProgress_;
+  QElapsedTimer runClock_;  // since Run EA
+  // the lowest fitness of each completed generation
+  std::vector<double> minimumHistory_;
+  int evaluatedInGeneration_ = 0;
   // new bests found since the progress was last shown
   struct TNewBest {
     double Fitness;          // of the evaluation
     double RecordedFitness;  // of the recording run
+    int EvaluationCount;     // names its file
+    int Generation;          // 1-based
   };
   std::vector<TNewBest> newBests_;
   int stepsUntilClock_ = 0;  // steps left until the clock is read again
@@ -197,6 +273,15 @@ class TExperimentForm : public QDialog {
   bool stopRequested_ = false;
   bool replaying_ = false;
   bool closeRequested_ = false;
+  bool replayStep_ = false;  // the steps under way are a replay's
+  // pacing: the wall clock since the simulated time pacedFrom_, and the
+  // clock since the last frame
+  QElapsedTimer paceClock_;
+  QElapsedTimer frameClock_;
+  double pacedFrom_ = 0.0;
+  bool paceReset_ = true;
+  int framesShown_ = 0;
+  qint64 lastFrameCost_ = 0;  // ms
 };
 
 }  // namespace kestrovan

@@ -1,7 +1,11 @@
 #include "ui/FitnessPlot.h"
 
+#include <QChart>
+#include <QLineSeries>
+#include <QList>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPointF>
+#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 
@@ -10,11 +14,6 @@
 namespace kestrovan {
 
 namespace {
-
-const QColor kMaxColour(200, 30, 30);
-const QColor kAverageColour(30, 60, 200);
-constexpr double kMargin = 4.0;         // pixels around the plot area
-constexpr double kLegendHeight = 12.0;  // pixels above the plot area for the scale and legend
 
 std::vector<double> ValuesOf(const TVector& History) {
   std::vector<double> values;
@@ -25,22 +24,73 @@ std::vector<double> ValuesOf(const TVector& History) {
   return values;
 }
 
-}  // namespace
-
-TFitnessPlot::TFitnessPlot(QWidget* Parent) : QWidget(Parent) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  setMinimumSize(40, 40);
+// Points (generation, value) for the finite values.
+QList<QPointF> PointsOf(const std::vector<double>& Values) {
+  QList<QPointF> points;
+  points.reserve(static_cast<qsizetype>(Values.size()));
+  for (std::size_t g = 0; g < Values.size(); ++g) {
+    if (std::isfinite(Values[g])) {
+      points.append(QPointF(static_cast<double>(g + 1), Values[g]));
+    }
+  }
+  return points;
 }
 
-void TFitnessPlot::SetHistories(const TVector& MaxFitness, const TVector& AverageFitness) {
+QLineSeries* AddSeries(QChart* Chart, const QString& Name, const QColor& Colour, double Width) {
+  auto* series = new QLineSeries(Chart);
+  series->setName(Name);
+  series->setPen(QPen(Colour, Width));
+  Chart->addSeries(series);
+  return series;
+}
+
+}  // namespace
+
+TFitnessPlot::TFitnessPlot(QWidget* Parent) : QChartView(Parent) {
+  auto* chart = new QChart();
+  chart->setMargins(QMargins(2, 2, 2, 2));
+  chart->setBackgroundRoundness(0);
+  chart->legend()->setAlignment(Qt::AlignTop);
+  // the minimum first, so that the best is drawn on top
+  minimumSeries_ = AddSeries(chart, QStringLiteral("minimum"), QColor(130, 130, 130), 1.0);
+  averageSeries_ = AddSeries(chart, QStringLiteral("average"), QColor(30, 60, 200), 1.5);
+  maxSeries_ = AddSeries(chart, QStringLiteral("best"), QColor(200, 30, 30), 2.0);
+
+  generationAxis_ = new QValueAxis(chart);
+  generationAxis_->setTitleText(QStringLiteral("generation"));
+  generationAxis_->setLabelFormat(QStringLiteral("%.0f"));
+  generationAxis_->setTickType(QValueAxis::TicksDynamic);
+  generationAxis_->setTickAnchor(1.0);
+  fitnessAxis_ = new QValueAxis(chart);
+  fitnessAxis_->setTitleText(QStringLiteral("fitness"));
+  fitnessAxis_->setLabelFormat(QStringLiteral("%.2f"));
+  chart->addAxis(generationAxis_, Qt::AlignBottom);
+  chart->addAxis(fitnessAxis_, Qt::AlignLeft);
+  for (QLineSeries* series : {minimumSeries_, averageSeries_, maxSeries_}) {
+    series->attachAxis(generationAxis_);
+    series->attachAxis(fitnessAxis_);
+  }
+  chart->setLocalizeNumbers(true);
+  setChart(chart);
+  setRenderHint(QPainter::Antialiasing);
+  setMinimumSize(120, 100);
+  SetLocale(QLocale::system());
+  SetHistories(TVector(0), TVector(0));
+}
+
+void TFitnessPlot::SetLocale(const QLocale& Locale) { chart()->setLocale(Locale); }
+
+void TFitnessPlot::SetHistories(const TVector& MaxFitness, const TVector& AverageFitness,
+                                const std::vector<double>& MinimumFitness) {
   max_ = ValuesOf(MaxFitness);
   average_ = ValuesOf(AverageFitness);
+  minimum_ = MinimumFitness;
 
-  // the value axis starts at 0 unless a value lies below; a flat history
+  // the fitness axis starts at 0 unless a value lies below; a flat history
   // still gets a scale of height 1
   bottom_ = 0.0;
   top_ = 0.0;
-  for (const std::vector<double>* values : {&max_, &average_}) {
+  for (const std::vector<double>* values : {&max_, &average_, &minimum_}) {
     for (double value : *values) {
       if (std::isfinite(value)) {
         bottom_ = std::min(bottom_, value);
@@ -51,63 +101,20 @@ void TFitnessPlot::SetHistories(const TVector& MaxFitness, const TVector& Averag
   if (!(top_ > bottom_)) {
     top_ = bottom_ + 1.0;
   }
-  update();
-}
-
-QRectF TFitnessPlot::PlotArea() const {
-  return QRectF(kMargin, kMargin + kLegendHeight, width() - 2.0 * kMargin, height() - 2.0 * kMargin - kLegendHeight);
-}
-
-QPointF TFitnessPlot::PointOf(int Generation, double Value, const QRectF& Area) const {
-  const int count = static_cast<int>(std::max(max_.size(), average_.size()));
-  const double x = count > 1 ? Area.left() + Area.width() * (Generation - 1) / (count - 1) : Area.center().x();
-  const double clamped = std::clamp(std::isfinite(Value) ? Value : bottom_, bottom_, top_);
-  const double y = Area.bottom() - Area.height() * (clamped - bottom_) / (top_ - bottom_);
-  return {x, y};
-}
-
-void TFitnessPlot::DrawCurve(QPainter& Painter, const std::vector<double>& Values, const QRectF& Area) const {
-  if (Values.empty()) {
-    return;
+  const std::size_t generations = std::max({max_.size(), average_.size(), minimum_.size()});
+  const double last = static_cast<double>(std::max<std::size_t>(generations, 2));
+  generationAxis_->setRange(1.0, last);
+  // whole generations, at most about six labels: steps of 1, 2, 5, 10, 20...
+  double step = 1.0;
+  for (int i = 0; (last - 1.0) / step > 5.0; ++i) {
+    step *= i % 3 == 1 ? 2.5 : 2.0;
   }
-  QPainterPath path(PointOf(1, Values.front(), Area));
-  for (std::size_t g = 2; g <= Values.size(); ++g) {
-    path.lineTo(PointOf(static_cast<int>(g), Values[g - 1], Area));
-  }
-  Painter.drawPath(path);
-  if (Values.size() == 1) {
-    // one generation: a dot, since a path of one point draws nothing
-    Painter.drawEllipse(PointOf(1, Values.front(), Area), 1.5, 1.5);
-  }
-}
+  generationAxis_->setTickInterval(step);
+  fitnessAxis_->setRange(bottom_, top_);
 
-void TFitnessPlot::paintEvent(QPaintEvent* /*Event*/) {
-  QPainter painter(this);
-  painter.fillRect(rect(), Qt::white);
-  const QRectF area = PlotArea();
-  painter.setPen(QColor(190, 190, 190));
-  painter.drawRect(area);
-
-  // the top of the scale and the legend
-  QFont small = font();
-  small.setPointSizeF(std::max(6.0, small.pointSizeF() - 1.0));
-  painter.setFont(small);
-  const QRectF legend(kMargin, 0.0, width() - 2.0 * kMargin, kLegendHeight + kMargin);
-  painter.setPen(Qt::black);
-  if (!max_.empty()) {
-    painter.drawText(legend, Qt::AlignLeft | Qt::AlignVCenter, QString::number(top_, 'f', 2));
-  }
-  painter.setPen(kMaxColour);
-  painter.drawText(legend.adjusted(0, 0, -28, 0), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("max"));
-  painter.setPen(kAverageColour);
-  painter.drawText(legend, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("avg"));
-
-  painter.setRenderHint(QPainter::Antialiasing, false);
-  painter.setBrush(Qt::NoBrush);
-  painter.setPen(QPen(kAverageColour, 1.0));
-  DrawCurve(painter, average_, area);
-  painter.setPen(QPen(kMaxColour, 1.5));
-  DrawCurve(painter, max_, area);
+  maxSeries_->replace(PointsOf(max_));
+  averageSeries_->replace(PointsOf(average_));
+  minimumSeries_->replace(PointsOf(minimum_));
 }
 
 }  // namespace kestrovan

@@ -1,51 +1,59 @@
 #pragma once
 
-#include <QPointF>
-#include <QRectF>
-#include <QWidget>
+#include <QChartView>
+#include <QLocale>
 #include <vector>
 
-class QPaintEvent;
+class QLineSeries;
+class QValueAxis;
 
 namespace kestrovan {
 
 class TVector;
 
-// A line chart of the best (red) and the average (blue) fitness per
-// generation: generation 1 at the left edge, the last one at the right, the
-// value axis from 0 (or the lowest value, when negative) to the highest value.
-class TFitnessPlot : public QWidget {
+// A line chart of the best (red), the average (blue) and the minimum (grey)
+// fitness per generation, with labelled axes: generations across from 1 to
+// the last one, the fitness up from 0 (or the lowest value, when negative)
+// to the highest value. Numbers are shown with the given locale.
+class TFitnessPlot : public QChartView {
   Q_OBJECT
 
  public:
   explicit TFitnessPlot(QWidget* Parent = nullptr);
 
-  // Copies the two histories (one element per generation) and redraws.
-  void SetHistories(const TVector& MaxFitness, const TVector& AverageFitness);
+  // Copies the histories (one element per generation) and redraws. Minimum
+  // may be shorter than the others (or empty).
+  void SetHistories(const TVector& MaxFitness, const TVector& AverageFitness,
+                    const std::vector<double>& MinimumFitness = {});
+  void SetLocale(const QLocale& Locale);
 
   const std::vector<double>& MaxValues() const { return max_; }
   const std::vector<double>& AverageValues() const { return average_; }
+  const std::vector<double>& MinimumValues() const { return minimum_; }
 
-  // The rectangle the curves are drawn in (pixels).
-  QRectF PlotArea() const;
-  // Lower and upper end of the value axis.
+  // Lower and upper end of the fitness axis.
   double Bottom() const { return bottom_; }
   double Top() const { return top_; }
-  // Where the value of Generation (1-based) lies in Area.
-  QPointF PointOf(int Generation, double Value, const QRectF& Area) const;
 
-  QSize sizeHint() const override { return {120, 100}; }
+  QLineSeries* MaxSeries() const { return maxSeries_; }
+  QLineSeries* AverageSeries() const { return averageSeries_; }
+  QLineSeries* MinimumSeries() const { return minimumSeries_; }
+  QValueAxis* GenerationAxis() const { return generationAxis_; }
+  QValueAxis* FitnessAxis() const { return fitnessAxis_; }
 
- protected:
-  void paintEvent(QPaintEvent* Event) override;
+  QSize sizeHint() const override { return {320, 200}; }
 
  private:
-  void DrawCurve(QPainter& Painter, const std::vector<double>& Values, const QRectF& Area) const;
-
   std::vector<double> max_;
   std::vector<double> average_;
+  std::vector<double> minimum_;
   double bottom_ = 0.0;
   double top_ = 1.0;
+  QLineSeries* maxSeries_;
+  QLineSeries* averageSeries_;
+  QLineSeries* minimumSeries_;
+  QValueAxis* generationAxis_;
+  QValueAxis* fitnessAxis_;
 };
 
 }  // namespace kestrovan

@@ -3,12 +3,17 @@
 #include <QAction>
 #include <QColor>
 #include <QDialog>
+#include <QFileInfo>
 #include <QFont>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPalette>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QStatusBar>
+#include <QStringList>
+#include <iterator>
 #include <stdexcept>
 
 #include "ea/EAParameters.h"
@@ -19,6 +24,7 @@
 #include "ui/EASetup.h"
 #include "ui/Experiment.h"
 #include "ui/ExperimentMenu.h"
+#include "ui/NumberText.h"
 #include "ui/RobotSetup.h"
 
 namespace kestrovan {
@@ -39,8 +45,14 @@ QAction* AddItem(QMenu* Menu, const char* Name, const QString& Caption) {
 
 TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
   setWindowTitle(QString::fromLatin1(kApplicationCaption));
-  resize(620, 101);
-  setMaximumHeight(101);
+  StatusLabel = new QLabel(this);
+  StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+  statusBar()->addWidget(StatusLabel, 1);
+  statusBar()->setSizeGripEnabled(false);
+  // the name and the menu, and the status line below
+  const int height = 101 + statusBar()->sizeHint().height();
+  resize(800, height);
+  setMaximumHeight(height);
   setMinimumWidth(600);
 
   QPalette silver = palette();
@@ -61,6 +73,7 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
 
   CreateMenus();
   FormCreate();
+  UpdateRunMenu();
 
   if (const QScreen* display = screen()) {
     move(display->availableGeometry().center() - rect().center());
@@ -75,28 +88,32 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::CreateMenus() {
-  QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("File"));
+  QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
   fileMenu->setObjectName(QStringLiteral("File1"));
-  Exit1 = AddItem(fileMenu, "Exit1", QStringLiteral("Exit"));
+  Exit1 = AddItem(fileMenu, "Exit1", QStringLiteral("&Quit"));
+  Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   ExperimentFileMenu = new TExperimentFileMenu(*this, fileMenu, Exit1);
 
-  QMenu* setupMenu = menuBar()->addMenu(QStringLiteral("Setup"));
+  QMenu* setupMenu = menuBar()->addMenu(QStringLiteral("&Setup"));
   setupMenu->setObjectName(QStringLiteral("Setup1"));
-  Arena1 = AddItem(setupMenu, "Arena1", QStringLiteral("Arena"));
-  Robot1 = AddItem(setupMenu, "Robot1", QStringLiteral("Robot"));
-  EvolutionaryAlgorithm1 = AddItem(setupMenu, "EvolutionaryAlgorithm1", QStringLiteral("Evolutionary algorithm"));
+  Arena1 = AddItem(setupMenu, "Arena1", QStringLiteral("&Arena\u2026"));
+  Robot1 = AddItem(setupMenu, "Robot1", QStringLiteral("&Robot\u2026"));
+  EvolutionaryAlgorithm1 =
+      AddItem(setupMenu, "EvolutionaryAlgorithm1", QStringLiteral("&Evolutionary algorithm\u2026"));
   for (QAction* item : {Arena1, Robot1, EvolutionaryAlgorithm1}) {
     item->setCheckable(true);
   }
 
-  QMenu* analysisMenu = menuBar()->addMenu(QStringLiteral("Analysis"));
+  QMenu* analysisMenu = menuBar()->addMenu(QStringLiteral("A&nalysis"));
   analysisMenu->setObjectName(QStringLiteral("Analysis1"));
-  RunEvolution1 = AddItem(analysisMenu, "RunEvolution1", QStringLiteral("Run evolution"));
+  RunEvolution1 = AddItem(analysisMenu, "RunEvolution1", QStringLiteral("&Run evolution\u2026"));
+  RunEvolution1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
   RunEvolution1->setEnabled(false);
 
-  QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
+  QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
   helpMenu->setObjectName(QStringLiteral("Help1"));
-  About1 = AddItem(helpMenu, "About1", QStringLiteral("About"));
+  About1 = AddItem(helpMenu, "About1", QStringLiteral("&About"));
+  About1->setShortcut(QKeySequence(Qt::Key_F1));
 
   connect(Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
   connect(Arena1, &QAction::triggered, this, &TMainForm::Arena1Click);
@@ -123,7 +140,51 @@ void TMainForm::RebuildRobot() {
   robot_ = BuildRobot(configuration_, kRebuiltSensorMounting);
 }
 
-void TMainForm::UpdateRunMenu() { RunEvolution1->setEnabled(ArenaSet && RobotSet && EASet); }
+void TMainForm::UpdateRunMenu() {
+  RunEvolution1->setEnabled(ArenaSet && RobotSet && EASet);
+  StatusLabel->setText(StatusText());
+}
+
+QString TMainForm::StatusText() const {
+  const QLocale locale = DialogLocale();
+  const QString separator = QStringLiteral(" \u00b7 ");
+  QString text =
+      QStringLiteral("Arena: ") + (ArenaSet ? QFileInfo(ArenaFileName).fileName() : QStringLiteral("none")) + separator;
+  text += QStringLiteral("Robot: radius %1 m, %2 sensors, %3 states")
+              .arg(locale.toString(configuration_.Body.Radius, 'g', 4))
+              .arg(static_cast<int>(std::size(kDefaultSensorDirections)))
+              .arg(configuration_.Brain.NumberOfStates);
+  text += separator + QStringLiteral("EA: population %1, mutation rate %2")
+                          .arg(eaParameters_->PopulationSize)
+                          .arg(locale.toString(eaParameters_->MutationRate, 'g', 4));
+  QStringList missing;
+  if (!ArenaSet) {
+    missing << QStringLiteral("Arena");
+  }
+  if (!RobotSet) {
+    missing << QStringLiteral("Robot");
+  }
+  if (!EASet) {
+    missing << QStringLiteral("EA");
+  }
+  if (!missing.isEmpty()) {
+    text += separator + QStringLiteral("To confirm: ") + missing.join(QStringLiteral(", "));
+  }
+  return text;
+}
+
+bool TMainForm::OpenArenaFile(const QString& FileName) {
+  if (!ArenaFileExists(FileName)) {
+    ShowErrorMessage(this, QStringLiteral("The arena file '%1' does not exist.").arg(FileName));
+    return false;
+  }
+  ArenaFileName = QFileInfo(FileName).absoluteFilePath();
+  ArenaSet = true;
+  arenaChecked_ = true;
+  ShowCheckMarks();
+  UpdateRunMenu();
+  return true;
+}
 
 void TMainForm::ShowCheckMarks() {
   // a checkable item toggles itself when chosen: show the state instead

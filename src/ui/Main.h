@@ -41,6 +41,13 @@ class TMainForm : public QMainWindow {
   void UpdateRunMenu();
   // Centres the name label.
   void FormResize();
+  // Chooses FileName as the arena, as the arena dialog's OK would; a file
+  // that does not exist is refused with a message naming it. Returns
+  // whether it was taken.
+  bool OpenArenaFile(const QString& FileName);
+  // The status line: the arena file, the robot and the EA, and what is still
+  // to confirm while "Run evolution" is disabled.
+  QString StatusText() const;
 
   void Exit1Click();
   void Arena1Click();
@@ -76,6 +83,7 @@ class TMainForm : public QMainWindow {
   TExperimentFileMenu* ExperimentFileMenu = nullptr;
 
   QLabel* NameLabel;
+  QLabel* StatusLabel;
   QAction* Exit1;
   QAction* Arena1;
   QAction* Robot1;

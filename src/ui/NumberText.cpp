@@ -26,8 +26,17 @@ QString FormatInteger(std::int64_t Value, const QLocale& Locale) {
 }
 
 std::optional<double> ParseFloat(const QString& Text, const QLocale& Locale) {
+  const QString trimmed = Text.trimmed();
   bool ok = false;
-  const double value = Locale.toDouble(Text.trimmed(), &ok);
+  double value = Locale.toDouble(trimmed, &ok);
+  // a '.' typed under a decimal-comma locale is a decimal point too (never a
+  // group separator), unless the text holds the locale's own separator
+  const QString decimalPoint = Locale.decimalPoint();
+  if (!ok && decimalPoint != QStringLiteral(".") && !trimmed.contains(decimalPoint)) {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    value = c.toDouble(trimmed, &ok);
+  }
   // "nan" and "inf" convert but are no numbers a parameter can hold
   if (!ok || !std::isfinite(value)) {
     return std::nullopt;

@@ -20,7 +20,8 @@ QString FormatFloat(double Value, char Format, int Decimals, int Width, const QL
 QString FormatInteger(std::int64_t Value, const QLocale& Locale);
 
 // The number in Text (surrounding blanks ignored), or nothing when Text is
-// not a finite number or integer in Locale.
+// not a finite number or integer in Locale. A float may also be written with
+// '.' under a locale whose decimal separator is another one.
 std::optional<double> ParseFloat(const QString& Text, const QLocale& Locale);
 std::optional<std::int32_t> ParseInteger(const QString& Text, const QLocale& Locale);
 

@@ -112,6 +112,7 @@ TRobotSetupForm::TRobotSetupForm(QWidget* Owner) : QDialog(Owner) {
   for (std::size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
   }
+  btnOK->setDefault(true);
   btnOK->setFocus();
 
   connect(SensorOpeningTrackBar, &QSlider::valueChanged, this, &TRobotSetupForm::SensorOpeningTrackBarChange);

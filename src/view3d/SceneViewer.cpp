@@ -2,15 +2,19 @@
 
 #include <GL/gl.h>
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QSurfaceFormat>
+#include <QWheelEvent>
 
 namespace kestrovan {
 
 TSceneViewer::TSceneViewer(const TScene& Scene, const TSceneCamera& Camera, QWidget* Parent)
     : QOpenGLWidget(Parent), scene_(Scene), camera_(Camera) {
   setFormat(SurfaceFormat());
+  setFocusPolicy(Qt::ClickFocus);
+  setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
 TSceneViewer::~TSceneViewer() {
@@ -65,15 +69,45 @@ void TSceneViewer::DrawFrameNow() {
 }
 
 void TSceneViewer::mousePressEvent(QMouseEvent* Event) {
+  setFocus(Qt::MouseFocusReason);
+  if (Event->button() == Qt::RightButton) {
+    rightPress_ = Event->position().toPoint();
+    rightDragged_ = false;
+  }
   if (OnMouseDown) {
     OnMouseDown(*Event);
   }
 }
 
 void TSceneViewer::mouseMoveEvent(QMouseEvent* Event) {
+  if ((Event->position().toPoint() - rightPress_).manhattanLength() > 3) {
+    rightDragged_ = true;
+  }
   if (OnMouseMove) {
     OnMouseMove(*Event);
   }
+}
+
+void TSceneViewer::mouseReleaseEvent(QMouseEvent* Event) {
+  // the right button pans when dragged; a click without drag asks for the menu
+  if (Event->button() == Qt::RightButton && !rightDragged_ && Event->buttons() == Qt::NoButton && OnContextClick) {
+    OnContextClick(Event->position().toPoint());
+  }
+}
+
+void TSceneViewer::wheelEvent(QWheelEvent* Event) {
+  if (OnWheel && Event->angleDelta().y() != 0) {
+    OnWheel(Event->angleDelta().y() / 120.0);
+    Event->accept();
+  }
+}
+
+void TSceneViewer::keyPressEvent(QKeyEvent* Event) {
+  if (OnKey && OnKey(*Event)) {
+    Event->accept();
+    return;
+  }
+  QOpenGLWidget::keyPressEvent(Event);
 }
 
 }  // namespace kestrovan

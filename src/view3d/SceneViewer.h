@@ -6,7 +6,9 @@
 #include "view3d/Scene.h"
 #include "view3d/SceneRenderer.h"
 
+class QKeyEvent;
 class QMouseEvent;
+class QWheelEvent;
 
 namespace kestrovan {
 
@@ -30,12 +32,21 @@ class TSceneViewer : public QOpenGLWidget {
   TSceneColor BackgroundColor{1.0, 1.0, 1.0, 1.0};
   std::function<void(const QMouseEvent&)> OnMouseDown;
   std::function<void(const QMouseEvent&)> OnMouseMove;
+  // A turn of the wheel, in notches (positive away from the user).
+  std::function<void(double Notches)> OnWheel;
+  // A key pressed on the surface; true when handled.
+  std::function<bool(const QKeyEvent&)> OnKey;
+  // A right click that did not drag: the place for a context menu.
+  std::function<void(const QPoint& Position)> OnContextClick;
 
  protected:
   void initializeGL() override;
   void paintGL() override;
   void mousePressEvent(QMouseEvent* Event) override;
   void mouseMoveEvent(QMouseEvent* Event) override;
+  void mouseReleaseEvent(QMouseEvent* Event) override;
+  void wheelEvent(QWheelEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
 
  private:
   // Frees the GL objects while their context still exists.
@@ -45,6 +56,8 @@ class TSceneViewer : public QOpenGLWidget {
   const TSceneCamera& camera_;
   TSceneRenderer renderer_;
   bool initialized_ = false;
+  QPoint rightPress_;  // where the right button went down
+  bool rightDragged_ = false;
 };
 
 }  // namespace kestrovan

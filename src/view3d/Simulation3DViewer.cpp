@@ -1,5 +1,7 @@
 #include "view3d/Simulation3DViewer.h"
 
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QWidget>
 #include <algorithm>
@@ -138,6 +140,7 @@ TSimulation3DViewer::TSimulation3DViewer(QWidget* Host) : Scene(std::make_unique
   Camera.Position = FromArena(1.0, -0.5, 2.0);
   Camera.Target = CameraTarget;
   Camera.NearPlaneBias = 0.001;
+  openingCamera_ = Camera.Position;
 
   SceneViewer = new TSceneViewer(*Scene, Camera, Host);
   SceneViewer->BackgroundColor = {1.0, 1.0, 1.0, 1.0};
@@ -151,7 +154,41 @@ TSimulation3DViewer::TSimulation3DViewer(QWidget* Host) : Scene(std::make_unique
     SceneViewerMouseMove(static_cast<int>(Event.position().x()), static_cast<int>(Event.position().y()),
                          Event.buttons(), Event.modifiers());
   };
+  SceneViewer->OnWheel = [this](double Notches) { Zoom(Notches); };
+  SceneViewer->OnKey = [this](const QKeyEvent& Event) {
+    if (Event.key() != Qt::Key_Home) {
+      return false;
+    }
+    ResetView();
+    return true;
+  };
+  SceneViewer->OnContextClick = [this](const QPoint& Position) {
+    QMenu menu(SceneViewer);
+    menu.addAction(QStringLiteral("&Reset view"), [this] { ResetView(); })->setShortcut(Qt::Key_Home);
+    menu.exec(SceneViewer->mapToGlobal(Position));
+  };
   SceneViewer->show();
+}
+
+void TSimulation3DViewer::Zoom(double Notches) {
+  Camera.AdjustDistanceToTarget(std::pow(1.1, -Notches));
+  Redraw();
+}
+
+void TSimulation3DViewer::ResetView() {
+  Camera.Position = openingCamera_;
+  CameraTarget->Position = {0.0, 0.0, 0.0};
+  Redraw();
+}
+
+void TSimulation3DViewer::SetShowSensors(bool Show) {
+  ShowSensors = Show;
+  for (const TSensorMarkers& markers : sensorMarkers_) {
+    markers.Sphere->Visible = Show;
+    markers.Axis->Visible = Show;
+    markers.Opening->Visible = Show;
+  }
+  Redraw();
 }
 
 TSimulation3DViewer::~TSimulation3DViewer() {
@@ -196,20 +233,22 @@ void TSimulation3DViewer::SceneViewerMouseMove(int X, int Y, Qt::MouseButtons Bu
   const bool right = Buttons.testFlag(Qt::RightButton);
   const bool plain = Modifiers == Qt::NoModifier;
   if (left && right) {
-    // moving the pointer up moves the camera away
-    Camera.AdjustDistanceToTarget(std::pow(1.1, dy / 4.0));
+    // moving the pointer up moves the camera away, 10 % per 20 pixels
+    Camera.AdjustDistanceToTarget(std::pow(1.1, dy / 20.0));
   } else if (Buttons == Qt::LeftButton && plain) {
     Camera.MoveAroundTarget(dy, dx);
   } else if (Buttons == Qt::RightButton && plain) {
-    // pan: the target slides over the floor plane with the pointer, the
-    // camera stays; screen right and up become floor directions
+    // pan: camera and target slide together over the floor plane with the
+    // pointer; screen right and up become floor directions
     TSceneVector forward = Camera.TargetPosition() - Camera.Position;
     forward.Y = 0.0;
     const double length = Length(forward);
     forward = length > 1e-9 ? forward * (1.0 / length) : TSceneVector{0.0, 0.0, -1.0};
     const TSceneVector screenRight{-forward.Z, 0.0, forward.X};
     const double ratio = 0.12 * Camera.DistanceToTarget() / Camera.FocalLength;
-    CameraTarget->Position = CameraTarget->Position + (screenRight * dx + forward * -dy) * ratio;
+    const TSceneVector shift = (screenRight * dx + forward * -dy) * ratio;
+    CameraTarget->Position = CameraTarget->Position + shift;
+    Camera.Position = Camera.Position + shift;
   } else {
     return;
   }
@@ -219,7 +258,12 @@ void TSimulation3DViewer::SceneViewerMouseMove(int X, int Y, Qt::MouseButtons Bu
 // ---- arena
 
 void TSimulation3DViewer::Paint(TSceneObject& Part, const TArenaObject& Object, const std::string& TextureName) {
-  Part.Material.Emission = PlainColour(Object);
+  // the plain colour lit: a little of it glows, the rest takes the light,
+  // so that the surface keeps its hue (grey material would wash it out)
+  const TSceneColor colour = PlainColour(Object);
+  Part.Material.Emission = {0.35 * colour.R, 0.35 * colour.G, 0.35 * colour.B, 1.0};
+  Part.Material.Ambient = {0.5 * colour.R, 0.5 * colour.G, 0.5 * colour.B, 1.0};
+  Part.Material.Diffuse = colour;
   if (!TextureName.empty()) {
     const std::string& fileName = Arena != nullptr ? Arena->FileName() : std::string();
     Part.Material.Texture = Scene->Textures.Load(TextureName, std::filesystem::path(fileName).parent_path());

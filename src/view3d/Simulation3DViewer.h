@@ -53,6 +53,14 @@ class TSimulation3DViewer {
   // with the right button alone pans the target across the floor.
   void SceneViewerMouseDown(int X, int Y);
   void SceneViewerMouseMove(int X, int Y, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Modifiers);
+  // The wheel: each notch away from the user brings the camera 10 % nearer
+  // its target, each notch towards the user takes it 10 % farther.
+  void Zoom(double Notches);
+  // Back to the camera and target of the opening view (the Home key and
+  // the surface's context menu).
+  void ResetView();
+  // Shows or hides the sensor markers and redraws at once.
+  void SetShowSensors(bool Show);
 
   // The scene name of arena object i's main part (1-based), after
   // BuildArenaScene: its Name, or a generated one when that is empty.
@@ -102,6 +110,7 @@ class TSimulation3DViewer {
   std::vector<TMainPart> mainParts_;  // per arena object, in list order
   TSceneObject* robotBody_ = nullptr;
   std::vector<TSensorMarkers> sensorMarkers_;
+  TSceneVector openingCamera_;  // the camera's position in the opening view
 };
 
 }  // namespace kestrovan

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <clocale>
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  // the windows read numbers with the user's locale (QLocale); the test
+  // arenas are written with '.', read by the C library's numeric locale
+  std::setlocale(LC_NUMERIC, "C");
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

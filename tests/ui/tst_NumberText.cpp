@@ -43,7 +43,13 @@ class TNumberTextTest : public QObject {
     for (const char* refused : {"", "abc", "0,5", "1,000.5", "0.5x", "0.5.1", "nan", "inf", "1e400"}) {
       QVERIFY2(!ParseFloat(QString::fromLatin1(refused), English()), refused);
     }
-    QVERIFY(!ParseFloat(QStringLiteral("1.000"), German()));
+    // under a decimal comma a '.' is a decimal point as well, never a group
+    // separator; a text with both separators is refused
+    QCOMPARE(ParseFloat(QStringLiteral("1.000"), German()), std::optional<double>(1.0));
+    QCOMPARE(ParseFloat(QStringLiteral(" 2.5e-3"), German()), std::optional<double>(0.0025));
+    for (const char* refused : {"1.000,5", "1,000.5", "0.5.1", "1.5x", "."}) {
+      QVERIFY2(!ParseFloat(QString::fromLatin1(refused), German()), refused);
+    }
     QCOMPARE(ParseInteger(QStringLiteral(" -7 "), English()), std::optional<std::int32_t>(-7));
     QCOMPARE(ParseInteger(QStringLiteral("2147483647"), English()), std::optional<std::int32_t>(2147483647));
     for (const char* refused : {"", "four", "1.5", "1,000", "2147483648"}) {

@@ -36,15 +36,18 @@ class TArenaSetupFormTest : public QObject {
       QVERIFY(dialog.isVisible());
       QCOMPARE(dialog.FileName(), missing);
     }
-    // neither Enter nor Escape closes the dialog
+    // Return in the box is OK
     const QString file = Native(folder.Write("arena.txt", "x"));
     dialog.ArenaFileBox->setText(file);
     QTest::keyClick(dialog.ArenaFileBox, Qt::Key_Return);
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    QVERIFY(dialog.isVisible());
-    QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.FileName(), file);
+    // Escape is Cancel
+    dialog.open();
+    QTest::keyClick(dialog.ArenaFileBox, Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
   }
 
   void browseStartsBesideTheStoredFileAndTakesTheChoice() {

@@ -37,6 +37,20 @@ class TEASetupFormTest : public QObject {
  private slots:
   void cleanup() { test::CheckNoWindowLeft(); }
 
+  void returnIsOkAndEscapeIsCancel() {
+    TEADialog shown;
+    shown.Show();
+    shown.Box("PMutBox")->setText(QStringLiteral("0.125"));  // '.' in every locale
+    QTest::keyClick(&shown.Dialog, Qt::Key_Escape);
+    QCOMPARE(shown.Dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(shown.Parameters.MutationRate, TEAParameters().MutationRate);
+    shown.Show();
+    shown.Box("PMutBox")->setText(QStringLiteral("0.125"));
+    QTest::keyClick(shown.Box("PMutBox"), Qt::Key_Return);
+    QCOMPARE(shown.Dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(shown.Parameters.MutationRate, 0.125);
+  }
+
   void okWithoutEditsKeepsValuesAndFixesTheOtherChoices() {
     TEADialog shown;
     shown.Parameters.CreepRate = 1.0 / 3.0;
@@ -72,10 +86,11 @@ class TEASetupFormTest : public QObject {
                                      {"TournamentSizeBox", "1"},
                                      {"PTourBox", "1"},
                                      {"PMutBox", "0.0125"},
-                                     {"PCreepBox", "0"},
-                                     {"CreepRateBox", " 0.25 "}}) {
+                                     {"PCreepBox", "0"}}) {
       shown.Type(name, text);
     }
+    // typed with '.' whatever the locale's separator is
+    shown.Box("CreepRateBox")->setText(QStringLiteral(" 0.25 "));
     QTest::mouseClick(shown.Dialog.ElitismCheckBox, Qt::LeftButton);
     TEAParameters expected = shown.Parameters;
     expected.PopulationSize = 3;

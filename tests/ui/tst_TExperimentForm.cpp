@@ -1,21 +1,29 @@
 // The run window driven through its buttons: 6 agents evaluated for 1 s each
 // on a small arena, buttons pressed by timers while the run loop processes
 // events (after every step here). Every test runs in a fresh current folder,
-// where the window writes its result files.
+// under which the window makes one folder per run for its result files.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -44,6 +52,8 @@ using ::testing::MatchesRegex;
 
 constexpr int kPopulation = 6;
 constexpr std::uint32_t kSeed = 5;  // three new bests in the first generation
+constexpr int kRealTime = 0;        // SpeedBox: real time x1
+constexpr int kFastest = 4;         // SpeedBox: as fast as possible
 
 // One cylinder drifts with the file's velocity, so an evaluation and a
 // replay (cylinders at rest) differ; the other touches the robot's front.
@@ -70,7 +80,7 @@ end
 // Enabled controls as '1', in the order Initialize, Run EA, Pause, Stop EA,
 // Re-evaluate best, the two time boxes.
 constexpr const char* kOpened = "1000011";
-constexpr const char* kInitialized = "0100000";
+constexpr const char* kInitialized = "0100011";
 constexpr const char* kRunning = "0011000";
 constexpr const char* kPaused = "0010100";
 constexpr const char* kBusy = "0000000";  // stop requested, replaying
@@ -134,6 +144,11 @@ class ExperimentFormTest : public ::testing::Test {
 
     form_ = std::make_unique<TExperimentForm>();
     form_->ShowMessage = [this](const QString& Text) { messages_.push_back(Text.toStdString()); };
+    form_->AskQuestion = [this](const QString& Question) {
+      questions_.push_back(Question.toStdString());
+      return answer_;
+    };
+    form_->ResultsParent = QString::fromStdString(folder_.Path().string());
     form_->SetEAParameters(eaParameters_);
     form_->SetArenaFileName(QString::fromStdString(arenaFile_.string()));
     form_->SetRobot(*robot_);
@@ -141,6 +156,7 @@ class ExperimentFormTest : public ::testing::Test {
     form_->InitialSeed = kSeed;
     form_->EventInterval = 0;
     form_->SimulationTimeBox->setText(Localised("1.0"));
+    form_->SpeedBox->setCurrentIndex(kFastest);
     form_->show();
   }
 
@@ -180,7 +196,11 @@ class ExperimentFormTest : public ::testing::Test {
   std::unique_ptr<TRobot> robot_;
   std::unique_ptr<TExperimentForm> form_;
   std::vector<std::string> messages_;
+  std::vector<std::string> questions_;
+  bool answer_ = true;
 };
+
+fs::path RunFolder(const TExperimentForm& Form) { return fs::path(Form.ResultsFolder().toStdString()); }
 
 TEST_F(ExperimentFormTest, StopCompletesTheGenerationAndInitializeStartsAfresh) {
   EXPECT_EQ(States(), kOpened);
@@ -213,25 +233,117 @@ TEST_F(ExperimentFormTest, StopCompletesTheGenerationAndInitializeStartsAfresh) 
   EXPECT_EQ(form_->FitnessPlot->MaxValues(),
             (std::vector<double>{run.MaxFitnessHistory().GetElement(1), run.MaxFitnessHistory().GetElement(2)}));
   EXPECT_EQ(States(), kOpened) << "ended";
-  EXPECT_EQ(form_->Viewer(), nullptr);
+  EXPECT_NE(form_->Viewer(), nullptr) << "the last frame stays";
   EXPECT_EQ(form_->AverageLabel->text(), QStringLiteral("Average fitness: "));
   EXPECT_EQ(form_->VisualizationGroupBox->title(), QStringLiteral("Elapsed time ="));
 
   // the first agent's fitness is above 0 (no cylinder lies at the origin):
-  // the first new best; every new best has its file and its memo line
-  EXPECT_TRUE(fs::exists("1.txt"));
-  EXPECT_EQ(FilesIn(".").size(), 3U);
-  EXPECT_EQ(form_->ReevalMemo->toPlainText().split(QLatin1Char('\n')).size(), 3);
+  // the first new best; every new best has its file and its memo line,
+  // which names the file; the history is written when the run ends
+  const fs::path first = RunFolder(*form_);
+  EXPECT_EQ(first, folder_.Path() / "run-001");
+  EXPECT_TRUE(fs::exists(first / "1.txt"));
+  EXPECT_TRUE(fs::exists(first / "descr.txt"));
+  const std::vector<std::string> files = FilesIn(first);
+  EXPECT_EQ(files.size(), 4U);
+  const QStringList lines = form_->ReevalMemo->toPlainText().split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 3);
+  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("evaluation 1 (generation 1): "))) << lines[0].toStdString();
+  for (const QString& line : lines) {
+    const QString evaluation = line.section(QLatin1Char(' '), 1, 1);
+    EXPECT_TRUE(fs::exists(first / (evaluation.toStdString() + ".txt"))) << line.toStdString();
+  }
 
-  // a new population with empty histories; the evaluations count from 1
+  // a new population with empty histories and an empty progress list; the
+  // evaluations count from 1, into a new folder
   form_->InitializeButton->click();
   EXPECT_EQ(States(), kInitialized);
+  EXPECT_TRUE(form_->ReevalMemo->toPlainText().isEmpty());
   EXPECT_EQ(form_->Run().MaxFitnessHistory().Count(), 0);
   EXPECT_TRUE(form_->FitnessPlot->MaxValues().empty());
   EXPECT_FALSE(form_->SaveButton->isEnabled());
   RunGenerations(1);
   EXPECT_EQ(form_->EvaluatedLabel->text(), QStringLiteral("Evaluated individuals: 6"));
+  EXPECT_EQ(RunFolder(*form_), folder_.Path() / "run-002");
+  EXPECT_EQ(FilesIn(first), files) << "the first run's files are left alone";
+  EXPECT_TRUE(fs::exists(RunFolder(*form_) / "1.txt"));
   EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ExperimentFormTest, EachRunWritesIntoItsOwnNewFolder) {
+  // folders of other runs (a former start of the program) are never used
+  TTemporaryFolder parent;
+  fs::create_directory(parent.Path() / "run-001");
+  fs::create_directory(parent.Path() / "run-003");
+  form_->ResultsParent = QString::fromStdString(parent.Path().string());
+  std::vector<fs::path> folders;
+  for (int run = 0; run < 3; ++run) {
+    form_->InitializeButton->click();
+    RunGenerations(1);
+    folders.push_back(RunFolder(*form_));
+    EXPECT_EQ(form_->ResultsFolderLabel->toolTip().toStdString(), folders.back().string());
+  }
+  EXPECT_EQ(folders,
+            (std::vector<fs::path>{parent.Path() / "run-002", parent.Path() / "run-004", parent.Path() / "run-005"}));
+  EXPECT_TRUE(fs::is_empty(parent.Path() / "run-001"));
+  EXPECT_TRUE(fs::is_empty(parent.Path() / "run-003"));
+  for (const fs::path& folder : folders) {
+    EXPECT_TRUE(fs::exists(folder / "descr.txt")) << folder;
+    EXPECT_TRUE(fs::exists(folder / "1.txt")) << folder;
+  }
+  EXPECT_EQ(FilesIn(folder_.Path()), std::vector<std::string>{}) << "nothing in the current folder";
+
+  // a parent that cannot hold a folder is named and the run does not start
+  const fs::path file = parent.Path() / "a-file";
+  std::ofstream(file) << "x";
+  form_->ResultsParent = QString::fromStdString(file.string());
+  form_->InitializeButton->click();
+  form_->RunEAButton->click();
+  ASSERT_EQ(messages_.size(), 1U);
+  EXPECT_THAT(messages_.front(), HasSubstr("a-file"));
+  EXPECT_FALSE(form_->Running());
+}
+
+TEST_F(ExperimentFormTest, BadTimeValuesLeaveNoDeadEnd) {
+  // refused at Initialize: nothing is built, the boxes stay editable
+  form_->TimeStepBox->setText(QStringLiteral("abc"));
+  form_->InitializeButton->click();
+  ASSERT_EQ(messages_.size(), 1U);
+  EXPECT_THAT(messages_.back(), HasSubstr("Time step"));
+  EXPECT_EQ(States(), kOpened);
+  EXPECT_FALSE(form_->Run().Initialized());
+
+  // corrected, then spoilt again after Initialize: refused at Run EA, and
+  // still correctable
+  form_->TimeStepBox->setText(Localised("0.01"));
+  form_->InitializeButton->click();
+  EXPECT_EQ(States(), kInitialized);
+  form_->SimulationTimeBox->setText(QStringLiteral("0"));
+  form_->RunEAButton->click();
+  ASSERT_EQ(messages_.size(), 2U);
+  EXPECT_THAT(messages_.back(), HasSubstr("Simulation time"));
+  EXPECT_EQ(States(), kInitialized);
+  EXPECT_TRUE(form_->SimulationTimeBox->isEnabled());
+  EXPECT_FALSE(fs::exists(folder_.Path() / "run-001")) << "no folder for a run that did not start";
+
+  // '.' is a decimal point under every locale
+  form_->SimulationTimeBox->setText(QStringLiteral("0.5"));
+  RunGenerations(1);
+  EXPECT_EQ(messages_.size(), 2U);
+  EXPECT_EQ(form_->Run().MaxFitnessHistory().Count(), 1);
+  EXPECT_DOUBLE_EQ(form_->Run().SimulationParameters().SimulationTime, 0.5);
+}
+
+TEST_F(ExperimentFormTest, InitializeNeitherMovesTheWindowNorReplacesItsNativeWindow) {
+  form_->move(150, 120);
+  QCoreApplication::processEvents();
+  const QPoint position = form_->pos();
+  const WId window = form_->winId();
+  form_->InitializeButton->click();
+  QCoreApplication::processEvents();
+  ASSERT_NE(form_->Viewer(), nullptr);
+  EXPECT_EQ(form_->winId(), window);
+  EXPECT_EQ(form_->pos(), position);
 }
 
 TEST_F(ExperimentFormTest, WritesTheBatchRunnersFilesForTheSameSeed) {
@@ -249,15 +361,17 @@ TEST_F(ExperimentFormTest, WritesTheBatchRunnersFilesForTheSameSeed) {
                       out, err),
             0)
       << err.str();
-  const std::vector<std::string> files = FilesIn(".");
-  // the batch runner's result files; its record files (experiment.toml,
-  // arena.txt, manifest.json, generations.csv) come in addition
-  std::vector<std::string> batchFiles = FilesIn(batch.Path());
-  std::erase_if(batchFiles, [](const std::string& Name) { return !Name.ends_with(".txt") || Name == "arena.txt"; });
-  ASSERT_EQ(files, batchFiles);
+  // the result files of both; the record files (experiment.toml, arena.txt,
+  // manifest.json, generations.csv) hold times and folders of their own
+  const auto resultFiles = [](std::vector<std::string> Names) {
+    std::erase_if(Names, [](const std::string& Name) { return !Name.ends_with(".txt") || Name == "arena.txt"; });
+    return Names;
+  };
+  const std::vector<std::string> files = resultFiles(FilesIn(RunFolder(*form_)));
+  ASSERT_EQ(files, resultFiles(FilesIn(batch.Path())));
   EXPECT_EQ(files.size(), 4U) << "three new bests and descr.txt";
   for (const std::string& name : files) {
-    EXPECT_EQ(ReadFile(name), ReadFile(batch.Path() / name)) << name;
+    EXPECT_EQ(ReadFile(RunFolder(*form_) / name), ReadFile(batch.Path() / name)) << name;
   }
 }
 
@@ -365,9 +479,13 @@ TEST_F(ExperimentFormTest, VisualisedStepsMoveTheViewAndShowTheTime) {
   double elapsed = 0.0;
   double robotX = 0.0;
   double sceneX = -1.0;
+  int lastFrames = 0;
   TRepeat driver([&] {
     TEvolutionRun& run = form_->Run();
-    if (EvaluationInProgress(run) == 0 || run.Simulation()->Time < 0.5) {
+    // the view shows a frame per display frame: read it just after one
+    const bool newFrame = form_->FramesShown() != lastFrames;
+    lastFrames = form_->FramesShown();
+    if (EvaluationInProgress(run) == 0 || run.Simulation()->Time < 0.5 || (caption.isEmpty() && !newFrame)) {
       return false;
     }
     if (caption.isEmpty()) {
@@ -388,11 +506,85 @@ TEST_F(ExperimentFormTest, VisualisedStepsMoveTheViewAndShowTheTime) {
   EXPECT_EQ(sceneX, robotX);
 }
 
-TEST_F(ExperimentFormTest, ClosingDuringTheRunStopsItFirst) {
+TEST_F(ExperimentFormTest, ReplayAtRealTimeTakesTheSimulatedTime) {
+  form_->SimulationTimeBox->setText(Localised("2.0"));
+  form_->InitializeButton->click();
+  std::vector<double> seconds;
+  std::vector<int> frames;
+  TRepeat driver([&] {
+    if (!form_->Paused()) {
+      form_->PauseButton->click();
+      return false;
+    }
+    if (!form_->Held()) {
+      return false;
+    }
+    // a 2 s replay at x1, then as fast as possible
+    for (const int speed : {kRealTime, kFastest}) {
+      form_->SpeedBox->setCurrentIndex(speed);
+      const int framesBefore = form_->FramesShown();
+      QElapsedTimer clock;
+      clock.start();
+      form_->EvaluateBestButton->click();
+      seconds.push_back(static_cast<double>(clock.elapsed()) / 1000.0);
+      frames.push_back(form_->FramesShown() - framesBefore);
+    }
+    form_->PauseButton->click();
+    form_->StopEAButton->click();
+    return true;
+  });
+  form_->RunEAButton->click();
+  ASSERT_EQ(seconds.size(), 2U);
+  EXPECT_NEAR(seconds[0], 2.0, 0.2);
+  // a steady frame rate, not a frame per step (200 steps); the software
+  // renderer of a loaded test machine may draw fewer than 30 per second
+  EXPECT_GE(frames[0], 10) << "frames in 2 s";
+  EXPECT_LE(frames[0], 130) << "frames in 2 s";
+  EXPECT_LT(seconds[1], 1.0);
+  std::printf("replay of 2 s at x1: %.2f s, %d frames; as fast as possible: %.2f s\n", seconds[0], frames[0],
+              seconds[1]);
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ExperimentFormTest, OnlyTheBestOfEachGenerationIsShownAfterIt) {
+  form_->InitializeButton->click();
+  form_->chkVisualize->setChecked(true);
+  form_->ShowBox->setCurrentIndex(1);
+  int framesDuringEvaluations = -1;
+  int framesAtFirst = -1;
+  std::string caption;
+  TRepeat driver([&] {
+    TEvolutionRun& run = form_->Run();
+    const int agent = EvaluationInProgress(run);
+    if (run.EA()->Generation() == 0 && agent == 1 && framesAtFirst < 0) {
+      framesAtFirst = form_->FramesShown();
+    }
+    if (run.EA()->Generation() == 0 && agent == kPopulation) {
+      framesDuringEvaluations = form_->FramesShown() - framesAtFirst;
+    }
+    if (run.EA()->Generation() == 1 && agent == 1) {
+      caption = form_->VisualizationGroupBox->title().toStdString();
+      form_->StopEAButton->click();
+      return true;
+    }
+    return false;
+  });
+  form_->RunEAButton->click();
+  EXPECT_EQ(framesDuringEvaluations, 0) << "the evaluations are not drawn";
+  EXPECT_GE(form_->FramesShown(), framesAtFirst + 2) << "at least the last frame of both replays";
+  // the first generation's best replayed to its end
+  EXPECT_THAT(caption, MatchesRegex("Elapsed time = 1[.,]00 s, fitness = [0-9]+[.,][0-9]{3}"));
+  EXPECT_EQ(form_->Run().MaxFitnessHistory().Count(), 2);
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ExperimentFormTest, ClosingDuringTheRunAsksAndStopsItFirst) {
   for (const bool whilePaused : {false, true}) {
     SCOPED_TRACE(whilePaused ? "while paused" : "while running");
     form_->InitializeButton->click();
+    questions_.clear();
     bool visibleAfterClose = false;
+    bool runningAfterRefusals = false;
     TRepeat closer([&] {
       if (whilePaused && !form_->Paused()) {
         if (EvaluationInProgress(form_->Run()) == 2) {
@@ -403,6 +595,12 @@ TEST_F(ExperimentFormTest, ClosingDuringTheRunStopsItFirst) {
       if (whilePaused ? !form_->Held() : EvaluationInProgress(form_->Run()) != 2) {
         return false;
       }
+      // Escape does nothing; the close box asks, and "No" goes on
+      QTest::keyClick(form_.get(), Qt::Key_Escape);
+      answer_ = false;
+      form_->close();
+      runningAfterRefusals = form_->isVisible() && form_->Running() && !form_->StopRequested();
+      answer_ = true;
       form_->close();
       visibleAfterClose = form_->isVisible();
       EXPECT_TRUE(form_->StopRequested());
@@ -414,11 +612,21 @@ TEST_F(ExperimentFormTest, ClosingDuringTheRunStopsItFirst) {
     form_->hide();
     QTimer::singleShot(0, form_.get(), [this] { form_->RunEAButton->click(); });
     EXPECT_EQ(form_->exec(), QDialog::Rejected);
+    EXPECT_TRUE(runningAfterRefusals);
+    EXPECT_EQ(questions_, (std::vector<std::string>{"Stop the run and close?", "Stop the run and close?"}));
     EXPECT_TRUE(visibleAfterClose);
     EXPECT_FALSE(form_->Running());
     EXPECT_EQ(form_->Run().MaxFitnessHistory().Count(), 1) << "the generation was completed first";
     EXPECT_EQ(form_->EvaluatedLabel->text(), QStringLiteral("Evaluated individuals: 6"));
+    // the history of the stopped run is on disk
+    EXPECT_EQ(ReadFile(RunFolder(*form_) / "descr.txt").rfind("MaxFitness = {", 0), 0U);
   }
+  // a window that does not run closes without a question
+  questions_.clear();
+  form_->show();
+  form_->close();
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_TRUE(questions_.empty());
 }
 
 struct TBadBox {
@@ -457,24 +665,33 @@ TEST_F(ExperimentFormTest, AFileThatCannotBeWrittenEndsTheRunWithItsName) {
   // the first generation's files as they should be: 1.txt and two more
   form_->InitializeButton->click();
   RunGenerations(1);
-  std::vector<std::string> reference = FilesIn(".");
+  std::vector<std::string> reference = FilesIn(RunFolder(*form_));
+  std::erase(reference, "descr.txt");
   ASSERT_EQ(reference.size(), 3U);
   std::sort(reference.begin(), reference.end(),
             [](const std::string& a, const std::string& b) { return std::stoi(a) < std::stoi(b); });
 
-  // the same run again where the second file cannot be created
-  TTemporaryFolder blocked;
-  fs::current_path(blocked.Path());
-  fs::create_directory(reference[1]);
+  const fs::path first = RunFolder(*form_);
+
+  // the same run again where the second file cannot be created: a folder
+  // of its name is made as soon as the run has its folder
   form_->InitializeButton->click();
+  TRepeat block([&] {
+    if (!form_->Running() || RunFolder(*form_) == first) {
+      return false;
+    }
+    fs::create_directory(RunFolder(*form_) / reference[1]);
+    return true;
+  });
   RunGenerations(1);
   ASSERT_EQ(messages_.size(), 1U);
   EXPECT_THAT(messages_.front(), HasSubstr(reference[1]));
   EXPECT_EQ(States(), kOpened) << "ended";
   EXPECT_EQ(form_->Run().MaxFitnessHistory().Count(), 0);
-  EXPECT_EQ(ReadFile(reference[0]), ReadFile(folder_.Path() / reference[0]));
-  EXPECT_EQ(FilesIn("."), (std::vector<std::string>{reference[0], reference[1]}));
-  fs::current_path(folder_.Path());
+  const fs::path second = RunFolder(*form_);
+  EXPECT_EQ(ReadFile(second / reference[0]), ReadFile(first / reference[0]));
+  // the history of the run that failed is written all the same
+  EXPECT_EQ(FilesIn(second), (std::vector<std::string>{reference[0], reference[1], "descr.txt"}));
 }
 
 TEST_F(ExperimentFormTest, ArenaWarningsHeadTheProgressListAndRefusalsLeaveTheRunUnstarted) {
@@ -518,16 +735,66 @@ TEST_F(ExperimentFormTest, MissingArenaFileAndWindowSize) {
     EXPECT_THAT(error.what(), MatchesRegex("Assertion failure \\(Experiment\\.cpp, line [0-9]+\\)"));
   }
 
-  // the view takes the square the controls leave
+  // the view and the plot share the right part of the window and grow with
+  // it; the drawing surface fills the view's panel
   form_->InitializeButton->click();
-  EXPECT_EQ(form_->minimumSize(), QSize(637, 467));
-  for (const QSize size : {QSize(637, 467), QSize(1000, 600), QSize(700, 900)}) {
+  EXPECT_EQ(form_->minimumSize(), QSize(637, 560));
+  int lastPlotHeight = 0;
+  for (const QSize size : {QSize(637, 560), QSize(1000, 600), QSize(1100, 900)}) {
     form_->resize(size);
     QCoreApplication::processEvents();
-    const int s = std::min(form_->height() - 30, form_->width() - 208) - 22;
-    EXPECT_EQ(form_->VisualizationGroupBox->size(), QSize(s, s + 8));
-    EXPECT_EQ(form_->WorldViewPanel->size(), QSize(s - 20, s - 20));
-    EXPECT_EQ(form_->Viewer()->SceneViewer->geometry(), QRect(20, 20, s - 60, s - 60));
+    const QRect right = form_->ViewSplitter->geometry();
+    EXPECT_EQ(right.right(), form_->width() - 9);
+    EXPECT_EQ(right.bottom(), form_->StatusBar->geometry().top() - 5);
+    EXPECT_EQ(form_->StatusBar->geometry().bottom(), form_->height() - 1);
+    EXPECT_TRUE(right.contains(form_->FitnessPlot->geometry().translated(right.topLeft())));
+    EXPECT_GT(form_->FitnessPlot->height(), lastPlotHeight);
+    lastPlotHeight = form_->FitnessPlot->height();
+    EXPECT_EQ(form_->Viewer()->SceneViewer->geometry(), form_->WorldViewPanel->rect());
+  }
+}
+
+TEST_F(ExperimentFormTest, StatusBarFollowsTheRun) {
+  form_->InitializeButton->click();
+  QString generation;
+  int progressMaximum = 0;
+  int progressValue = -1;
+  QString stopping;
+  // held by a pause during the fourth agent of the second generation, the
+  // window shows where the run is
+  TRepeat driver([&] {
+    TEvolutionRun& run = form_->Run();
+    if (!form_->Paused()) {
+      if (run.EA()->Generation() == 1 && EvaluationInProgress(run) == 4) {
+        form_->PauseButton->click();
+      }
+      return false;
+    }
+    if (!form_->Held()) {
+      return false;
+    }
+    form_->PauseButton->click();
+    generation = form_->GenerationLabel->text();
+    progressMaximum = form_->GenerationProgress->maximum();
+    progressValue = form_->GenerationProgress->value();
+    form_->StopEAButton->click();
+    stopping = form_->StatusBar->currentMessage();
+    return true;
+  });
+  form_->RunEAButton->click();
+  EXPECT_EQ(generation, QStringLiteral("Generation 2"));
+  EXPECT_EQ(progressMaximum, kPopulation);
+  EXPECT_EQ(progressValue, 3) << "three agents of the generation evaluated";
+  EXPECT_EQ(stopping, QStringLiteral("Stopping after this generation\u2026"));
+  EXPECT_TRUE(form_->StatusBar->currentMessage().isEmpty()) << "the run has stopped";
+  EXPECT_EQ(form_->GenerationProgress->value(), kPopulation);
+  EXPECT_THAT(form_->RateLabel->text().toStdString(), MatchesRegex("[0-9]+[.,][0-9] evaluations/s"));
+  EXPECT_THAT(form_->RunTimeLabel->text().toStdString(), MatchesRegex("elapsed 0:00:[0-5][0-9]"));
+  // the plot shows best, average and minimum of both generations
+  EXPECT_EQ(form_->FitnessPlot->MinimumValues().size(), 2U);
+  EXPECT_EQ(form_->FitnessPlot->AverageValues().size(), 2U);
+  for (std::size_t g = 0; g < 2; ++g) {
+    EXPECT_LE(form_->FitnessPlot->MinimumValues()[g], form_->FitnessPlot->AverageValues()[g]);
   }
 }
 

@@ -219,6 +219,34 @@ class TMainFormTest : public QObject {
     QCOMPARE(message.Icon, int(QMessageBox::NoIcon));
   }
 
+  void statusLineShortcutsAndAnArenaFromTheCommandLine() {
+    TMainForm form;
+    form.show();
+    QCOMPARE(form.StatusLabel->text(), form.StatusText());
+    QVERIFY2(form.StatusText().startsWith(QStringLiteral("Arena: none")), qPrintable(form.StatusText()));
+    QVERIFY(form.StatusText().contains(QStringLiteral("5 sensors, 5 states")));
+    QVERIFY(form.StatusText().contains(QStringLiteral("population 100")));
+    QVERIFY(form.StatusText().endsWith(QStringLiteral("To confirm: Arena, Robot, EA")));
+    QCOMPARE(form.Exit1->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    QCOMPARE(form.About1->shortcut(), QKeySequence(Qt::Key_F1));
+
+    // a missing file is named and changes nothing; an existing one is taken
+    test::TModalDriver driver;
+    test::TShownMessage message;
+    test::ExpectMessage(driver, message);
+    QVERIFY(!form.OpenArenaFile(QStringLiteral("/no/such/arena.txt")));
+    QVERIFY(message.Text.contains(QStringLiteral("/no/such/arena.txt")));
+    QVERIFY(!form.ArenaSet);
+    const test::TTemporaryFolder folder;
+    QVERIFY(form.OpenArenaFile(QString::fromStdString(folder.Write("my-arena.txt", "x").string())));
+    QVERIFY(form.ArenaSet);
+    QVERIFY(form.Arena1->isChecked());
+    QVERIFY2(form.StatusLabel->text().startsWith(QStringLiteral("Arena: my-arena.txt")),
+             qPrintable(form.StatusLabel->text()));
+    QVERIFY(form.StatusText().endsWith(QStringLiteral("To confirm: Robot, EA")));
+    form.close();
+  }
+
   void theNameLabelStaysCentred() {
     TMainForm form;
     form.show();

@@ -46,6 +46,20 @@ class TRobotSetupFormTest : public QObject {
  private slots:
   void cleanup() { test::CheckNoWindowLeft(); }
 
+  void returnIsOkAndEscapeIsCancel() {
+    TRobotDialog shown;
+    shown.Show();
+    shown.Box("MassBox")->setText(QStringLiteral("0.25"));  // '.' in every locale
+    QTest::keyClick(&shown.Dialog, Qt::Key_Escape);
+    QCOMPARE(shown.Dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(shown.Configuration.Body.Mass, TRobotConfiguration::Default().Body.Mass);
+    shown.Show();
+    shown.Box("MassBox")->setText(QStringLiteral("0.25"));
+    QTest::keyClick(shown.Box("MassBox"), Qt::Key_Return);
+    QCOMPARE(shown.Dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(shown.Configuration.Body.Mass, 0.25);
+  }
+
   void showsTheParameters() {
     TRobotDialog shown;
     shown.Show();

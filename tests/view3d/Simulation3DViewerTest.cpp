@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -94,21 +96,67 @@ TEST_F(TSimulation3DViewerTest, SurfaceSitsInThePanelAndTheMouseDrivesTheCamera)
   EXPECT_NEAR(viewer->Camera.DistanceToTarget(), distance, 1e-9);
   EXPECT_GT(Length(viewer->Camera.Position - start), 0.1);
 
-  // both buttons, the pointer 4 pixels up: 1.1 times as far
-  viewer->SceneViewerMouseMove(90, 91, Qt::LeftButton | Qt::RightButton, Qt::NoModifier);
+  // both buttons, the pointer 20 pixels up: 1.1 times as far
+  viewer->SceneViewerMouseMove(90, 75, Qt::LeftButton | Qt::RightButton, Qt::NoModifier);
   EXPECT_NEAR(viewer->Camera.DistanceToTarget(), 1.1 * distance, 1e-9);
-  // right button: the target slides over the floor, the camera stays
-  const TSceneVector camera = viewer->Camera.Position;
-  viewer->SceneViewerMouseMove(80, 91, Qt::RightButton, Qt::NoModifier);
+  // right button: camera and target slide together over the floor
+  const TSceneVector before = viewer->Camera.Position;
+  viewer->SceneViewerMouseMove(80, 75, Qt::RightButton, Qt::NoModifier);
   EXPECT_EQ(viewer->CameraTarget->Position.Y, 0.0);
   EXPECT_NEAR(Length(viewer->CameraTarget->Position), 10 * 0.12 * 1.1 * distance / viewer->Camera.FocalLength, 1e-9);
-  ExpectAt(viewer->Camera.Position, camera, "camera after panning");
+  ExpectAt(viewer->Camera.Position, before + viewer->CameraTarget->Position, "camera after panning");
+  EXPECT_NEAR(viewer->Camera.DistanceToTarget(), 1.1 * distance, 1e-9);
+  const TSceneVector camera = viewer->Camera.Position;
   // with a modifier key, or the middle button: nothing
   const TSceneVector target = viewer->CameraTarget->Position;
   viewer->SceneViewerMouseMove(50, 50, Qt::LeftButton, Qt::ShiftModifier);
   viewer->SceneViewerMouseMove(10, 10, Qt::MiddleButton, Qt::NoModifier);
   ExpectAt(viewer->Camera.Position, camera, "camera after ignored moves");
   ExpectAt(viewer->CameraTarget->Position, target, "target after ignored moves");
+}
+
+TEST_F(TSimulation3DViewerTest, WheelZoomsInTenthsAndHomeResetsTheView) {
+  const TSceneVector opening = viewer->Camera.Position;
+  const double distance = viewer->Camera.DistanceToTarget();
+  const auto wheel = [this](int Delta) {
+    QWheelEvent event(QPointF(100, 100), viewer->SceneViewer->mapToGlobal(QPointF(100, 100)), QPoint(),
+                      QPoint(0, Delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewer->SceneViewer, &event);
+  };
+  // one notch away from the user: nearer by a factor 1.1; two back: farther
+  wheel(120);
+  EXPECT_NEAR(viewer->Camera.DistanceToTarget(), distance / 1.1, 1e-9);
+  wheel(-240);
+  EXPECT_NEAR(viewer->Camera.DistanceToTarget(), distance * 1.1, 1e-9);
+  // the camera stays on its line of sight: the target does not move
+  ExpectAt(viewer->CameraTarget->Position, {0.0, 0.0, 0.0}, "target after zooming");
+
+  // a pan and an orbit, then Home: the opening view again
+  viewer->SceneViewerMouseDown(100, 100);
+  viewer->SceneViewerMouseMove(60, 120, Qt::RightButton, Qt::NoModifier);
+  viewer->SceneViewerMouseMove(30, 90, Qt::LeftButton, Qt::NoModifier);
+  EXPECT_GT(Length(viewer->CameraTarget->Position), 0.01);
+  QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
+  QApplication::sendEvent(viewer->SceneViewer, &home);
+  EXPECT_TRUE(home.isAccepted());
+  ExpectAt(viewer->Camera.Position, opening, "camera after Home");
+  ExpectAt(viewer->CameraTarget->Position, {0.0, 0.0, 0.0}, "target after Home");
+  // other keys go on to the window
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(viewer->SceneViewer, &escape);
+  EXPECT_FALSE(escape.isAccepted());
+}
+
+TEST_F(TSimulation3DViewerTest, PlainColoursKeepTheirHue) {
+  // a dark red like the sofa's stays dark red under the light: no channel
+  // washed up towards pink
+  Build("object Sofa: TCylinderZ\n  Position = 1 2 0\n  Radius = 0.1\n  Height = 0.2\n  RGBColor = 128 0 0\nend\n");
+  LookAt({1.0, 0.0, -2.0}, {0.0, 2.0, 0.5});
+  const QColor pixel = Grab().pixelColor(Projected({1.0, 0.2, -2.0}));
+  EXPECT_GE(pixel.red(), 60) << pixel.name().toStdString();
+  EXPECT_LE(pixel.red(), 170) << pixel.name().toStdString();
+  EXPECT_LT(pixel.green(), 20) << pixel.name().toStdString();
+  EXPECT_LT(pixel.blue(), 20) << pixel.name().toStdString();
 }
 
 TEST_F(TSimulation3DViewerTest, BackgroundIsWhiteWithoutFogAndTheFogColourWithIt) {

@@ -87,7 +87,7 @@ bool SaveRunWindow(kestrovan::TMainForm& Owner, const QDir& Folder, const QStrin
   window.SetRobot(Owner.Robot());
   window.SetFSMBrainParameters(Owner.FSMBrainParameters());
   window.InitialSeed = 2026;
-  window.resize(820, 640);
+  window.resize(1000, 700);
   window.show();
   QApplication::processEvents();
   window.InitializeButton->click();
@@ -106,6 +106,8 @@ bool SaveRunWindow(kestrovan::TMainForm& Owner, const QDir& Folder, const QStrin
     }
     shot.stop();
     saved = window.grab().save(path);
+    // the rest of the generation unwatched: at real time it would take minutes
+    window.chkVisualize->setChecked(false);
     window.StopEAButton->click();
   });
   shot.start(0);
