@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "ui/ApplicationIcon.h"
+#include "ui/ExperimentMenu.h"
 #include "version/Version.h"
 
 int main(int argc, char* argv[]) {
@@ -17,14 +18,16 @@ int main(int argc, char* argv[]) {
     arguments << QString::fromLocal8Bit(argv[i]);
   }
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Evolutionary robotics simulator: the main window."));
+  parser.setApplicationDescription(
+      QStringLiteral("Kestrovan evolves the controller of a two-wheeled robot in a simulated arena, in windows."));
   const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                 QStringLiteral("Prints this help and exits."));
   const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
                                    QStringLiteral("Prints the version and exits."));
   parser.addOption(help);
   parser.addOption(version);
-  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("An arena file to open."),
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("An arena file, or an experiment file (.toml), to open."),
                                QStringLiteral("[FILE]"));
   // options of Qt itself (-platform, -style...) are left to QApplication
   parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
@@ -47,17 +50,6 @@ int main(int argc, char* argv[]) {
           .arg(QString::fromUtf8(kestrovan::ProgramVersion()), QString::fromUtf8(kestrovan::SourceRevision())));
   QApplication::setWindowIcon(kestrovan::ApplicationIcon());
 
-  // --help and --version print and end the program before any window opens
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Kestrovan evolves the controller of a two-wheeled robot in a simulated arena, in windows."));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  // the help names the program as it is called from the PATH, not its full path
-  QStringList arguments = QApplication::arguments();
-  arguments.first() = QStringLiteral("kestrovan");
-  parser.process(arguments);
-
   // numbers in dialogs and files use the user's decimal separator
   std::setlocale(LC_ALL, "");
   // what QApplication left: the program's own arguments
@@ -71,7 +63,12 @@ int main(int argc, char* argv[]) {
   kestrovan::TMainForm mainForm;
   mainForm.show();
   if (!files.isEmpty()) {
-    mainForm.OpenArenaFile(files.first());
+    // an experiment file sets the three setups; any other file is an arena
+    if (files.first().endsWith(QStringLiteral(".toml"), Qt::CaseInsensitive)) {
+      mainForm.ExperimentFileMenu->OpenExperiment(files.first());
+    } else {
+      mainForm.OpenArenaFile(files.first());
+    }
   }
   return application.exec();
 }

@@ -30,6 +30,7 @@
 
 #include "arena/Arena.h"
 #include "ea/EA.h"
+#include "experiment/RunRecord.h"
 #include "robot/Robot.h"
 #include "simulation/EvolutionRun.h"
 #include "ui/DialogSupport.h"
@@ -395,6 +396,7 @@ void TExperimentForm::RunLoop() {
   // refused values leave the window as it was: initialized
   run_->BeginRun(ReadRunParameters());
   BeginRunFolder();
+  BeginRunRecord();
   // what makes the run mean little heads the progress list; the run goes on
   for (const std::string& warning : run_->RunWarnings()) {
     ReevalMemo->appendPlainText(QString::fromLocal8Bit(warning));
@@ -427,8 +429,11 @@ void TExperimentForm::RunLoop() {
       run_->EndGeneration();
       ShowGeneration();
     } while (!stopRequested_);
+  } catch (const std::exception& error) {
+    EndRunLoop(error.what());
+    throw;
   } catch (...) {
-    EndRunLoop();
+    EndRunLoop("unknown error");
     throw;
   }
   EndRunLoop();
@@ -592,12 +597,12 @@ void TExperimentForm::ShowStatus() {
                             .arg(seconds % 60, 2, 10, QLatin1Char('0')));
 }
 
-void TExperimentForm::EndRunLoop() {
+void TExperimentForm::EndRunLoop(const std::string& Error) {
   // what an error left unshown
   ShowProgress(true);
   VisualizationGroupBox->setTitle(kElapsedCaption);
   AverageLabel->setText(QStringLiteral("Average fitness: "));
-  WriteRunRecords();
+  WriteRunRecords(Error);
   run_->EndRun();
   // the view keeps the last frame until the next Initialize
   StatusBar->clearMessage();
@@ -608,11 +613,37 @@ void TExperimentForm::EndRunLoop() {
   UpdateControls();
 }
 
-void TExperimentForm::WriteRunRecords() {
+void TExperimentForm::WriteRunRecords(const std::string& Error) {
   if (resultsFolder_.isEmpty()) {
     return;
   }
   Guarded([this] { run_->SaveHistory(); });
+  if (record_) {
+    // a run in the window ends by Stop EA (its normal end), by closing the
+    // window during the run, or by an error
+    run_->Observer = nullptr;
+    std::unique_ptr<TRunRecord> record = std::move(record_);
+    const TRunEnd end = !Error.empty() ? TRunEnd::Failed : closeRequested_ ? TRunEnd::Stopped : TRunEnd::Completed;
+    Guarded([&] { record->Finish(end, Error); });
+  }
+}
+
+void TExperimentForm::BeginRunRecord() {
+  record_.reset();
+  if (!Experiment.has_value()) {
+    return;
+  }
+  // the run as it is started: the boxes' times, the seed drawn at Initialize
+  TExperiment resolved = *Experiment;
+  const TRobotSimulationParameters& parameters = run_->SimulationParameters();
+  resolved.SimulationTime = parameters.SimulationTime;
+  resolved.TimeStep = parameters.TimeStep;
+  resolved.Seed = run_->Seed();
+  resolved.ArenaFile = run_->ArenaFileName();
+  auto record = std::make_unique<TRunRecord>(resolved, run_->OutputFolder, "kestrovan (run window)", 1);
+  record->Begin();
+  record_ = std::move(record);
+  run_->Observer = record_.get();
 }
 
 void TExperimentForm::BeginRunFolder() {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "experiment/Experiment.h"
+
 class QCheckBox;
 class QComboBox;
 class QCloseEvent;
@@ -30,6 +32,8 @@ class QResizeEvent;
 class QWidget;
 
 namespace kestrovan {
+
+class TRunRecord;
 
 class TEAParameters;
 class TEvolutionRun;
@@ -76,6 +80,10 @@ class TExperimentForm : public QDialog {
   void SetRobot(const TRobot& Robot);
   void SetFSMBrainParameters(const TFSMBrainParameters& Parameters);
 
+  // The configuration as an experiment, for the record files of every run
+  // (experiment.toml, arena.txt, manifest.json, generations.csv); without
+  // one a run writes its result files and descr.txt only.
+  std::optional<TExperiment> Experiment;
   bool KeepCylinderVelocities = false;  // when false, cylinders get random velocities at Initialize and replay
   double MinimumCylinderSpeed = 0.0;    // m/s
   double MaximumCylinderSpeed = 0.0;    // m/s
@@ -198,11 +206,15 @@ class TExperimentForm : public QDialog {
   void EvaluateAgent(int Index);
   // The end of a run, normal or not: the records written, the algorithm and
   // the view released.
-  void EndRunLoop();
+  void EndRunLoop(const std::string& Error = {});
   // Writes the records of a run that has ended, for whatever reason, into
-  // its folder: "descr.txt" with the fitness histories. A failure is shown,
-  // never thrown.
-  void WriteRunRecords();
+  // its folder: "descr.txt" with the fitness histories and the run's record
+  // files, the manifest saying "stopped", or "failed" with Error. A failure
+  // is shown, never thrown.
+  void WriteRunRecords(const std::string& Error);
+  // Starts the record files of the run in its folder, when there is an
+  // experiment to record.
+  void BeginRunRecord();
   // Creates the first free "run-NNN" folder under ResultsParent and makes
   // it the run's output folder; throws std::runtime_error naming it.
   void BeginRunFolder();
@@ -245,6 +257,8 @@ class TExperimentForm : public QDialog {
   QString ElapsedCaption(const TRobot& Agent) const;
 
   std::unique_ptr<TEvolutionRun> run_;
+  // the record files of the run under way, when Experiment is set
+  std::unique_ptr<TRunRecord> record_;
   std::unique_ptr<TSimulation3DViewer> viewer_;
   // An OpenGL surface from the start: the first one added to a window on
   // screen makes Qt re-create its native window, which then jumps.

@@ -12,6 +12,7 @@
 #include "ea/EAParameters.h"
 #include "ui/DialogSupport.h"
 #include "ui/Main.h"
+#include "version/BundledData.h"
 
 namespace kestrovan {
 
@@ -109,7 +110,13 @@ QStringList TExperimentFileMenu::RecentExperiments() { return Settings().value(k
 
 void TExperimentFileMenu::OpenClick() {
   const QStringList recent = RecentExperiments();
-  const QString start = recent.isEmpty() ? QString() : QFileInfo(recent.front()).absolutePath();
+  // beside the last experiment, at first among the bundled examples
+  QString start;
+  if (!recent.isEmpty()) {
+    start = QFileInfo(recent.front()).absolutePath();
+  } else if (const std::filesystem::path data = BundledDataFolder(); !data.empty()) {
+    start = QString::fromStdString((data / "experiments").string());
+  }
   const QString file = QFileDialog::getOpenFileName(&form_, QStringLiteral("Open experiment"), start, kFilter);
   if (!file.isEmpty()) {
     OpenExperiment(file);

@@ -288,6 +288,7 @@ void TMainForm::ShowRunWindow() {
   window.SetFSMBrainParameters(configuration_.Brain);
   window.KeepCylinderVelocities = KeepCylinderVelocities;
   window.ShowRunParameters(SimulationTime, TimeStep);
+  window.Experiment = MainFormExperiment(*this);
   window.exec();
   // the run parameters as the window was left, when they read
   if (const auto parameters = window.EnteredRunParameters()) {

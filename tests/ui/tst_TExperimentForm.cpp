@@ -33,6 +33,7 @@
 #include "BatchOptions.h"
 #include "BatchRun.h"
 #include "ea/EA.h"
+#include "experiment/Experiment.h"
 #include "robot/DefaultRobot.h"
 #include "robot/DifferentiallySteeredBody.h"
 #include "simulation/EvolutionRun.h"
@@ -201,6 +202,34 @@ class ExperimentFormTest : public ::testing::Test {
 };
 
 fs::path RunFolder(const TExperimentForm& Form) { return fs::path(Form.ResultsFolder().toStdString()); }
+
+// With the configuration as an experiment, a run in the window leaves the
+// same record files as the batch runner: the experiment with its seed and a
+// copy of the arena, the manifest and one CSV row per generation.
+TEST_F(ExperimentFormTest, ARunLeavesItsRecordFiles) {
+  TExperiment experiment = TExperiment::Default();
+  experiment.EA = eaParameters_;
+  form_->Experiment = experiment;
+  form_->InitializeButton->click();
+  RunGenerations(2);
+  const fs::path folder = RunFolder(*form_);
+  for (const char* name : {"descr.txt", "experiment.toml", "arena.txt", "manifest.json", "generations.csv"}) {
+    EXPECT_TRUE(fs::exists(folder / name)) << name;
+  }
+  EXPECT_EQ(test::ReadFile(folder / "arena.txt"), test::ReadFile(arenaFile_));
+  const std::string manifest = test::ReadFile(folder / "manifest.json");
+  EXPECT_NE(manifest.find("\"completed\""), std::string::npos) << manifest;
+  const std::string record = test::ReadFile(folder / "experiment.toml");
+  EXPECT_NE(record.find("seed = " + std::to_string(kSeed) + "\n"), std::string::npos) << record;
+  EXPECT_NE(record.find("simulation_time = 1.0 "), std::string::npos) << "the box's value: " << record;
+  // a header and one row per generation run
+  std::istringstream rows(test::ReadFile(folder / "generations.csv"));
+  int lines = 0;
+  for (std::string line; std::getline(rows, line);) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 1 + form_->Run().MaxFitnessHistory().Count());
+}
 
 TEST_F(ExperimentFormTest, StopCompletesTheGenerationAndInitializeStartsAfresh) {
   EXPECT_EQ(States(), kOpened);
