@@ -13,7 +13,7 @@ cmake -S . -B build/fuzz -G Ninja \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESTROVAN_BUILD_FUZZERS=ON -DKESTROVAN_BUILD_GUI=OFF \
   -DKESTROVAN_BUILD_TESTS=OFF -DKESTROVAN_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build build/fuzz -j "$(nproc)" --target fuzz-ArenaLoader fuzz-InformationLine fuzz-BatchOptions
+cmake --build build/fuzz -j "$(nproc)" --target fuzz-ArenaLoader fuzz-InformationLine fuzz-BatchOptions fuzz-ExperimentFile
 
 findings=build/fuzz/findings
 mkdir -p "$findings"
@@ -33,4 +33,5 @@ run() {
 run ArenaLoader fuzz/corpus/arena fuzz/arena.dict
 run InformationLine fuzz/corpus/information-line fuzz/arena.dict
 run BatchOptions fuzz/corpus/batch-options fuzz/batch-options.dict
+run ExperimentFile fuzz/corpus/experiment fuzz/experiment.dict
 echo "Fuzzing found nothing." >&2
