@@ -394,14 +394,13 @@ double Atan2OfSpecialValues(double Y, double X) {
   const double ax = xNegative ? -X : X;
   const double ay = Y < 0 ? -Y : Y;
   double result = 0.0;
-  if (ay == 0.0) {
-    result = xNegative ? kPiHi : 0.0;
-  } else if (ay == kInf) {
+  if (ay == kInf) {
     result = ax == kInf ? (xNegative ? kThreePiOver4 : kPiOver4) : kPiOver2Hi;
-  } else if (ax == 0.0) {
+  } else if (ay != 0.0 && ax == 0.0) {
     result = kPiOver2Hi;
   } else {
-    result = xNegative ? kPiHi : 0.0;  // X infinite
+    // Y zero, or X infinite with Y finite: along the x axis
+    result = xNegative ? kPiHi : 0.0;
   }
   return (std::bit_cast<uint64_t>(Y) >> 63) != 0 ? -result : result;
 }
@@ -471,6 +470,9 @@ double Atan2(double Y, double X) {
 
   // t = num / den rounded picks the table point c = i/64 nearest to it
   const double tRounded = num / den;
+  // t is in [0, 1], and either table point next to it serves, since d below
+  // is formed exactly from the point chosen
+  // NOLINTNEXTLINE(bugprone-incorrect-roundings)
   const int i = static_cast<int>(tRounded * 64.0 + 0.5);
 
   // d = (t - c) / (1 + t c) = (num - c den) / (den + c num) as a double-double
