@@ -49,6 +49,14 @@ check_programs() {
     "$bin/kestrovan-batch" --arena "$data/arenas/default.txt" $run --out by-path >/dev/null ||
       fail "kestrovan-batch --arena $data/arenas/default.txt failed"
     expect_file by-name/descr.txt
-    diff -r by-name by-path >/dev/null || fail "the bundled arena by name and by path give different results"
+    # the result files agree; the record files differ in times and paths
+    [ "$(cd by-name && ls ./*.txt)" = "$(cd by-path && ls ./*.txt)" ] ||
+      fail "the bundled arena by name and by path give different result files"
+    local result
+    for result in by-path/*.txt; do
+      [ "$(basename "$result")" = arena.txt ] && continue
+      cmp -s "$result" "by-name/$(basename "$result")" ||
+        fail "the bundled arena by name and by path give different results in $(basename "$result")"
+    done
   )
 }
