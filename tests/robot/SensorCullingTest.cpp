@@ -1,5 +1,3 @@
-#include "robot/SensorCulling.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 
 #include "RobotTestSupport.h"
 #include "robot/IRSensor.h"
+#include "robot/SensorCulling.h"
 
 namespace kestrovan {
 namespace {
