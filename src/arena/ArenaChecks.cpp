@@ -7,13 +7,13 @@
 
 namespace kestrovan {
 
-namespace {
-
-std::string Number(double Value) {
+std::string FindingNumber(double Value) {
   char text[64];
   std::snprintf(text, sizeof text, "%g", Value);
   return text;
 }
+
+namespace {
 
 std::string Describe(const TArena& Arena, int i) {
   const TArenaObject& object = Arena.Objects(i);
@@ -29,8 +29,9 @@ void CheckVector(TArenaCheck& Check, std::int64_t Line, const std::string& Objec
                  const TVector& Vector) {
   for (int k = 1; k <= 3; ++k) {
     if (Absurd(Vector.GetElement(k))) {
-      Check.Errors.push_back({Line, Object + ": " + Name + " " + Number(Vector.GetElement(k)) +
-                                        " is not finite or above " + Number(kMaximumArenaMagnitude) + " in magnitude"});
+      Check.Errors.push_back({Line, Object + ": " + Name + " " + FindingNumber(Vector.GetElement(k)) +
+                                        " is not finite or above " + FindingNumber(kMaximumArenaMagnitude) +
+                                        " in magnitude"});
       return;
     }
   }
@@ -38,8 +39,8 @@ void CheckVector(TArenaCheck& Check, std::int64_t Line, const std::string& Objec
 
 void CheckValue(TArenaCheck& Check, std::int64_t Line, const std::string& Object, const char* Name, double Value) {
   if (Absurd(Value)) {
-    Check.Errors.push_back({Line, Object + ": " + Name + " " + Number(Value) + " is not finite or above " +
-                                      Number(kMaximumArenaMagnitude) + " in magnitude"});
+    Check.Errors.push_back({Line, Object + ": " + Name + " " + FindingNumber(Value) + " is not finite or above " +
+                                      FindingNumber(kMaximumArenaMagnitude) + " in magnitude"});
   }
 }
 
@@ -51,13 +52,15 @@ void CheckDrag(TArenaCheck& Check, std::int64_t Line, const std::string& Object,
   // v := v - v * factor each step: from 1 on the velocity overshoots zero,
   // from 2 on it grows without bound
   const double factor = 0.1 * TimeStep / Cylinder.Mass;
-  const std::string text = Object + ": Mass " + Number(Cylinder.Mass) + " kg with time step " + Number(TimeStep) +
-                           " s gives a drag step factor 0.1*dt/Mass of " + Number(factor);
+  const std::string text = Object + ": Mass " + FindingNumber(Cylinder.Mass) + " kg with time step " +
+                           FindingNumber(TimeStep) + " s gives a drag step factor 0.1*dt/Mass of " +
+                           FindingNumber(factor);
   if (!(factor < 2.0)) {
-    Check.Errors.push_back({Line, text + ", which must stay below 2 (Mass above " + Number(0.05 * TimeStep) + " kg)"});
+    Check.Errors.push_back(
+        {Line, text + ", which must stay below 2 (Mass above " + FindingNumber(0.05 * TimeStep) + " kg)"});
   } else if (factor >= 1.0) {
     Check.Warnings.push_back({Line, text + ": the velocity overshoots zero every step (Mass above " +
-                                        Number(0.1 * TimeStep) + " kg avoids it)"});
+                                        FindingNumber(0.1 * TimeStep) + " kg avoids it)"});
   }
 }
 
@@ -80,8 +83,8 @@ TArenaCheck CheckArena(const TArena& Arena, double RobotRadius, double TimeStep)
       CheckValue(check, line, name, "Length", floor->Length);
       CheckValue(check, line, name, "Width", floor->Width);
       if (!(floor->Length > 0.0) || !(floor->Width > 0.0)) {
-        check.Warnings.push_back({line, name + ": Length " + Number(floor->Length) + " by Width " +
-                                            Number(floor->Width) + " m is not a positive size"});
+        check.Warnings.push_back({line, name + ": Length " + FindingNumber(floor->Length) + " by Width " +
+                                            FindingNumber(floor->Width) + " m is not a positive size"});
       }
     }
     if (const auto* cylinder = dynamic_cast<const TCylinderZ*>(&object)) {
@@ -102,8 +105,9 @@ TArenaCheck CheckArena(const TArena& Arena, double RobotRadius, double TimeStep)
   double yMax = 0.0;
   if (Arena.GetFloorBounds(xMin, xMax, yMin, yMax) && Arena.Floor()->Length > 0.0 && Arena.Floor()->Width > 0.0 &&
       !(xMin < 0.0 && 0.0 < xMax && yMin < 0.0 && 0.0 < yMax)) {
-    check.Warnings.push_back({0, "the robot's start (0, 0) is outside the floor, x from " + Number(xMin) + " to " +
-                                     Number(xMax) + ", y from " + Number(yMin) + " to " + Number(yMax)});
+    check.Warnings.push_back({0, "the robot's start (0, 0) is outside the floor, x from " + FindingNumber(xMin) +
+                                     " to " + FindingNumber(xMax) + ", y from " + FindingNumber(yMin) + " to " +
+                                     FindingNumber(yMax)});
   }
 
   // overlaps at the start, in object order

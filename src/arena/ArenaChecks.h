@@ -43,4 +43,7 @@ TArenaCheck CheckArena(const TArena& Arena, double RobotRadius, double TimeStep)
 // "FILE:LINE: message", or "FILE: message" for line 0.
 std::string Locate(const std::string& FileName, const TArenaFinding& Finding);
 
+// A value as the checks' messages write it ("%g": 0.0004, 1e+300).
+std::string FindingNumber(double Value);
+
 }  // namespace kestrovan

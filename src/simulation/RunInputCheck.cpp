@@ -1,32 +1,21 @@
 #include "simulation/RunInputCheck.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "arena/ArenaChecks.h"
 #include "robot/DifferentiallySteeredBody.h"
 
 namespace kestrovan {
 
-namespace {
-
-std::string Number(double Value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%g", Value);
-  return text;
-}
-
-}  // namespace
-
 std::vector<std::string> CheckRunInputs(const TArena& Arena, const TRobot& Robot,
                                         const TRobotSimulationParameters& Parameters) {
   if (Parameters.TimeStep > kMaximumTimeStep) {
-    throw TRunInputError("time step " + Number(Parameters.TimeStep) + " s is above the maximum of " +
-                         Number(kMaximumTimeStep) + " s");
+    throw TRunInputError("time step " + FindingNumber(Parameters.TimeStep) + " s is above the maximum of " +
+                         FindingNumber(kMaximumTimeStep) + " s");
   }
   if (Parameters.TimeStep > Parameters.SimulationTime) {
-    throw TRunInputError("time step " + Number(Parameters.TimeStep) + " s is larger than the simulation time " +
-                         Number(Parameters.SimulationTime) + " s");
+    throw TRunInputError("time step " + FindingNumber(Parameters.TimeStep) + " s is larger than the simulation time " +
+                         FindingNumber(Parameters.SimulationTime) + " s");
   }
   const auto* body = dynamic_cast<const TDifferentiallySteeredBody*>(Robot.Body.get());
   const TArenaCheck check = CheckArena(Arena, body != nullptr ? body->Radius : 0.0, Parameters.TimeStep);
@@ -48,7 +37,7 @@ std::vector<std::string> CheckRunInputs(const TArena& Arena, const TRobot& Robot
 void CheckEvaluationFinite(const TRobot& Agent, int Generation, int Index) {
   const auto fail = [&](const char* What, double Value) {
     throw TNonFiniteError("generation " + std::to_string(Generation) + ", individual " + std::to_string(Index) +
-                          ": the " + What + " is " + Number(Value) + "; the run cannot go on");
+                          ": the " + What + " is " + FindingNumber(Value) + "; the run cannot go on");
   };
   if (!std::isfinite(Agent.Fitness)) {
     fail("fitness", Agent.Fitness);
