@@ -76,6 +76,22 @@ std::string Sha256Hex(const std::string& Bytes) {
   return text;
 }
 
+std::string ExperimentHash(const TExperiment& Experiment, const std::string& ArenaBytes) {
+  TExperiment settings = Experiment;
+  settings.Generations.reset();
+  // the arena enters by its contents, not by where it lies
+  settings.ArenaFile = kArenaRecordFile;
+  std::string text = ExperimentText(settings, ".");
+  text += "# arena sha256 ";
+  text += Sha256Hex(ArenaBytes);
+  text += '\n';
+  return Sha256Hex(text);
+}
+
+std::string ExperimentHash(const TExperiment& Experiment) {
+  return ExperimentHash(Experiment, ReadBytes(Experiment.ArenaFile));
+}
+
 TRunRecord::TRunRecord(const TExperiment& Experiment, std::filesystem::path Folder, std::string CommandLine,
                        int Threads)
     : experiment_(Experiment), folder_(std::move(Folder)), commandLine_(std::move(CommandLine)), threads_(Threads) {}
@@ -96,6 +112,7 @@ void TRunRecord::Begin() {
   // the arena beside the experiment, so that the folder alone repeats the run
   const std::string arena = ReadBytes(experiment_.ArenaFile);
   arenaSha256_ = Sha256Hex(arena);
+  experimentSha256_ = ExperimentHash(experiment_, arena);
   WriteFileAtomically(folder_ / kArenaRecordFile, arena);
   experiment_.ArenaFile = folder_ / kArenaRecordFile;
   WriteExperiment(experiment_, folder_ / kExperimentRecordFile);
@@ -191,6 +208,7 @@ void TRunRecord::WriteManifest(const char* Status, const std::string& Error) con
   manifest["best_file"] = hasBest_ ? nlohmann::ordered_json(bestFile_) : nlohmann::ordered_json(nullptr);
   manifest["arena_file"] = kArenaRecordFile;
   manifest["arena_sha256"] = arenaSha256_;
+  manifest["experiment_sha256"] = experimentSha256_;
   manifest["status"] = Status;
   manifest["error"] = Error.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(Error);
   WriteFileAtomically(folder_ / kManifestFile, manifest.dump(2) + "\n");

@@ -59,6 +59,7 @@ class TRunRecord : public TRunObserver {
   std::string commandLine_;
   int threads_;
   std::string arenaSha256_;
+  std::string experimentSha256_;
   std::chrono::system_clock::time_point startTime_;
   std::chrono::system_clock::time_point endTime_;
   std::chrono::steady_clock::time_point start_;
@@ -80,5 +81,14 @@ int StepsOf(double ElapsedTime, double TimeStep);
 
 // SHA-256 of Bytes as 64 lower-case hexadecimal digits.
 std::string Sha256Hex(const std::string& Bytes);
+
+// Identity of what a run computes: SHA-256 over the experiment's settings
+// (the number of generations aside, since a run may be continued past it)
+// and the bytes of its arena file. Two runs with the same hash and seed give
+// the same generations; checkpoints and brain files carry it so that a
+// changed experiment or arena is noticed. Throws std::runtime_error when
+// the arena cannot be read.
+std::string ExperimentHash(const TExperiment& Experiment, const std::string& ArenaBytes);
+std::string ExperimentHash(const TExperiment& Experiment);
 
 }  // namespace kestrovan

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -192,6 +193,30 @@ TEST(RunRecord, CountsStepsAsTheSimulationAddsThemAndHashesWithSha256) {
   EXPECT_EQ(StepsOf(1.0, 0.0), 0) << "no endless loop";
   EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+}
+
+TEST(RunRecord, ExperimentHashFollowsSettingsAndArenaBytesButNotGenerationsOrArenaPath) {
+  TExperiment experiment = TExperiment::Default();
+  experiment.Seed = 4;
+  const std::string arena = "[FLOOR]\n";
+  const std::string hash = ExperimentHash(experiment, arena);
+  EXPECT_EQ(hash.size(), 64U);
+
+  TExperiment moved = experiment;
+  moved.ArenaFile = "/elsewhere/arena.txt";
+  moved.Generations = 50;
+  EXPECT_EQ(ExperimentHash(moved, arena), hash) << "path and generation count do not change what is computed";
+
+  EXPECT_NE(ExperimentHash(experiment, arena + " "), hash);
+  TExperiment seed = experiment;
+  seed.Seed = 5;
+  EXPECT_NE(ExperimentHash(seed, arena), hash);
+  TExperiment rate = experiment;
+  rate.EA.MutationRate = std::nextafter(rate.EA.MutationRate, 1.0);
+  EXPECT_NE(ExperimentHash(rate, arena), hash) << "the last bit of a setting counts";
+  TExperiment time = experiment;
+  time.TimeStep = 0.02;
+  EXPECT_NE(ExperimentHash(time, arena), hash);
 }
 
 }  // namespace
