@@ -33,8 +33,8 @@ each one is evaluated by a 2D physics simulation in an arena read from a\n\
 text file.\n\
 .\n\
 The package holds the windows with their 3D view (kestrovan), the headless\n\
-batch runner (kestrovan-batch), the arena checker (kestrovan-arena) and two\n\
-bundled arenas.")
+batch runner (kestrovan-batch), the arena checker (kestrovan-arena), the\n\
+plotting program (kestrovan-plot) and two bundled arenas.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ArenaJson.h"
 #include "arena/Arena.h"
 #include "arena/ArenaChecks.h"
 #include "version/BundledData.h"
@@ -82,9 +83,13 @@ constexpr double kRobotRadius = 0.05;  // m
 constexpr double kTimeStep = 0.01;     // s
 
 // Prints what a run would refuse (as errors) and the warnings; returns the
-// exit status of the file: 1 for errors, and for warnings when Strict.
-int PrintChecks(const TArena& Arena, bool Strict) {
+// exit status of the file: 1 for errors, and for warnings when Strict. With
+// Json, standard output gets the arena's geometry and the findings as JSON.
+int PrintChecks(const TArena& Arena, bool Strict, bool Json) {
   const TArenaCheck check = CheckArena(Arena, kRobotRadius, kTimeStep);
+  if (Json) {
+    std::fputs(ArenaJson(Arena, check).c_str(), stdout);
+  }
   std::fflush(stdout);
   for (const TArenaFinding& error : check.Errors) {
     std::fprintf(stderr, "%s\n", Locate(Arena.FileName(), error).c_str());
@@ -100,6 +105,7 @@ int PrintChecks(const TArena& Arena, bool Strict) {
 int Usage(std::FILE* Stream) {
   std::fprintf(Stream,
                "Usage: kestrovan-arena [--strict] FILE...\n"
+               "       kestrovan-arena [--strict] --json FILE\n"
                "\n"
                "Loads each arena file and lists its objects, floor rectangle, cylinders and ambience, then what a\n"
                "run of the default robot at the default time step would refuse or warn about.\n"
@@ -108,6 +114,9 @@ int Usage(std::FILE* Stream) {
                "\n"
                "Options:\n"
                "  --strict       treat warnings as errors\n"
+               "  --json         print the geometry of one arena as JSON instead of the list: every object with\n"
+               "                 its class, name, line, position, angle, sizes and footprint outline seen from\n"
+               "                 above, the floor rectangle, the cylinders in trajectory order and the findings\n"
                "  -h, --help     this text\n"
                "  --version      the version and the source revision\n"
                "\n"
@@ -125,6 +134,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
 
   bool strict = false;
+  bool json = false;
   std::vector<const char*> files;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
@@ -139,6 +149,10 @@ int main(int argc, char** argv) {
       strict = true;
       continue;
     }
+    if (argument == "--json") {
+      json = true;
+      continue;
+    }
     files.push_back(argv[i]);
     if (argument.size() > 1 && argument.front() == '-') {
       std::fprintf(stderr, "kestrovan-arena: unknown option '%s'\n", argv[i]);
@@ -149,6 +163,10 @@ int main(int argc, char** argv) {
   if (files.empty()) {
     return Usage(stderr);
   }
+  if (json && files.size() != 1) {
+    std::fprintf(stderr, "kestrovan-arena: --json takes exactly one FILE\n");
+    return Usage(stderr);
+  }
 
   int status = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -157,8 +175,10 @@ int main(int argc, char** argv) {
     }
     try {
       const TArena arena(ResolveArenaFile(files[i]).string());
-      Print(arena);
-      status = std::max(status, PrintChecks(arena, strict));
+      if (!json) {
+        Print(arena);
+      }
+      status = std::max(status, PrintChecks(arena, strict, json));
     } catch (const TArenaFileError& error) {
       std::fflush(stdout);
       std::fprintf(stderr, "%s\n", error.Located().c_str());
