@@ -268,15 +268,24 @@ class Readers(Scratch):
                     plot.parse_trajectory_csv(text, "t.csv")
                 self.assertIn(message, str(caught.exception))
 
-    def test_runs_group_by_experiment_hash(self):
-        make_run(self.path("a1"), "a" * 64, "a.toml", [1, 2, 3])
-        make_run(self.path("a2"), "a" * 64, "a.toml", [2, 3, 5])
+    def test_runs_group_by_settings_whatever_the_seed(self):
+        # the manifests' experiment hashes differ with the seeds; the settings do not
+        make_run(self.path("a1"), "1" * 64, "a.toml", [1, 2, 3], population=10, seed=1)
+        make_run(self.path("a2"), "2" * 64, "a.toml", [2, 3, 5], population=10, seed=2)
+        make_run(self.path("c1"), "3" * 64, "dir/a.toml", [1, 1, 1], population=20, seed=1)
+        # without experiment.toml: the manifest's hash
         make_run(self.path("b1"), "b" * 64, None, [1, 1, 1])
-        make_run(self.path("c1"), "c" * 64, "dir/a.toml", [1, 1, 1])
-        runs = [plot.read_run(self.path(name)) for name in ("a1", "b1", "a2", "c1")]
+        make_run(self.path("b2"), "b" * 64, None, [1, 1, 1])
+        runs = [plot.read_run(self.path(name)) for name in ("a1", "b1", "a2", "c1", "b2")]
         groups = plot.group_runs(runs)
-        self.assertEqual([(label, [os.path.basename(r.folder) for r in members]) for label, members in groups],
-                         [("a (aaaaaaaa)", ["a1", "a2"]), ("experiment bbbbbbbb", ["b1"]), ("a (cccccccc)", ["c1"])])
+        self.assertEqual([[os.path.basename(r.folder) for r in members] for _, members in groups],
+                         [["a1", "a2"], ["b1", "b2"], ["c1"]])
+        a, b, c = (label for label, _ in groups)
+        self.assertEqual(b, "experiment bbbbbbbb")
+        # two experiment files of one name: told apart by the hash of their settings
+        self.assertRegex(a, r"^a \([0-9a-f]{8}\)$")
+        self.assertRegex(c, r"^a \([0-9a-f]{8}\)$")
+        self.assertNotEqual(a, c)
 
     def test_median_and_quartiles_per_generation(self):
         generations, median, low, high = plot.percentiles([[1, 10], [2, 20], [3], [4], [5]])
@@ -299,13 +308,20 @@ class Readers(Scratch):
         self.assertIn("manifest.json:3: not JSON", str(caught.exception))
 
 
-def make_run(folder, sha, experiment, maxima):
+def make_run(folder, sha, experiment, maxima, population=None, seed=1):
+    """A result folder; with a population, also its experiment.toml (seeds
+    differ, settings by the population) and the arena's hash."""
     rows = "".join(f"{g},{m},{m / 2},0,{10 * g},{g * 0.1:.3f}\n" for g, m in enumerate(maxima, start=1))
     write(os.path.join(folder, "generations.csv"),
           "generation,max_fitness,avg_fitness,min_fitness,evaluations,seconds\n" + rows)
-    command = "kestrovan-batch --seed 1" + (f" --experiment {experiment}" if experiment else "")
-    write(os.path.join(folder, "manifest.json"),
-          json.dumps({"program": "kestrovan", "command_line": command, "experiment_sha256": sha}, indent=2))
+    command = f"kestrovan-batch --seed {seed}" + (f" --experiment {experiment}" if experiment else "")
+    manifest = {"program": "kestrovan", "command_line": command, "experiment_sha256": sha}
+    if population:
+        manifest["arena_sha256"] = "d" * 64
+        write(os.path.join(folder, "experiment.toml"),
+              f'[arena]\nfile = "arena.txt"\n\n[evolution]\npopulation_size = {population}\n\n'
+              f'[run]\nseed = {seed}\ngenerations = {len(maxima)}\n')
+    write(os.path.join(folder, "manifest.json"), json.dumps(manifest, indent=2))
 
 
 class TrajectoryPictures(Scratch):
@@ -395,8 +411,8 @@ class FitnessPictures(Scratch):
     def test_two_experiments_two_groups_in_the_legend(self):
         folders = []
         for i, maxima in enumerate(([1, 2, 3], [1, 3, 4], [2, 2, 5])):
-            make_run(self.path(f"a{i}"), "a" * 64, "experiments/wide.toml", maxima)
-            make_run(self.path(f"b{i}"), "b" * 64, "narrow.toml", [m / 2 for m in maxima])
+            make_run(self.path(f"a{i}"), f"a{i}" * 32, "experiments/wide.toml", maxima, population=50, seed=i)
+            make_run(self.path(f"b{i}"), f"b{i}" * 32, "narrow.toml", [m / 2 for m in maxima], population=5, seed=i)
             folders += [self.path(f"a{i}"), self.path(f"b{i}")]
         out = self.path("f.svg")
         result = run("fitness", *folders, "--out", out)
