@@ -250,6 +250,33 @@ class Readers(Scratch):
                     plot.parse_new_best_file(text, "57.txt")
                 self.assertIn(message, str(caught.exception))
 
+    def test_damaged_inputs_give_plot_errors_only(self):
+        # random bytes changed, lines cut: a located error or a reading, never another exception
+        import random
+        generator = random.Random(15)
+        for name, text, reader in (("57.txt", new_best_text(steps=6), plot.parse_new_best_file),
+                                   ("t.csv", csv_text(steps=6), plot.parse_trajectory_csv)):
+            for _ in range(300):
+                damaged = list(text)
+                for _ in range(generator.randint(1, 4)):
+                    damaged[generator.randrange(len(damaged))] = generator.choice("{},.-x \r\n0e\"")
+                damaged = "".join(damaged)[: generator.randint(0, len(text))]
+                try:
+                    reader(damaged, name)
+                except plot.PlotError as e:
+                    self.assertTrue(str(e).startswith(name), str(e))
+
+    def test_path_broken_where_the_robot_wraps_around(self):
+        floor = {"name": "G", "x_min": -1.0, "x_max": 1.0, "y_min": -0.5, "y_max": 0.5}
+        # across x, then across y; a gap is NaN
+        xs, ys = plot.break_wraps([0.9, 0.99, -0.99, -0.9], [0.0, 0.4, 0.4, -0.49], floor)
+        gaps = lambda values: [v if v == v else None for v in values]
+        self.assertEqual(gaps(xs), [0.9, 0.99, None, -0.99, None, -0.9])
+        self.assertEqual(gaps(ys), [0.0, 0.4, None, 0.4, None, -0.49])
+        # small steps and an arena without a floor: one line
+        self.assertEqual(plot.break_wraps([0, 0.4, 0.8], [0, 0.2, 0.4], floor), ([0, 0.4, 0.8], [0, 0.2, 0.4]))
+        self.assertEqual(plot.break_wraps([0.99, -0.99], [0, 0], None), ([0.99, -0.99], [0, 0]))
+
     def test_trajectory_csv(self):
         trajectory = plot.parse_trajectory_csv(csv_text(steps=4), "t.csv")
         self.assertEqual(len(trajectory.robot_x), 5)
