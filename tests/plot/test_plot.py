@@ -333,6 +333,12 @@ class Readers(Scratch):
         with self.assertRaises(plot.PlotError) as caught:
             plot.read_run(self.path("m"))
         self.assertIn("manifest.json:3: not JSON", str(caught.exception))
+        make_run(self.path("e"), "a" * 64, None, [1], population=4)
+        with open(self.path("e", "experiment.toml"), "a") as f:
+            f.write("when = 2026-12-09\n[run\n")
+        with self.assertRaises(plot.PlotError) as caught:
+            plot.read_run(self.path("e"))
+        self.assertIn("experiment.toml: not an experiment file", str(caught.exception))
 
 
 def make_run(folder, sha, experiment, maxima, population=None, seed=1):
