@@ -215,6 +215,12 @@ class CheckerJson(Scratch):
         self.assertEqual(result.returncode, 1)
         self.assertEqual(result.stdout, "")
         self.assertIn("broken.txt:2:", result.stderr)
+        # names are bytes of the file: those that are not UTF-8 become U+FFFD, the document stays JSON
+        with open(self.path("latin1.txt"), "wb") as f:
+            f.write(b"object Caf\xe9: TCylinderZ\n  Position = 1 1 0\n  Radius = 0.1\nend\n")
+        result = subprocess.run([CHECKER, "--json", self.path("latin1.txt")], capture_output=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(json.loads(result.stdout.decode("utf-8"))["cylinders"][0]["name"], "Caf\ufffd")
         # one document per call
         result = subprocess.run([CHECKER, "--json", self.path("near.txt"), self.path("near.txt")],
                                 capture_output=True, text=True)
