@@ -61,6 +61,8 @@ int main(int argc, char* argv[]) {
   }
 
   kestrovan::TMainForm mainForm;
+  // the last session's arena, configuration and geometry
+  mainForm.RestoreSettings();
   mainForm.show();
   if (!files.isEmpty()) {
     // an experiment file sets the three setups; any other file is an arena

@@ -167,6 +167,19 @@ bool IsTemporaryResultFileName(const std::string& FileName, long& ProcessId) {
   return true;
 }
 
+void RemoveStaleTemporaryFiles(const std::filesystem::path& Folder) {
+  std::error_code error;
+  // a process that still runs keeps its own
+  for (std::filesystem::directory_iterator entry(Folder, error), end; !error && entry != end; entry.increment(error)) {
+    long processId = 0;
+    if (IsTemporaryResultFileName(entry->path().filename().string(), processId) &&
+        (::kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH) && entry->is_regular_file(error)) {
+      std::filesystem::remove(entry->path(), error);
+      error.clear();
+    }
+  }
+}
+
 void PrepareOutputFolder(const std::filesystem::path& Folder) {
   const std::string name = Folder.string();
   std::error_code error;
@@ -178,15 +191,7 @@ void PrepareOutputFolder(const std::filesystem::path& Folder) {
     throw std::runtime_error("'" + name + "' is not a folder");
   }
 
-  // temporary files of killed runs; a process that still runs keeps its own
-  for (std::filesystem::directory_iterator entry(Folder, error), end; !error && entry != end; entry.increment(error)) {
-    long processId = 0;
-    if (IsTemporaryResultFileName(entry->path().filename().string(), processId) &&
-        (::kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH) && entry->is_regular_file(error)) {
-      std::filesystem::remove(entry->path(), error);
-      error.clear();
-    }
-  }
+  RemoveStaleTemporaryFiles(Folder);
 
   // a probe file, so that a folder that cannot be written is found before
   // the first evaluation rather than at the first new best

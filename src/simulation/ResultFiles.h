@@ -38,6 +38,11 @@ void WriteFileAtomically(const std::filesystem::path& Path, std::string_view Con
 // the system's reason.
 void PrepareOutputFolder(const std::filesystem::path& Folder);
 
+// Removes from Folder the temporary files that WriteFileAtomically left
+// when a process of this program was killed while writing; those of
+// processes still running stay. Whatever cannot be read or removed is left.
+void RemoveStaleTemporaryFiles(const std::filesystem::path& Folder);
+
 // True for a name WriteFileAtomically gives its temporary files
 // (".NAME.txt.tmpPID"); ProcessId receives PID.
 bool IsTemporaryResultFileName(const std::string& FileName, long& ProcessId);

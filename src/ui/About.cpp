@@ -25,6 +25,8 @@ TAboutForm::TAboutForm(QWidget* Owner) : QDialog(Owner) {
 
   CloseButton = new QPushButton(QStringLiteral("Close"), this);
   CloseButton->setObjectName(QStringLiteral("CloseButton"));
+  // Return and Escape both close the box
+  CloseButton->setDefault(true);
   connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
 
   auto* layout = new QVBoxLayout(this);

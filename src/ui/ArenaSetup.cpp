@@ -52,7 +52,9 @@ void TArenaSetupForm::btnOKClick() {
   if (ArenaFileExists(fileName_)) {
     accept();
   } else {
-    ShowPlainMessage(this, QStringLiteral("File does not exist. Please check the path to the file."));
+    // the file named below the message, as typed
+    ShowPlainMessage(this, QStringLiteral("File does not exist. Please check the path to the file."),
+                     QStringLiteral("Arena file: '%1'").arg(fileName_));
   }
 }
 

@@ -14,12 +14,20 @@ namespace kestrovan {
 
 namespace {
 
-void ShowMessage(QWidget* Parent, QMessageBox::Icon Icon, const QString& Text, const QString& Detail) {
-  QMessageBox box(Icon, QString::fromLatin1(kApplicationCaption), Text, QMessageBox::Ok, Parent);
+// The one message box of the program; returns the button chosen.
+QMessageBox::StandardButton ShowMessage(QWidget* Parent, QMessageBox::Icon Icon, const QString& Text,
+                                        const QString& Detail, QMessageBox::StandardButtons Buttons = QMessageBox::Ok,
+                                        QMessageBox::StandardButton Default = QMessageBox::Ok) {
+  QMessageBox box(Icon, QString::fromLatin1(kApplicationCaption), Text, Buttons, Parent);
+  box.setObjectName(QStringLiteral("MessageBox"));
+  // file names and messages are shown as they are, never as markup
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(Default);
+  box.setEscapeButton(Buttons.testFlag(QMessageBox::No) ? QMessageBox::No : Default);
   if (!Detail.isEmpty()) {
     box.setInformativeText(Detail);
   }
-  box.exec();
+  return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 void ShowOutOfMemory(const std::string& message) { ShowPlainMessage(nullptr, QString::fromStdString(message)); }
@@ -36,6 +44,11 @@ void ShowPlainMessage(QWidget* Parent, const QString& Text, const QString& Detai
 
 void ShowErrorMessage(QWidget* Parent, const QString& Text, const QString& Detail) {
   ShowMessage(Parent, QMessageBox::Critical, Text, Detail);
+}
+
+bool AskYesNo(QWidget* Parent, const QString& Question) {
+  return ShowMessage(Parent, QMessageBox::Question, Question, QString(), QMessageBox::Yes | QMessageBox::No,
+                     QMessageBox::No) == QMessageBox::Yes;
 }
 
 TOutOfMemoryHandler InstallOutOfMemoryMessage() { return SetOutOfMemoryHandler(&ShowOutOfMemory); }

@@ -21,10 +21,17 @@ namespace kestrovan {
 // The caption of the main window and of every message box.
 inline constexpr const char* kApplicationCaption = "Kestrovan, v1.0";
 
+// Every message box of the program has one look: the program's caption,
+// the text naming what failed (file and line, or the field), a detail line
+// below it when there is one. Return is OK and Escape closes it.
+//
 // A message box without icon and with an OK button, for a dialog's refusals.
 void ShowPlainMessage(QWidget* Parent, const QString& Text, const QString& Detail = QString());
 // A message box with an error icon, for errors raised by an operation.
 void ShowErrorMessage(QWidget* Parent, const QString& Text, const QString& Detail = QString());
+// A yes/no question in the same look; No is the default and Escape answers
+// it. True for yes.
+bool AskYesNo(QWidget* Parent, const QString& Question);
 
 // Runs Action; whatever it throws is shown as an error message and ends the
 // action there, so that no exception ever leaves a Qt slot.

@@ -13,7 +13,6 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QOpenGLWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -33,9 +32,11 @@
 #include "experiment/RunRecord.h"
 #include "robot/Robot.h"
 #include "simulation/EvolutionRun.h"
+#include "simulation/ResultFiles.h"
 #include "ui/DialogSupport.h"
 #include "ui/FitnessPlot.h"
 #include "ui/NumberText.h"
+#include "ui/Settings.h"
 #include "view3d/Simulation3DViewer.h"
 
 namespace kestrovan {
@@ -101,10 +102,7 @@ TExperimentForm::TExperimentForm(QWidget* Owner)
                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   setMinimumSize(637, 560);
   ShowMessage = [this](const QString& Text) { ShowErrorMessage(this, Text); };
-  AskQuestion = [this](const QString& Question) {
-    return QMessageBox::question(this, QString::fromLatin1(kApplicationCaption), Question,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-  };
+  AskQuestion = [this](const QString& Question) { return AskYesNo(this, Question); };
   ResultsParent = QDir::currentPath();
   run_->OutputFolder = ".";
   run_->Yield = [this] { ProcessEventsWhenDue(); };
@@ -230,6 +228,35 @@ void TExperimentForm::CreateControls() {
   connect(SaveButton, &QPushButton::clicked, this, &TExperimentForm::SaveButtonClick);
   connect(ResultsFolderButton, &QPushButton::clicked, this, &TExperimentForm::ResultsFolderButtonClick);
   connect(chkShowSensors, &QCheckBox::clicked, this, &TExperimentForm::chkShowSensorsClick);
+}
+
+// ---- memory
+
+void TExperimentForm::RestoreSettings() {
+  QSettings settings = ProgramSettings();
+  settings.beginGroup(QStringLiteral("run"));
+  restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+  chkVisualize->setChecked(settings.value(QStringLiteral("activate"), chkVisualize->isChecked()).toBool());
+  chkShowSensors->setChecked(settings.value(QStringLiteral("showSensors"), chkShowSensors->isChecked()).toBool());
+  // an index that no longer names a choice keeps the window's own
+  const auto restoreChoice = [&settings](QComboBox* Box, const QString& Key) {
+    const int index = settings.value(Key, Box->currentIndex()).toInt();
+    if (index >= 0 && index < Box->count()) {
+      Box->setCurrentIndex(index);
+    }
+  };
+  restoreChoice(ShowBox, QStringLiteral("show"));
+  restoreChoice(SpeedBox, QStringLiteral("speed"));
+}
+
+void TExperimentForm::SaveSettings() const {
+  QSettings settings = ProgramSettings();
+  settings.beginGroup(QStringLiteral("run"));
+  settings.setValue(QStringLiteral("geometry"), saveGeometry());
+  settings.setValue(QStringLiteral("activate"), chkVisualize->isChecked());
+  settings.setValue(QStringLiteral("showSensors"), chkShowSensors->isChecked());
+  settings.setValue(QStringLiteral("show"), ShowBox->currentIndex());
+  settings.setValue(QStringLiteral("speed"), SpeedBox->currentIndex());
 }
 
 // ---- configuration
@@ -648,8 +675,23 @@ void TExperimentForm::BeginRunRecord() {
 
 void TExperimentForm::BeginRunFolder() {
   const std::filesystem::path parent = QFile::encodeName(ResultsParent).toStdString();
+  const auto refuse = [this](const std::string& Reason) {
+    throw std::runtime_error(QStringLiteral("Cannot create a results folder in '%1': %2")
+                                 .arg(QDir::toNativeSeparators(ResultsParent), QString::fromLocal8Bit(Reason))
+                                 .toStdString());
+  };
   std::error_code error;
   std::filesystem::create_directories(parent, error);
+  if (error) {
+    refuse(error.message());
+  }
+  // temporary files that runs of a killed program left in their folders
+  for (std::filesystem::directory_iterator entry(parent, error), end; !error && entry != end; entry.increment(error)) {
+    if (entry->path().filename().string().starts_with("run-") && entry->is_directory(error)) {
+      RemoveStaleTemporaryFiles(entry->path());
+    }
+    error.clear();
+  }
   // the first free number; a folder that exists belongs to another run
   for (int n = 1; n < 100000; ++n) {
     const std::filesystem::path folder = parent / QString::asprintf("run-%03d", n).toStdString();
@@ -660,15 +702,15 @@ void TExperimentForm::BeginRunFolder() {
       run_->OutputFolder = folder;
       resultsFolder_ = QFile::decodeName(folder.string().c_str());
       ShowResultsFolder();
+      // a folder that cannot take a file is found before the first evaluation
+      PrepareOutputFolder(folder);
       return;
     }
     if (!std::filesystem::exists(folder)) {
-      break;
+      refuse(error ? error.message() : std::string("unknown error"));
     }
   }
-  throw std::runtime_error(QStringLiteral("Cannot create a results folder in '%1'")
-                               .arg(QDir::toNativeSeparators(ResultsParent))
-                               .toStdString());
+  refuse("no free run number");
 }
 
 void TExperimentForm::ShowResultsFolder() {

@@ -102,6 +102,12 @@ class TExperimentForm : public QDialog {
   // "run-002"...); at first the current folder.
   QString ResultsParent;
 
+  // Takes up the size, position and view choices (Activate, what it shows,
+  // the speed, Show sensors) the window had when it was last closed.
+  void RestoreSettings();
+  // Remembers them for the next window, in this session or the next.
+  void SaveSettings() const;
+
   // ---- user operations
 
   void InitializeButtonClick();

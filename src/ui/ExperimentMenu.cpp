@@ -5,13 +5,13 @@
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMenu>
-#include <QSettings>
 #include <exception>
 #include <filesystem>
 
 #include "ea/EAParameters.h"
 #include "ui/DialogSupport.h"
 #include "ui/Main.h"
+#include "ui/Settings.h"
 #include "version/BundledData.h"
 
 namespace kestrovan {
@@ -21,9 +21,6 @@ namespace {
 constexpr int kRecentCount = 8;
 const char* const kRecentKey = "experiments/recent";
 const QString kFilter = QStringLiteral("Experiments (*.toml);;All files (*)");
-
-// The program's settings, whatever names the application object was given.
-QSettings Settings() { return QSettings(QStringLiteral("Kestrovan"), QStringLiteral("kestrovan")); }
 
 std::filesystem::path ToPath(const QString& File) { return std::filesystem::path(File.toStdString()); }
 
@@ -106,7 +103,7 @@ bool TExperimentFileMenu::SaveExperiment(const QString& File) {
   return true;
 }
 
-QStringList TExperimentFileMenu::RecentExperiments() { return Settings().value(kRecentKey).toStringList(); }
+QStringList TExperimentFileMenu::RecentExperiments() { return ProgramSettings().value(kRecentKey).toStringList(); }
 
 void TExperimentFileMenu::OpenClick() {
   const QStringList recent = RecentExperiments();
@@ -140,7 +137,7 @@ void TExperimentFileMenu::Remember(const QString& File) {
   while (recent.size() > kRecentCount) {
     recent.removeLast();
   }
-  Settings().setValue(kRecentKey, recent);
+  ProgramSettings().setValue(kRecentKey, recent);
   ShowRecent();
 }
 

@@ -1,8 +1,11 @@
 #include "ui/Main.h"
 
 #include <QAction>
+#include <QByteArray>
+#include <QCloseEvent>
 #include <QColor>
 #include <QDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QKeySequence>
@@ -13,10 +16,13 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStringList>
+#include <exception>
+#include <filesystem>
 #include <iterator>
 #include <stdexcept>
 
 #include "ea/EAParameters.h"
+#include "experiment/Experiment.h"
 #include "simulation/RobotSimulation.h"
 #include "ui/About.h"
 #include "ui/ArenaSetup.h"
@@ -26,6 +32,8 @@
 #include "ui/ExperimentMenu.h"
 #include "ui/NumberText.h"
 #include "ui/RobotSetup.h"
+#include "ui/Settings.h"
+#include "version/BundledData.h"
 
 namespace kestrovan {
 
@@ -34,6 +42,24 @@ namespace {
 // Sensors of a rebuilt robot sit at this distance from the body's centre,
 // whatever its radius.
 constexpr double kRebuiltSensorMounting = 0.05;  // m
+
+// What the main window remembers from one session to the next.
+const QString kGeometryKey = QStringLiteral("main/geometry");
+const QString kArenaKey = QStringLiteral("main/arena");
+// the configuration as an experiment file's text, without the arena
+const QString kConfigurationKey = QStringLiteral("main/configuration");
+const QString kRobotConfirmedKey = QStringLiteral("main/robotConfirmed");
+const QString kEAConfirmedKey = QStringLiteral("main/eaConfirmed");
+
+// The bundled default arena, or empty when the installation has none.
+QString DefaultArenaFile() {
+  const std::filesystem::path folder = BundledArenasFolder();
+  if (folder.empty()) {
+    return {};
+  }
+  const QString file = QString::fromStdString((folder / "default.txt").string());
+  return ArenaFileExists(file) ? file : QString();
+}
 
 QAction* AddItem(QMenu* Menu, const char* Name, const QString& Caption) {
   QAction* action = Menu->addAction(Caption);
@@ -143,6 +169,63 @@ void TMainForm::RebuildRobot() {
 void TMainForm::UpdateRunMenu() {
   RunEvolution1->setEnabled(ArenaSet && RobotSet && EASet);
   StatusLabel->setText(StatusText());
+  // a notice of the start gives way to the configuration's status
+  statusBar()->clearMessage();
+}
+
+void TMainForm::RestoreSettings() {
+  QSettings settings = ProgramSettings();
+  restoreGeometry(settings.value(kGeometryKey).toByteArray());
+  QStringList notices;
+
+  // the configuration first: taking it up clears the arena
+  const QString configuration = settings.value(kConfigurationKey).toString();
+  if (!configuration.isEmpty()) {
+    try {
+      const TExperiment experiment =
+          ParseExperiment(configuration.toStdString(), QFile::encodeName(settings.fileName()).toStdString());
+      ApplyExperiment(*this, experiment);
+      RobotSet = settings.value(kRobotConfirmedKey, false).toBool();
+      EASet = settings.value(kEAConfirmedKey, false).toBool();
+    } catch (const std::exception& error) {
+      notices << QStringLiteral("The configuration of the last session was not taken up (%1); the defaults are used.")
+                     .arg(QString::fromLocal8Bit(error.what()));
+    }
+  }
+
+  const QString remembered = settings.value(kArenaKey).toString();
+  QString arena = remembered;
+  if (remembered.isEmpty() || !ArenaFileExists(remembered)) {
+    if (!remembered.isEmpty()) {
+      notices << QStringLiteral("The arena file '%1' of the last session no longer exists.").arg(remembered);
+    }
+    arena = DefaultArenaFile();
+    if (!remembered.isEmpty() && !arena.isEmpty()) {
+      notices << QStringLiteral("The bundled default arena is chosen instead.");
+    }
+  }
+  if (!arena.isEmpty()) {
+    ArenaFileName = QFileInfo(arena).absoluteFilePath();
+    ArenaSet = true;
+    arenaChecked_ = true;
+  }
+  ShowCheckMarks();
+  UpdateRunMenu();
+  if (!notices.isEmpty()) {
+    statusBar()->showMessage(notices.join(QLatin1Char(' ')));
+  }
+}
+
+void TMainForm::SaveSettings() {
+  QSettings settings = ProgramSettings();
+  settings.setValue(kGeometryKey, saveGeometry());
+  TExperiment experiment = MainFormExperiment(*this);
+  experiment.ArenaFile.clear();
+  settings.setValue(kConfigurationKey, QString::fromStdString(ExperimentText(experiment, {})));
+  settings.setValue(kRobotConfirmedKey, RobotSet);
+  settings.setValue(kEAConfirmedKey, EASet);
+  // a chosen file that has gone is not remembered: the next start takes the default
+  settings.setValue(kArenaKey, ArenaSet ? ArenaFileName : QString());
 }
 
 QString TMainForm::StatusText() const {
@@ -207,6 +290,11 @@ void TMainForm::FormResize() { NameLabel->move((width() - NameLabel->width()) / 
 void TMainForm::resizeEvent(QResizeEvent* Event) {
   QMainWindow::resizeEvent(Event);
   FormResize();
+}
+
+void TMainForm::closeEvent(QCloseEvent* Event) {
+  SaveSettings();
+  QMainWindow::closeEvent(Event);
 }
 
 void TMainForm::Exit1Click() { close(); }
@@ -289,7 +377,9 @@ void TMainForm::ShowRunWindow() {
   window.KeepCylinderVelocities = KeepCylinderVelocities;
   window.ShowRunParameters(SimulationTime, TimeStep);
   window.Experiment = MainFormExperiment(*this);
+  window.RestoreSettings();
   window.exec();
+  window.SaveSettings();
   // the run parameters as the window was left, when they read
   if (const auto parameters = window.EnteredRunParameters()) {
     SimulationTime = parameters->SimulationTime;

@@ -8,6 +8,7 @@
 #include "robot/DefaultRobot.h"
 
 class QAction;
+class QCloseEvent;
 class QLabel;
 class QResizeEvent;
 
@@ -76,6 +77,16 @@ class TMainForm : public QMainWindow {
   double SimulationTime = 20.0;  // s
   double TimeStep = 0.01;        // s
 
+  // Takes up what the last session left: the window's geometry, the
+  // configuration with its confirmed setups, and the arena. With nothing
+  // remembered, the bundled default arena is chosen; a remembered arena that
+  // is gone, or a configuration that no longer reads, falls back to the
+  // defaults with a notice in the status line.
+  void RestoreSettings();
+  // Remembers the window's geometry, the configuration, which setups were
+  // confirmed and the arena for the next session; closing the window does so.
+  void SaveSettings();
+
   // Marks the robot and EA setups as confirmed and the arena's when its file
   // exists, as after confirming the three dialogs (an opened experiment).
   void MarkSetupsConfirmed();
@@ -93,6 +104,7 @@ class TMainForm : public QMainWindow {
 
  protected:
   void resizeEvent(QResizeEvent* Event) override;
+  void closeEvent(QCloseEvent* Event) override;
 
  private:
   void CreateMenus();

@@ -1,5 +1,6 @@
 // Runs the test classes of the windows and dialogs in one QApplication.
 #include <QApplication>
+#include <QStandardPaths>
 #include <QTest>
 #include <memory>
 
@@ -15,6 +16,8 @@ QObject* CreateExperimentMenuTest();
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  // what the windows remember goes to a folder of the tests, not the user's
+  QStandardPaths::setTestModeEnabled(true);
   int failures = 0;
   for (auto create :
        {kestrovan::CreateNumberTextTest, kestrovan::CreateArenaSetupFormTest, kestrovan::CreateRobotSetupFormTest,

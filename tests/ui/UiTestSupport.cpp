@@ -40,7 +40,9 @@ void TModalDriver::Watch() {
 }
 
 void ExpectMessage(TModalDriver& Driver, TShownMessage& Message) {
-  Driver.Expect<QMessageBox>([&Message](QMessageBox& box) { Message = {box.text(), box.icon(), true}; });
+  Driver.Expect<QMessageBox>([&Message](QMessageBox& box) {
+    Message = {box.text(), box.icon(), true, box.informativeText()};
+  });
 }
 
 TShownMessage ClickExpectingMessage(QAbstractButton* Button) {

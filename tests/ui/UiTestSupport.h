@@ -76,6 +76,7 @@ struct TShownMessage {
   QString Text;
   int Icon = -1;
   bool Shown = false;
+  QString Detail;  // the line below the text
 };
 void ExpectMessage(TModalDriver& Driver, TShownMessage& Message);
 

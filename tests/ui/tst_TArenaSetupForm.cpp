@@ -33,6 +33,8 @@ class TArenaSetupFormTest : public QObject {
       const test::TShownMessage message = test::ClickExpectingMessage(dialog.btnOK);
       QCOMPARE(message.Text, QStringLiteral("File does not exist. Please check the path to the file."));
       QCOMPARE(message.Icon, int(QMessageBox::NoIcon));
+      // the detail names the file as typed
+      QCOMPARE(message.Detail, QStringLiteral("Arena file: '%1'").arg(missing));
       QVERIFY(dialog.isVisible());
       QCOMPARE(dialog.FileName(), missing);
     }

@@ -4,14 +4,19 @@
 // under which the window makes one folder per run for its result files.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QOpenGLWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -25,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -535,6 +541,55 @@ TEST_F(ExperimentFormTest, VisualisedStepsMoveTheViewAndShowTheTime) {
   EXPECT_EQ(sceneX, robotX);
 }
 
+// Counts the paint events a widget receives.
+class TPaintCounter : public QObject {
+ public:
+  explicit TPaintCounter(QWidget* Widget) { Widget->installEventFilter(this); }
+  int Count = 0;
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Event->type() == QEvent::Paint) {
+      ++Count;
+    }
+    return QObject::eventFilter(Watched, Event);
+  }
+};
+
+// After a run the view keeps its last frame; "Show sensors" redraws it at
+// once, without a simulation step: the markers go, and come back as they were.
+TEST_F(ExperimentFormTest, ShowSensorsRedrawsTheLastFrameAtOnce) {
+  form_->InitializeButton->click();
+  form_->chkVisualize->setChecked(true);
+  RunGenerations(1);
+  ASSERT_EQ(States(), kOpened) << "ended";
+  TSimulation3DViewer* viewer = form_->Viewer();
+  ASSERT_NE(viewer, nullptr);
+  QOpenGLWidget* surface = viewer->SceneViewer.data();
+  ASSERT_NE(surface, nullptr);
+  EXPECT_TRUE(surface->isVisible());
+  const QImage shown = surface->grabFramebuffer();
+  const int frames = form_->FramesShown();
+  for (const bool show : {false, true}) {
+    TPaintCounter paints(surface);
+    form_->chkShowSensors->click();
+    EXPECT_EQ(viewer->ShowSensors, show);
+    QElapsedTimer waited;
+    waited.start();
+    while (paints.Count == 0 && !waited.hasExpired(2000)) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_GE(paints.Count, 1) << "repainted at once";
+    const QImage image = surface->grabFramebuffer();
+    if (show) {
+      EXPECT_EQ(image, shown) << "the same frame again";
+    } else {
+      EXPECT_NE(image, shown) << "the markers are gone";
+    }
+  }
+  EXPECT_EQ(form_->FramesShown(), frames) << "no simulation step shown";
+}
+
 TEST_F(ExperimentFormTest, ReplayAtRealTimeTakesTheSimulatedTime) {
   form_->SimulationTimeBox->setText(Localised("2.0"));
   form_->InitializeButton->click();
@@ -696,6 +751,7 @@ TEST_F(ExperimentFormTest, AFileThatCannotBeWrittenEndsTheRunWithItsName) {
   RunGenerations(1);
   std::vector<std::string> reference = FilesIn(RunFolder(*form_));
   std::erase(reference, "descr.txt");
+  ASSERT_TRUE(messages_.empty());
   ASSERT_EQ(reference.size(), 3U);
   std::sort(reference.begin(), reference.end(),
             [](const std::string& a, const std::string& b) { return std::stoi(a) < std::stoi(b); });
@@ -715,12 +771,69 @@ TEST_F(ExperimentFormTest, AFileThatCannotBeWrittenEndsTheRunWithItsName) {
   RunGenerations(1);
   ASSERT_EQ(messages_.size(), 1U);
   EXPECT_THAT(messages_.front(), HasSubstr(reference[1]));
+  EXPECT_THAT(messages_.front(), HasSubstr("Is a directory")) << "the system's reason";
   EXPECT_EQ(States(), kOpened) << "ended";
   EXPECT_EQ(form_->Run().MaxFitnessHistory().Count(), 0);
   const fs::path second = RunFolder(*form_);
   EXPECT_EQ(ReadFile(second / reference[0]), ReadFile(first / reference[0]));
   // the history of the run that failed is written all the same
   EXPECT_EQ(FilesIn(second), (std::vector<std::string>{reference[0], reference[1], "descr.txt"}));
+}
+
+// The results folder is proven before the first evaluation: one that cannot
+// be made is named with the system's reason and the run does not start; the
+// temporary files that a killed run left in a run folder go, those of a
+// process still running stay, and the probe file leaves no trace.
+TEST_F(ExperimentFormTest, TheResultsFolderIsCheckedBeforeTheFirstEvaluation) {
+  const fs::path blocked = folder_.Write("not-a-folder", "x") / "results";
+  form_->ResultsParent = QString::fromStdString(blocked.string());
+  form_->InitializeButton->click();
+  form_->RunEAButton->click();
+  ASSERT_EQ(messages_.size(), 1U);
+  EXPECT_THAT(messages_.front(), HasSubstr(blocked.string()));
+  EXPECT_THAT(messages_.front(), HasSubstr("Not a directory"));
+  EXPECT_EQ(form_->Run().EvaluationCount(), 0);
+  EXPECT_EQ(States(), kInitialized) << "the user can choose another folder and go on";
+
+  // a folder that is made but takes no byte (a file size limit of 0): the
+  // probe finds it before the first evaluation
+  {
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit none = previous;
+    none.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+    form_->ResultsParent = QString::fromStdString((folder_.Path() / "full").string());
+    form_->RunEAButton->click();
+    setrlimit(RLIMIT_FSIZE, &previous);
+    signal(SIGXFSZ, previousHandler);
+  }
+  ASSERT_EQ(messages_.size(), 2U);
+  EXPECT_THAT(messages_.back(), HasSubstr("Cannot write in folder '" + (folder_.Path() / "full" / "run-001").string()));
+  EXPECT_THAT(messages_.back(), HasSubstr("File too large"));
+  EXPECT_EQ(form_->Run().EvaluationCount(), 0);
+  EXPECT_EQ(States(), kInitialized);
+  EXPECT_TRUE(FilesIn(folder_.Path() / "full" / "run-001").empty()) << "the probe is removed";
+
+  const fs::path parent = folder_.Path() / "results";
+  // beyond the largest process number: no such process
+  const std::string stale = ".3.txt.tmp4194305";
+  const std::string live = ".4.txt.tmp" + std::to_string(getpid());
+  for (const std::string& name : {stale, live, std::string("5.txt")}) {
+    fs::create_directories(parent / "run-001");
+    std::ofstream(parent / "run-001" / name) << "x";
+  }
+  form_->ResultsParent = QString::fromStdString(parent.string());
+  RunGenerations(1);
+  EXPECT_EQ(messages_.size(), 2U);
+  EXPECT_EQ(RunFolder(*form_), parent / "run-002");
+  EXPECT_EQ(FilesIn(parent / "run-001"), (std::vector<std::string>{live, "5.txt"}));
+  const std::vector<std::string> written = FilesIn(parent / "run-002");
+  EXPECT_TRUE(std::find(written.begin(), written.end(), "descr.txt") != written.end());
+  for (const std::string& name : written) {
+    EXPECT_FALSE(name.starts_with(".")) << name;
+  }
 }
 
 TEST_F(ExperimentFormTest, ArenaWarningsHeadTheProgressListAndRefusalsLeaveTheRunUnstarted) {

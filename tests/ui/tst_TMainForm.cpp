@@ -1,18 +1,28 @@
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QTest>
 #include <filesystem>
+#include <functional>
 #include <limits>
+#include <memory>
 
 #include "support/TestSupport.h"
 #include "ui/About.h"
 #include "ui/ArenaSetup.h"
+#include "ui/DialogSupport.h"
 #include "ui/EASetup.h"
+#include "ui/Experiment.h"
 #include "ui/Main.h"
 #include "ui/RobotSetup.h"
+#include "ui/Settings.h"
 #include "ui/UiTestSupport.h"
 
 namespace kestrovan {
@@ -44,6 +54,38 @@ void Confirm(QAction* Item, std::vector<std::pair<const char*, QString>> Edits =
     QTest::mouseClick(dialog.template findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
   });
   Item->trigger();
+  QCOMPARE(driver.Handled(), 1);
+}
+
+// The settings of one test in a folder of their own, as if on a new account;
+// afterwards the test-mode folder again.
+class TSettingsFolder {
+ public:
+  TSettingsFolder() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Native(folder_.Path())); }
+  ~TSettingsFolder() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+  }
+  TSettingsFolder(const TSettingsFolder&) = delete;
+  TSettingsFolder& operator=(const TSettingsFolder&) = delete;
+
+ private:
+  test::TTemporaryFolder folder_;
+};
+
+// One start of the program: a main window taking up the last session.
+std::unique_ptr<TMainForm> Start() {
+  auto form = std::make_unique<TMainForm>();
+  form->RestoreSettings();
+  form->show();
+  return form;
+}
+
+// Opens the run window from Form and runs Action on it before it closes.
+void InRunWindow(TMainForm& Form, std::function<void(TExperimentForm&)> Action) {
+  test::TModalDriver driver;
+  driver.Expect<TExperimentForm>(std::move(Action));
+  Form.RunEvolution1->trigger();
   QCOMPARE(driver.Handled(), 1);
 }
 
@@ -219,6 +261,52 @@ class TMainFormTest : public QObject {
     QCOMPARE(message.Icon, int(QMessageBox::NoIcon));
   }
 
+  void messageBoxesAndTheAboutBoxTakeReturnAndEscape() {
+    TMainForm form;
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+      // the error message: caption, icon, the text as given, its detail; the key closes it
+      test::TModalDriver driver;
+      bool closed = false;
+      driver.Expect<QMessageBox>([&](QMessageBox& box) {
+        QCOMPARE(box.windowTitle(), QStringLiteral("Kestrovan, v1.0"));
+        QCOMPARE(box.icon(), QMessageBox::Critical);
+        QCOMPARE(box.text(), QStringLiteral("<a.txt>:3: bad value"));
+        QCOMPARE(box.textFormat(), Qt::PlainText);
+        QCOMPARE(box.informativeText(), QStringLiteral("Please correct it."));
+        QTest::keyClick(&box, key);
+        closed = !box.isVisible();
+      });
+      ShowErrorMessage(&form, QStringLiteral("<a.txt>:3: bad value"), QStringLiteral("Please correct it."));
+      QCOMPARE(driver.Handled(), 1);
+      QVERIFY(closed);
+
+      // a question in the same look: Return takes the default No, Escape answers No
+      closed = false;
+      driver.Expect<QMessageBox>([&](QMessageBox& box) {
+        QCOMPARE(box.windowTitle(), QStringLiteral("Kestrovan, v1.0"));
+        QCOMPARE(box.icon(), QMessageBox::Question);
+        QTest::keyClick(&box, key);
+        closed = !box.isVisible();
+      });
+      QVERIFY(!AskYesNo(&form, QStringLiteral("Stop the run and close?")));
+      QCOMPARE(driver.Handled(), 2);
+      QVERIFY(closed);
+
+      closed = false;
+      driver.Expect<TAboutForm>([&](TAboutForm& about) {
+        QTest::keyClick(&about, key);
+        closed = !about.isVisible();
+      });
+      form.About1->trigger();
+      QCOMPARE(driver.Handled(), 3);
+      QVERIFY(closed);
+    }
+    // Yes answers yes
+    test::TModalDriver driver;
+    driver.Expect<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+    QVERIFY(AskYesNo(&form, QStringLiteral("Go on?")));
+  }
+
   void statusLineShortcutsAndAnArenaFromTheCommandLine() {
     TMainForm form;
     form.show();
@@ -245,6 +333,79 @@ class TMainFormTest : public QObject {
              qPrintable(form.StatusLabel->text()));
     QVERIFY(form.StatusText().endsWith(QStringLiteral("To confirm: Robot, EA")));
     form.close();
+  }
+
+  void rememberedAcrossProgramStarts() {
+    const TSettingsFolder settings;
+    // nothing remembered: the bundled default arena is chosen
+    auto first = Start();
+    QVERIFY2(first->ArenaFileName.endsWith(QStringLiteral("arenas/default.txt")), qPrintable(first->ArenaFileName));
+    QVERIFY(first->ArenaSet && first->Arena1->isChecked());
+    QVERIFY(first->StatusText().endsWith(QStringLiteral("To confirm: Robot, EA")));
+    QVERIFY(first->statusBar()->currentMessage().isEmpty());
+    Confirm<TRobotSetupForm>(first->Robot1, {{"MassBox", "0.25"}, {"NStatesBox", "7"}});
+    Confirm<TEASetupForm>(first->EvolutionaryAlgorithm1, {{"PopSizeBox", "42"}, {"PMutBox", "0.125"}});
+    first->move(37, 45);
+    first->resize(700, first->height());
+    const QRect geometry = first->geometry();
+    const TRobotConfiguration configuration = ConfigurationOf(*first);
+    const TEAParameters ea = first->EAParameters();
+    // the run window's choices and times, as the user leaves them
+    InRunWindow(*first, [](TExperimentForm& window) {
+      QVERIFY(!window.chkVisualize->isChecked());
+      window.chkVisualize->setChecked(true);
+      window.chkShowSensors->setChecked(false);
+      window.ShowBox->setCurrentIndex(1);
+      window.SpeedBox->setCurrentIndex(2);
+      window.SimulationTimeBox->setText(Localised(QStringLiteral("7.5")));
+      window.resize(950, 700);
+    });
+    first->close();
+    first.reset();
+
+    auto second = Start();
+    QCOMPARE(second->geometry(), geometry);
+    QVERIFY(Fields(ConfigurationOf(*second)) == Fields(configuration));
+    QVERIFY(Fields(second->EAParameters()) == Fields(ea));
+    QVERIFY(second->RobotSet && second->EASet && second->RunEvolution1->isEnabled());
+    QVERIFY(second->Robot1->isChecked() && second->EvolutionaryAlgorithm1->isChecked());
+    QCOMPARE(dynamic_cast<const TFSMBrain&>(*second->Robot().Brain).Genome.Rows(), 7);
+    QCOMPARE(second->SimulationTime, 7.5);
+    InRunWindow(*second, [](TExperimentForm& window) {
+      QVERIFY(window.chkVisualize->isChecked());
+      QVERIFY(!window.chkShowSensors->isChecked());
+      QCOMPARE(window.ShowBox->currentIndex(), 1);
+      QCOMPARE(window.SpeedBox->currentIndex(), 2);
+      QCOMPARE(window.SimulationTimeBox->text(), Localised(QStringLiteral("7.5")));
+      QCOMPARE(window.size(), QSize(950, 700));
+    });
+
+    // a remembered arena that is gone: the default, and a notice naming it
+    const test::TTemporaryFolder folder;
+    const QString gone = Native(folder.Write("gone.txt", "x"));
+    QVERIFY(second->OpenArenaFile(gone));
+    second->close();
+    second.reset();
+    std::filesystem::remove(gone.toStdString());
+    auto third = Start();
+    QVERIFY(third->ArenaFileName.endsWith(QStringLiteral("arenas/default.txt")));
+    QVERIFY(third->ArenaSet && third->RunEvolution1->isEnabled());
+    QVERIFY2(third->statusBar()->currentMessage().contains(gone), qPrintable(third->statusBar()->currentMessage()));
+    // the notice gives way to the status line at the next setup
+    Confirm<TEASetupForm>(third->EvolutionaryAlgorithm1);
+    QVERIFY(third->statusBar()->currentMessage().isEmpty());
+    third->close();
+    third.reset();
+
+    // a configuration that no longer reads: the defaults, and the settings file named with its line
+    ProgramSettings().setValue(QStringLiteral("main/configuration"),
+                               QStringLiteral("[evolution]\npopulation_size = \"many\"\n"));
+    auto fourth = Start();
+    QVERIFY(Fields(fourth->EAParameters()) == Fields(TEAParameters()));
+    QVERIFY(!fourth->RobotSet && !fourth->EASet);
+    const QString notice = fourth->statusBar()->currentMessage();
+    QVERIFY2(notice.contains(ProgramSettings().fileName() + QStringLiteral(":2:")), qPrintable(notice));
+    fourth->close();
   }
 
   void theNameLabelStaysCentred() {

@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -130,7 +131,12 @@ int main(int argc, char* argv[]) {
   }
 
   using namespace kestrovan;
+  // the main window as a first start shows it, whatever the settings of
+  // whoever takes the pictures hold
+  const QTemporaryDir settingsFolder;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
   TMainForm mainForm;
+  mainForm.RestoreSettings();
   bool saved = Save(mainForm, folder, QStringLiteral("main-window.png"));
   saved = SaveWithMenu(mainForm, folder, QStringLiteral("main-window-setup-menu.png")) && saved;
 
