@@ -190,6 +190,67 @@ TEST(SimulationSeams, SetAgentRefusesWhatTheStepCannotHandle) {
   EXPECT_EQ(simulation.Agent, &fine);
 }
 
+// An agent of another kind: it only counts its steps.
+class TStepCounter : public TAgent {
+ public:
+  std::unique_ptr<TAgent> Copy() const override { return std::make_unique<TStepCounter>(*this); }
+  void Step(double TimeStep) override { static_cast<void>(TimeStep); }
+  void Move(TArena& Arena, double TimeStep) override {
+    static_cast<void>(Arena);
+    static_cast<void>(TimeStep);
+  }
+  void Mutate() override {}
+};
+
+// Parameters of another kind of simulation.
+class TOtherParameters : public TSimulationParameters {};
+
+TEST(SimulationSeams, TheBaseInterfacesRefuseWhatIsNoRobotAndPassRobotParametersOn) {
+  auto arena = TArenaText().Floor(2, 2).Arena();
+  TRobotSimulation simulation;
+  TSimulation& base = simulation;
+
+  // parameters through the base reach the robot simulation; others are refused and change nothing
+  const TRobotSimulationParameters parameters(3.5, 0.02);
+  base.SetParameters(parameters);
+  EXPECT_EQ(simulation.SimulationTime, 3.5);
+  EXPECT_EQ(simulation.TimeStep, 0.02);
+  try {
+    base.SetParameters(TOtherParameters());
+    ADD_FAILURE() << "accepted";
+  } catch (const std::invalid_argument& error) {
+    EXPECT_STREQ(error.what(), "A robot simulation needs TRobotSimulationParameters");
+  }
+  EXPECT_EQ(simulation.TimeStep, 0.02);
+  EXPECT_THROW(base.SetParameters(TRobotSimulationParameters(1.0, 0.0)), std::invalid_argument);
+  simulation.SetArena(*arena);
+
+  // an agent that is no robot, and a robot not handed over as one, are refused and not kept
+  const std::string refusal =
+      "A robot simulation evaluates robots only: hand the robot over with TRobotSimulation::SetAgent(TRobot&)";
+  TStepCounter counter;
+  TRobot robot = SlidingRobot(0.05, 0.1, 1.0);
+  for (TAgent* agent : {static_cast<TAgent*>(&counter), static_cast<TAgent*>(&robot)}) {
+    try {
+      base.SetAgent(*agent);
+      ADD_FAILURE() << "accepted";
+    } catch (const std::invalid_argument& error) {
+      EXPECT_EQ(error.what(), refusal);
+    }
+    EXPECT_EQ(simulation.Agent, nullptr);
+    EXPECT_EQ(simulation.Robot(), nullptr);
+  }
+
+  // a robot refused after an accepted one leaves no robot behind; the next one is taken
+  simulation.SetAgent(robot);
+  EXPECT_EQ(simulation.Robot(), &robot);
+  EXPECT_THROW(base.SetAgent(counter), std::invalid_argument);
+  EXPECT_EQ(simulation.Robot(), nullptr);
+  simulation.SetAgent(robot);
+  RunToEnd(simulation);
+  EXPECT_TRUE(simulation.Finished);
+}
+
 class RunSeamsFixture : public ::testing::Test {
  protected:
   RunSeamsFixture() {
