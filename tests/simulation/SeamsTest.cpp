@@ -136,6 +136,26 @@ TEST(SimulationSeams, ABodyOfAnotherKindCollidesThroughItsInterface) {
   EXPECT_DOUBLE_EQ(robot.Fitness, cylinder.Position.GetElement(1)) << "default fitness: the cylinders' norm";
 }
 
+TEST(SimulationSeams, TheStepResolvesCollisionsOnThePreviousPoseAndThenMoves) {
+  // a disc of radius 0.05 sliding at 1 m/s towards an immovable cylinder of
+  // radius 0.1 at x = 0.205: contact at x = 0.055, crossed by the sixth move
+  auto arena = TArenaText().Cylinder(0.205, 0.0, 0.1, 0.0).Arena();
+  TRobot robot = SlidingRobot(0.05, 0.1, 1.0);
+  TRobotSimulation simulation;
+  Prepare(simulation, *arena, robot, 1.0);
+  const TCoordinates& pose = *robot.Body->Kinematics();
+  for (int step = 1; step <= 6; ++step) {
+    simulation.Step();
+  }
+  // the overlap the sixth move made stays until the next step's collision phase
+  EXPECT_NEAR(pose.GetPosition(1), 0.06, 1e-12);
+  EXPECT_EQ(pose.GetVelocity(1), 1.0);
+  simulation.Step();
+  // put back to contact and reflected, then moved
+  EXPECT_NEAR(pose.GetPosition(1), 0.055 - 0.01, 1e-12);
+  EXPECT_EQ(pose.GetVelocity(1), -1.0);
+}
+
 TEST(SimulationSeams, ABodyOfAnotherKindStopsAtTheFloorEdgeAndTheFitnessIsTheGivenFunction) {
   // 1 m/s towards x = 1: the margin 0.06 is reached after about 0.94 s
   auto arena = TArenaText().Floor(2, 2).Cylinder(0.0, 0.8, 0.05, 0.1).Arena();
@@ -414,6 +434,10 @@ TEST(ThreadPoolEvaluator, EvaluationsOverlapAndGiveTheSequentialResults) {
     sequential.emplace_back(*base);
     sequential.back().Brain = std::make_unique<TFSMBrain>(brainParameters);
   }
+  // and discs that hit the first cylinder at different speeds
+  for (int i = 1; i <= 4; ++i) {
+    sequential.push_back(SlidingRobot(0.05, 0.1, 0.25 * i));
+  }
   std::vector<TRobot> pooled(sequential.begin(), sequential.end());
   const auto pointers = [](std::vector<TRobot>& Robots) {
     std::vector<TRobot*> result;
@@ -425,15 +449,23 @@ TEST(ThreadPoolEvaluator, EvaluationsOverlapAndGiveTheSequentialResults) {
 
   const TFitnessFunction plain = CylinderDistanceFitness;
   TSequentialEvaluator().Evaluate(pointers(sequential), TEvaluationContext{*arena, parameters, plain});
+  std::set<double> distinct;
+  for (const TRobot& robot : sequential) {
+    distinct.insert(robot.Fitness);
+  }
+  ASSERT_GT(distinct.size(), 1U) << "the robots must leave the cylinders in different places";
 
   TRendezvous rendezvous;
+  // meet the other worker first, then read this evaluation's arena: an arena
+  // shared by the workers would show the other evaluation's cylinders
   const TFitnessFunction meeting = [&rendezvous](const TRobotSimulation& Simulation) {
-    return rendezvous.Meet() + CylinderDistanceFitness(Simulation);
+    const double met = rendezvous.Meet();
+    return met + CylinderDistanceFitness(Simulation);
   };
   TThreadPoolEvaluator(2).Evaluate(pointers(pooled), TEvaluationContext{*arena, parameters, meeting});
 
   EXPECT_FALSE(rendezvous.TimedOut()) << "an evaluation waited in vain for one on the other worker";
-  EXPECT_EQ(rendezvous.Arrived(), 4);
+  EXPECT_EQ(rendezvous.Arrived(), 8);
   EXPECT_EQ(rendezvous.Threads(), 2U);
   for (std::size_t i = 0; i < pooled.size(); ++i) {
     EXPECT_EQ(pooled[i].Fitness, sequential[i].Fitness) << i;
