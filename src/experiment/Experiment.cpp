@@ -49,9 +49,9 @@ void CheckCylinderSpeeds(const TExperiment& E) {
 }
 void CheckNothing(const TExperiment&) {}
 
-#define KESTROVAN_REAL(field) [](TExperiment& E) -> double& { return E.field; }
-#define KESTROVAN_INT(field) [](TExperiment& E) -> std::int32_t& { return E.field; }
-#define KESTROVAN_BOOL(field) [](TExperiment& E) -> bool& { return E.field; }
+#define KESTROVAN_REAL(field) ([](TExperiment& E) -> double& { return E.field; })
+#define KESTROVAN_INT(field) ([](TExperiment& E) -> std::int32_t& { return E.field; })
+#define KESTROVAN_BOOL(field) ([](TExperiment& E) -> bool& { return E.field; })
 
 // Every key but the special ones (arena file, selection method, seed,
 // generations), in the order they are written.
@@ -261,7 +261,12 @@ class TReader {
         }
       }
       if (found == nullptr) {
-        Refuse(key.source(), "unknown key '" + name + "' in [" + Section + "]");
+        std::string message = "unknown key '";
+        message += name;
+        message += "' in [";
+        message += Section;
+        message += "]";
+        Refuse(key.source(), message);
       }
       // the key is applied to the values read so far, all of them accepted,
       // so a refusal of the object's Validate is this key's
@@ -280,7 +285,13 @@ class TReader {
       try {
         found->Check(Experiment);
       } catch (const std::invalid_argument& error) {
-        Refuse(node.source(), "[" + Section + "] " + name + ": " + error.what());
+        std::string message = "[";
+        message += Section;
+        message += "] ";
+        message += name;
+        message += ": ";
+        message += error.what();
+        Refuse(node.source(), message);
       }
     }
   }
@@ -312,9 +323,9 @@ class TReader {
       if (text == nullptr) {
         RefuseType(Section, Name, Node, "\"tournament\" or \"roulette_wheel\"");
       }
-      for (std::uint8_t i = 0; i < std::size(kSelectionNames); ++i) {
+      for (std::size_t i = 0; i < std::size(kSelectionNames); ++i) {
         if (text->get() == kSelectionNames[i]) {
-          Experiment.EA.SelectionMethod = i;
+          Experiment.EA.SelectionMethod = static_cast<std::uint8_t>(i);
           return true;
         }
       }

@@ -39,14 +39,28 @@ void TRobotSimulationParameters::Validate() const {
 
 double TRobotSimulationParameters::NominalSteps() const { return std::ceil(SimulationTime / TimeStep); }
 
-void TRobotSimulation::SetParameters(const TSimulationParameters& Parameters) {
-  const auto* parameters = dynamic_cast<const TRobotSimulationParameters*>(&Parameters);
-  if (parameters == nullptr) {
-    throw std::invalid_argument("A robot simulation needs TRobotSimulationParameters");
+void TSimulationParameters::ApplyTo(TRobotSimulation& Simulation) const {
+  static_cast<void>(Simulation);
+  throw std::invalid_argument("A robot simulation needs TRobotSimulationParameters");
+}
+
+void TRobotSimulationParameters::ApplyTo(TRobotSimulation& Simulation) const { Simulation.SetParameters(*this); }
+
+void TRobotSimulation::SetParameters(const TRobotSimulationParameters& Parameters) {
+  Parameters.Validate();
+  SimulationTime = Parameters.SimulationTime;
+  TimeStep = Parameters.TimeStep;
+}
+
+void TRobotSimulation::SetAgent(TRobot& Robot) {
+  offered_ = &Robot;
+  try {
+    TSimulation::SetAgent(Robot);
+  } catch (...) {
+    offered_ = nullptr;
+    throw;
   }
-  parameters->Validate();
-  SimulationTime = parameters->SimulationTime;
-  TimeStep = parameters->TimeStep;
+  offered_ = nullptr;
 }
 
 void TRobotSimulation::Initialize() {
@@ -72,10 +86,13 @@ void TRobotSimulation::AgentChanged() {
   robot_ = nullptr;
   body_ = nullptr;
   pose_ = nullptr;
-  // looked up once here, never in the step
-  auto* robot = dynamic_cast<TRobot*>(Agent);
-  if (robot == nullptr) {
-    throw std::invalid_argument("A robot simulation evaluates robots only: the agent is no robot");
+  // looked up once here, never in the step; the robot comes from
+  // SetAgent(TRobot&), so that any other agent is refused without asking
+  // the agent what it is
+  TRobot* robot = offered_;
+  if (robot == nullptr || Agent != robot) {
+    throw std::invalid_argument(
+        "A robot simulation evaluates robots only: hand the robot over with TRobotSimulation::SetAgent(TRobot&)");
   }
   const std::string who = "Robot '" + robot->Name + "'";
   if (!robot->Body) {

@@ -29,6 +29,9 @@ class TRobotSimulationParameters : public TSimulationParameters {
   TRobotSimulationParameters(double NewSimulationTime, double NewTimeStep)
       : SimulationTime(NewSimulationTime), TimeStep(NewTimeStep) {}
 
+  // Simulation.SetParameters(*this).
+  void ApplyTo(TRobotSimulation& Simulation) const override;
+
   // Throws std::invalid_argument naming the field when a run with these
   // values would never end or step with garbage: SimulationTime negative or
   // not finite, TimeStep not positive or not finite, or more than
@@ -54,9 +57,9 @@ class TRobotSimulationParameters : public TSimulationParameters {
 //
 // The simulation works on any body and brain through their interfaces: the
 // body's Kinematics, CollisionRadius and CollisionMass, the brain's
-// CheckFits. SetAgent refuses, with std::invalid_argument, an agent that is
-// not a robot, a robot without body or brain, a body without a planar pose,
-// or a brain that does not fit the body.
+// CheckFits. SetAgent refuses, with std::invalid_argument, an agent not
+// given as a robot, a robot without body or brain, a body without a planar
+// pose, or a brain that does not fit the body.
 //
 // A step allocates nothing and throws nothing: the robot and its body are
 // looked up once in SetAgent, the cylinders come from the arena's list, and
@@ -65,10 +68,17 @@ class TRobotSimulation : public TSimulation {
  public:
   TRobotSimulation() = default;
 
-  // Copies SimulationTime and TimeStep from a TRobotSimulationParameters;
-  // throws std::invalid_argument for any other class or for values that
-  // TRobotSimulationParameters::Validate refuses.
-  void SetParameters(const TSimulationParameters& Parameters) override;
+  // Copies SimulationTime and TimeStep; throws std::invalid_argument for
+  // values that TRobotSimulationParameters::Validate refuses.
+  void SetParameters(const TRobotSimulationParameters& Parameters);
+  // The same through the parameters' ApplyTo; throws std::invalid_argument
+  // for parameters of another kind of simulation.
+  void SetParameters(const TSimulationParameters& Parameters) override { Parameters.ApplyTo(*this); }
+  // Stores the robot under evaluation (not owned) and looks once at its body
+  // and brain; a refused robot is not kept and the exception passes on.
+  // TSimulation::SetAgent, given an agent not handed over as a robot here,
+  // refuses it.
+  void SetAgent(TRobot& Robot);
   // Stores the arena (not owned).
   void SetArena(TArena& NewArena) { Arena = &NewArena; }
   // Time := 0, Finished := false, the arena's objects reset; when
@@ -113,6 +123,7 @@ class TRobotSimulation : public TSimulation {
   // Appends the robot's and the cylinders' positions.
   void AppendTrajectoryRows();
 
+  TRobot* offered_ = nullptr;     // the robot being handed over by SetAgent(TRobot&)
   TRobot* robot_ = nullptr;       // Agent as a robot, or nullptr
   TBody* body_ = nullptr;         // the robot's body, or nullptr
   TCoordinates* pose_ = nullptr;  // the body's planar pose, or nullptr

@@ -4,10 +4,17 @@
 
 namespace kestrovan {
 
+class TRobotSimulation;
+
 // Base of the parameter classes of simulations; carries nothing itself.
 class TSimulationParameters {
  public:
   virtual ~TSimulationParameters() = default;
+
+  // Hands these parameters to Simulation (TRobotSimulation::SetParameters
+  // calls it with itself); parameters of no robot simulation throw
+  // std::invalid_argument.
+  virtual void ApplyTo(TRobotSimulation& Simulation) const;
 };
 
 // A simulation that evaluates one agent.

@@ -39,14 +39,14 @@ std::filesystem::path BundledDataFolder(const std::filesystem::path& ProgramFold
   }
   // installed: the data folder at the same place relative to the programs'
   // folder as in the installation layout
-  const std::filesystem::path installed = (ProgramFolder / KESTROVAN_DATA_FROM_PROGRAMS).lexically_normal();
+  std::filesystem::path installed = (ProgramFolder / KESTROVAN_DATA_FROM_PROGRAMS).lexically_normal();
   if (IsFolder(installed / "arenas")) {
     return installed;
   }
   // run from the build folder: the data lies in the source checkout
   const std::filesystem::path program = ProgramFolder.lexically_normal();
   const std::filesystem::path build = std::filesystem::path(KESTROVAN_BUILD_FOLDER).lexically_normal();
-  const std::filesystem::path source = std::filesystem::path(KESTROVAN_SOURCE_FOLDER).lexically_normal();
+  std::filesystem::path source = std::filesystem::path(KESTROVAN_SOURCE_FOLDER).lexically_normal();
   if (IsInside(program, build) && IsFolder(source / "arenas")) {
     return source;
   }
@@ -63,7 +63,7 @@ std::filesystem::path BundledArenasFolder(const std::filesystem::path& ProgramFo
 std::filesystem::path BundledArenasFolder() { return BundledArenasFolder(ExecutableFolder()); }
 
 std::filesystem::path ResolveArenaFile(const std::string& Name, const std::filesystem::path& ArenasFolder) {
-  const std::filesystem::path given(Name);
+  std::filesystem::path given(Name);
   if (Name.empty() || IsFile(given) || given.has_parent_path() || ArenasFolder.empty() || Name == "." || Name == "..") {
     return given;
   }

@@ -1,7 +1,9 @@
 #include "view3d/TextureImage.h"
 
-#include <QFile>
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
+#include <QImageReader>
 #include <QString>
 #include <algorithm>
 #include <cctype>
@@ -9,7 +11,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <stdexcept>
 
 // jpeglib.h needs size_t and FILE declared first
@@ -35,10 +39,24 @@ void JpegErrorExit(j_common_ptr Info) {
 
 void JpegOutputMessage(j_common_ptr) {}  // warnings: corrupt but decodable data is still shown
 
-// Decodes the JPEG stream of File into RGB rows, top row first. No object
+// "W x H pixels: a texture may have at most ..." when Width by Height is too
+// large; empty otherwise. A header may give a negative height (rows top
+// first): its size counts.
+std::string TooLarge(std::int64_t Width, std::int64_t Height) {
+  Width = Width < 0 ? -Width : Width;
+  Height = Height < 0 ? -Height : Height;
+  if (Width <= kMaximumTextureSide && Height <= kMaximumTextureSide && Width * Height <= kMaximumTexturePixels) {
+    return {};
+  }
+  return std::to_string(Width) + " x " + std::to_string(Height) + " pixels: a texture may have at most " +
+         std::to_string(kMaximumTexturePixels) + " pixels and " + std::to_string(kMaximumTextureSide) + " on a side";
+}
+
+// Decodes the JPEG stream in Data into RGB rows, top row first. No object
 // with a destructor lives in this frame, so the jump back from the error
 // handler skips nothing. Returns false with Message set on failure.
-bool DecodeJpeg(std::FILE* File, std::vector<std::uint8_t>& Rgb, int& Width, int& Height, char* Message) {
+bool DecodeJpeg(const std::uint8_t* Data, std::size_t Size, std::vector<std::uint8_t>& Rgb, int& Width, int& Height,
+                char* Message) {
   jpeg_decompress_struct info;
   TJpegErrorManager errors;
   info.err = jpeg_std_error(&errors.Base);
@@ -51,8 +69,13 @@ bool DecodeJpeg(std::FILE* File, std::vector<std::uint8_t>& Rgb, int& Width, int
     return false;
   }
   jpeg_create_decompress(&info);
-  jpeg_stdio_src(&info, File);
+  jpeg_mem_src(&info, Data, static_cast<unsigned long>(Size));
   jpeg_read_header(&info, TRUE);
+  if (const std::string tooLarge = TooLarge(info.image_width, info.image_height); !tooLarge.empty()) {
+    std::snprintf(Message, JMSG_LENGTH_MAX, "%s", tooLarge.c_str());
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
   info.out_color_space = JCS_RGB;
   jpeg_start_decompress(&info);
   Width = static_cast<int>(info.output_width);
@@ -67,19 +90,13 @@ bool DecodeJpeg(std::FILE* File, std::vector<std::uint8_t>& Rgb, int& Width, int
   return true;
 }
 
-TTextureImage LoadJpeg(const std::filesystem::path& File) {
-  std::FILE* stream = std::fopen(File.c_str(), "rb");
-  if (stream == nullptr) {
-    throw std::runtime_error("cannot open " + File.string() + ": " + std::strerror(errno));
-  }
+TTextureImage DecodeJpeg(std::string_view Bytes, const std::string& Name) {
   std::vector<std::uint8_t> rgb;
   int width = 0;
   int height = 0;
   char message[JMSG_LENGTH_MAX] = {};
-  const bool decoded = DecodeJpeg(stream, rgb, width, height, message);
-  std::fclose(stream);
-  if (!decoded) {
-    throw std::runtime_error(File.string() + " is not a readable JPEG file: " + message);
+  if (!DecodeJpeg(reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size(), rgb, width, height, message)) {
+    throw std::runtime_error(Name + " is not a readable JPEG file: " + message);
   }
   // RGB rows, top first, to RGBA rows, bottom first
   TTextureImage image;
@@ -100,10 +117,23 @@ TTextureImage LoadJpeg(const std::filesystem::path& File) {
   return image;
 }
 
-TTextureImage LoadBitmap(const std::filesystem::path& File) {
+TTextureImage DecodeBitmap(std::string_view Bytes, const std::string& Name) {
+  QByteArray data = QByteArray::fromRawData(Bytes.data(), static_cast<qsizetype>(Bytes.size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, "BMP");
+  reader.setDecideFormatFromContent(false);
+  const QSize size = reader.size();
+  if (const std::string tooLarge = TooLarge(size.width(), size.height()); !tooLarge.empty()) {
+    throw std::runtime_error(Name + " is not a usable Windows bitmap file: " + tooLarge);
+  }
   QImage source;
-  if (!source.load(QFile::decodeName(File.c_str()), "BMP")) {
-    throw std::runtime_error(File.string() + " is not a readable Windows bitmap file");
+  if (!reader.read(&source)) {
+    throw std::runtime_error(Name + " is not a readable Windows bitmap file");
+  }
+  // the header's size may not be the decoded one
+  if (const std::string tooLarge = TooLarge(source.width(), source.height()); !tooLarge.empty()) {
+    throw std::runtime_error(Name + " is not a usable Windows bitmap file: " + tooLarge);
   }
   const QImage rgba = source.convertToFormat(QImage::Format_RGBA8888);
   TTextureImage image;
@@ -126,20 +156,47 @@ std::string LowerCase(std::string Text) {
 
 }  // namespace
 
-TTextureImage LoadTextureImage(const std::filesystem::path& File) {
-  const std::string extension = LowerCase(File.extension().string());
+TTextureImage DecodeTextureImage(std::string_view Bytes, const std::string& Extension, const std::string& Name) {
+  const std::string extension = LowerCase(Extension);
   TTextureImage image;
   if (extension == ".bmp") {
-    image = LoadBitmap(File);
+    image = DecodeBitmap(Bytes, Name);
   } else if (extension == ".jpg" || extension == ".jpeg") {
-    image = LoadJpeg(File);
+    image = DecodeJpeg(Bytes, Name);
   } else {
-    throw std::runtime_error(File.string() + ": not a Windows bitmap (.bmp) or JPEG (.jpg, .jpeg) file");
+    throw std::runtime_error(Name + ": not a Windows bitmap (.bmp) or JPEG (.jpg, .jpeg) file");
   }
   if (image.Width <= 0 || image.Height <= 0) {
-    throw std::runtime_error(File.string() + " holds no pixels");
+    throw std::runtime_error(Name + " holds no pixels");
   }
   return image;
+}
+
+TTextureImage LoadTextureImage(const std::filesystem::path& File) {
+  const std::string extension = File.extension().string();
+  const std::string name = File.string();
+  if (const std::string lower = LowerCase(extension); lower != ".bmp" && lower != ".jpg" && lower != ".jpeg") {
+    throw std::runtime_error(name + ": not a Windows bitmap (.bmp) or JPEG (.jpg, .jpeg) file");
+  }
+  // the whole file at once, then decoded from memory
+  std::error_code error;
+  const auto status = std::filesystem::status(File, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    throw std::runtime_error(name + " is not a regular file");
+  }
+  if (std::filesystem::is_regular_file(status) && std::filesystem::file_size(File, error) > kMaximumTextureBytes) {
+    throw std::runtime_error(name + " is larger than " + std::to_string(kMaximumTextureBytes >> 20) +
+                             " MB, more than a texture may have");
+  }
+  std::ifstream stream(File, std::ios::binary);
+  if (!stream) {
+    throw std::runtime_error("cannot open " + name + ": " + std::strerror(errno));
+  }
+  const std::string bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+  if (stream.bad()) {
+    throw std::runtime_error("cannot read " + name + ": " + std::strerror(errno));
+  }
+  return DecodeTextureImage(bytes, extension, name);
 }
 
 TTextureLibrary::TTextureLibrary() : ErrorStream(&std::cerr) {}

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrovan {
@@ -18,10 +19,22 @@ struct TTextureImage {
   std::vector<std::uint8_t> Pixels;  // 4 * Width * Height bytes
 };
 
+// The most pixels a texture may have (2048 by 2048), and its longest side:
+// larger images are refused before their pixels are decoded.
+constexpr std::int64_t kMaximumTexturePixels = std::int64_t{1} << 22;
+constexpr std::int64_t kMaximumTextureSide = 8192;
+// The largest texture file read (64 MB).
+constexpr std::uintmax_t kMaximumTextureBytes = std::uintmax_t{64} << 20;
+
 // Reads a Windows bitmap (.bmp) or JPEG (.jpg, .jpeg) file, chosen by the
 // extension of its name. Throws std::runtime_error naming the file and the
 // reason when it cannot.
 TTextureImage LoadTextureImage(const std::filesystem::path& File);
+
+// Decodes the bytes of a Windows bitmap or JPEG file, chosen by Extension
+// (".bmp", ".jpg" or ".jpeg", any case). Throws std::runtime_error naming
+// Name and the reason when it cannot.
+TTextureImage DecodeTextureImage(std::string_view Bytes, const std::string& Extension, const std::string& Name);
 
 // The texture images of a scene, each file read once. An image that cannot
 // be read is reported once, as one line on ErrorStream, and is not used:

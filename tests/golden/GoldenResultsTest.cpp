@@ -1,7 +1,10 @@
 // Golden results: the default evolution of kestrovan-batch on the bundled
 // arenas, for fixed seeds, must give exactly the committed maximum fitness
-// and result files, on one thread and on two. A change that moves them on
-// purpose regenerates the file in a commit of its own:
+// and result files, on one thread and on two, and the committed fitness
+// history (largest, average and smallest fitness of every generation, the
+// columns of generations.csv that hold no time; the file hashes leave that
+// file out for its times). A change that moves them on purpose
+// regenerates the files in a commit of its own:
 //   kestrovan_golden_tests --gtest_also_run_disabled_tests --gtest_filter='*Regenerate*'
 #include <gtest/gtest.h>
 
@@ -27,6 +30,7 @@ const char* const kArenas[] = {"default", "furnished"};
 const std::uint32_t kSeeds[] = {1, 2, 3};
 
 std::filesystem::path GoldenFile() { return test::SourceDir() / "tests" / "golden" / "golden-results.txt"; }
+std::filesystem::path HistoryFile() { return test::SourceDir() / "tests" / "golden" / "golden-histories.txt"; }
 
 // 64-bit FNV-1a of a file's bytes.
 std::uint64_t Fnv1a(const std::string& Bytes) {
@@ -54,7 +58,28 @@ std::string Exact(double Value) {
 struct TGolden {
   std::string BestFitness;
   std::map<std::string, std::string> FileHashes;  // file name -> FNV-1a
+  std::vector<std::string> History;               // "GENERATION MAX AVERAGE MIN" as written
 };
+
+// The generation, largest, average and smallest fitness of every row of
+// generations.csv (the columns after them hold counts and times).
+std::vector<std::string> ReadHistory(const std::filesystem::path& File) {
+  std::vector<std::string> rows;
+  std::istringstream input(test::ReadFile(File));
+  std::string line;
+  std::getline(input, line);  // the header
+  while (std::getline(input, line)) {
+    std::istringstream fields(line);
+    std::string row;
+    for (int column = 0; column < 4; ++column) {
+      std::string field;
+      std::getline(fields, field, ',');
+      row += (column == 0 ? "" : " ") + field;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
 
 TGolden RunDefaultEvolution(const std::string& Arena, std::uint32_t Seed, int Threads) {
   const test::TTemporaryFolder folder;
@@ -79,6 +104,7 @@ TGolden RunDefaultEvolution(const std::string& Arena, std::uint32_t Seed, int Th
     }
     golden.FileHashes[entry.path().filename().string()] = Hex(Fnv1a(test::ReadFile(entry.path())));
   }
+  golden.History = ReadHistory(folder.Path() / "generations.csv");
   return golden;
 }
 
@@ -108,6 +134,25 @@ std::map<std::pair<std::string, std::uint32_t>, TGolden> ReadGoldenFile() {
   return results;
 }
 
+// The committed histories: "ARENA SEED GENERATION MAX AVERAGE MIN" lines.
+std::map<std::pair<std::string, std::uint32_t>, std::vector<std::string>> ReadHistoryFile() {
+  std::map<std::pair<std::string, std::uint32_t>, std::vector<std::string>> histories;
+  std::ifstream input(HistoryFile());
+  for (std::string line; std::getline(input, line);) {
+    if (line.empty() || line[0] == '#') {
+      continue;
+    }
+    std::istringstream words(line);
+    std::string arena;
+    std::uint32_t seed = 0;
+    words >> arena >> seed;
+    std::string rest;
+    std::getline(words >> std::ws, rest);
+    histories[{arena, seed}].push_back(rest);
+  }
+  return histories;
+}
+
 class GoldenResults : public ::testing::TestWithParam<std::tuple<const char*, std::uint32_t, int>> {};
 
 TEST_P(GoldenResults, MatchTheCommittedFitnessAndFiles) {
@@ -120,6 +165,12 @@ TEST_P(GoldenResults, MatchTheCommittedFitnessAndFiles) {
   const TGolden actual = RunDefaultEvolution(arena, seed, threads);
   EXPECT_EQ(actual.BestFitness, expected->second.BestFitness);
   EXPECT_EQ(actual.FileHashes, expected->second.FileHashes);
+  const auto histories = ReadHistoryFile();
+  const auto history = histories.find({arena, seed});
+  ASSERT_NE(history, histories.end()) << "no golden history for " << arena << " seed " << seed << " in "
+                                      << HistoryFile();
+  EXPECT_EQ(actual.History, history->second);
+  EXPECT_EQ(actual.History.size(), static_cast<std::size_t>(kGenerations));
   // every run writes at least its first new best and the history
   EXPECT_TRUE(actual.FileHashes.contains("descr.txt"));
   EXPECT_GE(actual.FileHashes.size(), 2U);
@@ -147,6 +198,23 @@ TEST(GoldenResultsFile, DISABLED_Regenerate) {
       output << arena << ' ' << seed << " best " << golden.BestFitness << '\n';
       for (const auto& [name, hash] : golden.FileHashes) {
         output << arena << ' ' << seed << " file " << name << ' ' << hash << '\n';
+      }
+    }
+  }
+  ASSERT_TRUE(output.good());
+}
+
+// Rewrites the golden histories from the current code (one thread).
+TEST(GoldenResultsFile, DISABLED_RegenerateHistories) {
+  std::ofstream output(HistoryFile(), std::ios::binary);
+  output << "# Golden fitness histories of kestrovan-batch's default evolution: " << kGenerations
+         << " generations of 100 on\n"
+         << "# the bundled arenas. ARENA SEED GENERATION MAX AVERAGE MIN, as generations.csv writes them.\n"
+         << "# Regenerated only by a commit that changes results on purpose.\n";
+  for (const char* arena : kArenas) {
+    for (const std::uint32_t seed : kSeeds) {
+      for (const std::string& row : RunDefaultEvolution(arena, seed, 1).History) {
+        output << arena << ' ' << seed << ' ' << row << '\n';
       }
     }
   }

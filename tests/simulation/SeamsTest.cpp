@@ -136,6 +136,26 @@ TEST(SimulationSeams, ABodyOfAnotherKindCollidesThroughItsInterface) {
   EXPECT_DOUBLE_EQ(robot.Fitness, cylinder.Position.GetElement(1)) << "default fitness: the cylinders' norm";
 }
 
+TEST(SimulationSeams, TheStepResolvesCollisionsOnThePreviousPoseAndThenMoves) {
+  // a disc of radius 0.05 sliding at 1 m/s towards an immovable cylinder of
+  // radius 0.1 at x = 0.205: contact at x = 0.055, crossed by the sixth move
+  auto arena = TArenaText().Cylinder(0.205, 0.0, 0.1, 0.0).Arena();
+  TRobot robot = SlidingRobot(0.05, 0.1, 1.0);
+  TRobotSimulation simulation;
+  Prepare(simulation, *arena, robot, 1.0);
+  const TCoordinates& pose = *robot.Body->Kinematics();
+  for (int step = 1; step <= 6; ++step) {
+    simulation.Step();
+  }
+  // the overlap the sixth move made stays until the next step's collision phase
+  EXPECT_NEAR(pose.GetPosition(1), 0.06, 1e-12);
+  EXPECT_EQ(pose.GetVelocity(1), 1.0);
+  simulation.Step();
+  // put back to contact and reflected, then moved
+  EXPECT_NEAR(pose.GetPosition(1), 0.055 - 0.01, 1e-12);
+  EXPECT_EQ(pose.GetVelocity(1), -1.0);
+}
+
 TEST(SimulationSeams, ABodyOfAnotherKindStopsAtTheFloorEdgeAndTheFitnessIsTheGivenFunction) {
   // 1 m/s towards x = 1: the margin 0.06 is reached after about 0.94 s
   auto arena = TArenaText().Floor(2, 2).Cylinder(0.0, 0.8, 0.05, 0.1).Arena();
@@ -188,6 +208,67 @@ TEST(SimulationSeams, SetAgentRefusesWhatTheStepCannotHandle) {
   TRobot fine = SlidingRobot(0.05, 0.1, 1.0);
   EXPECT_EQ(refusal(fine), "accepted");
   EXPECT_EQ(simulation.Agent, &fine);
+}
+
+// An agent of another kind: it only counts its steps.
+class TStepCounter : public TAgent {
+ public:
+  std::unique_ptr<TAgent> Copy() const override { return std::make_unique<TStepCounter>(*this); }
+  void Step(double TimeStep) override { static_cast<void>(TimeStep); }
+  void Move(TArena& Arena, double TimeStep) override {
+    static_cast<void>(Arena);
+    static_cast<void>(TimeStep);
+  }
+  void Mutate() override {}
+};
+
+// Parameters of another kind of simulation.
+class TOtherParameters : public TSimulationParameters {};
+
+TEST(SimulationSeams, TheBaseInterfacesRefuseWhatIsNoRobotAndPassRobotParametersOn) {
+  auto arena = TArenaText().Floor(2, 2).Arena();
+  TRobotSimulation simulation;
+  TSimulation& base = simulation;
+
+  // parameters through the base reach the robot simulation; others are refused and change nothing
+  const TRobotSimulationParameters parameters(3.5, 0.02);
+  base.SetParameters(parameters);
+  EXPECT_EQ(simulation.SimulationTime, 3.5);
+  EXPECT_EQ(simulation.TimeStep, 0.02);
+  try {
+    base.SetParameters(TOtherParameters());
+    ADD_FAILURE() << "accepted";
+  } catch (const std::invalid_argument& error) {
+    EXPECT_STREQ(error.what(), "A robot simulation needs TRobotSimulationParameters");
+  }
+  EXPECT_EQ(simulation.TimeStep, 0.02);
+  EXPECT_THROW(base.SetParameters(TRobotSimulationParameters(1.0, 0.0)), std::invalid_argument);
+  simulation.SetArena(*arena);
+
+  // an agent that is no robot, and a robot not handed over as one, are refused and not kept
+  const std::string refusal =
+      "A robot simulation evaluates robots only: hand the robot over with TRobotSimulation::SetAgent(TRobot&)";
+  TStepCounter counter;
+  TRobot robot = SlidingRobot(0.05, 0.1, 1.0);
+  for (TAgent* agent : {static_cast<TAgent*>(&counter), static_cast<TAgent*>(&robot)}) {
+    try {
+      base.SetAgent(*agent);
+      ADD_FAILURE() << "accepted";
+    } catch (const std::invalid_argument& error) {
+      EXPECT_EQ(error.what(), refusal);
+    }
+    EXPECT_EQ(simulation.Agent, nullptr);
+    EXPECT_EQ(simulation.Robot(), nullptr);
+  }
+
+  // a robot refused after an accepted one leaves no robot behind; the next one is taken
+  simulation.SetAgent(robot);
+  EXPECT_EQ(simulation.Robot(), &robot);
+  EXPECT_THROW(base.SetAgent(counter), std::invalid_argument);
+  EXPECT_EQ(simulation.Robot(), nullptr);
+  simulation.SetAgent(robot);
+  RunToEnd(simulation);
+  EXPECT_TRUE(simulation.Finished);
 }
 
 class RunSeamsFixture : public ::testing::Test {
@@ -353,6 +434,10 @@ TEST(ThreadPoolEvaluator, EvaluationsOverlapAndGiveTheSequentialResults) {
     sequential.emplace_back(*base);
     sequential.back().Brain = std::make_unique<TFSMBrain>(brainParameters);
   }
+  // and discs that hit the first cylinder at different speeds
+  for (int i = 1; i <= 4; ++i) {
+    sequential.push_back(SlidingRobot(0.05, 0.1, 0.25 * i));
+  }
   std::vector<TRobot> pooled(sequential.begin(), sequential.end());
   const auto pointers = [](std::vector<TRobot>& Robots) {
     std::vector<TRobot*> result;
@@ -364,15 +449,23 @@ TEST(ThreadPoolEvaluator, EvaluationsOverlapAndGiveTheSequentialResults) {
 
   const TFitnessFunction plain = CylinderDistanceFitness;
   TSequentialEvaluator().Evaluate(pointers(sequential), TEvaluationContext{*arena, parameters, plain});
+  std::set<double> distinct;
+  for (const TRobot& robot : sequential) {
+    distinct.insert(robot.Fitness);
+  }
+  ASSERT_GT(distinct.size(), 1U) << "the robots must leave the cylinders in different places";
 
   TRendezvous rendezvous;
+  // meet the other worker first, then read this evaluation's arena: an arena
+  // shared by the workers would show the other evaluation's cylinders
   const TFitnessFunction meeting = [&rendezvous](const TRobotSimulation& Simulation) {
-    return rendezvous.Meet() + CylinderDistanceFitness(Simulation);
+    const double met = rendezvous.Meet();
+    return met + CylinderDistanceFitness(Simulation);
   };
   TThreadPoolEvaluator(2).Evaluate(pointers(pooled), TEvaluationContext{*arena, parameters, meeting});
 
   EXPECT_FALSE(rendezvous.TimedOut()) << "an evaluation waited in vain for one on the other worker";
-  EXPECT_EQ(rendezvous.Arrived(), 4);
+  EXPECT_EQ(rendezvous.Arrived(), 8);
   EXPECT_EQ(rendezvous.Threads(), 2U);
   for (std::size_t i = 0; i < pooled.size(); ++i) {
     EXPECT_EQ(pooled[i].Fitness, sequential[i].Fitness) << i;
