@@ -10,6 +10,18 @@ namespace kestrovan {
 
 class TArena;
 
+// Where a body puts its sensors in one step: the body's position (m), the
+// elevation of the sensor plane (m), its heading (rad) and the heading's
+// cosine and sine, computed once by the body and shared by all its sensors.
+struct TSensorPose {
+  double X = 0.0;
+  double Y = 0.0;
+  double Elevation = 0.0;
+  double Heading = 0.0;
+  double CosHeading = 1.0;
+  double SinHeading = 0.0;
+};
+
 // Base of the sensors' parameter classes.
 class TSensorParameters {
  public:
@@ -34,6 +46,10 @@ class TSensor {
   // Moves the sensor with its body: the body's position (m), elevation of
   // the sensor plane (m) and heading (rad). Sensors that have no pose ignore it.
   virtual void SetPose(double X, double Y, double Elevation, double Heading);
+  // SetPose with the heading's cosine and sine given (CosHeading must be
+  // cos(Heading) and SinHeading sin(Heading), as the C library gives them);
+  // by default the four-number SetPose.
+  virtual void Place(const TSensorPose& Pose);
 
  protected:
   TSensor() = default;

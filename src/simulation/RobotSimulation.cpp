@@ -21,6 +21,9 @@ std::string Seconds(double Value) {
   return std::string(text, result.ptr) + " s";
 }
 
+// Relative slack of the collision pre-test on the squared distance.
+constexpr double kContactSlack = 1.0 + 1e-9;
+
 }  // namespace
 
 void TRobotSimulationParameters::Validate() const {
@@ -160,7 +163,15 @@ void TRobotSimulation::HandleCylinderCollisions() {
     const double yc = cylinder->Position.GetElement(2);
     const double dx = xr - xc;
     const double dy = yr - yc;
-    const double distance = std::sqrt(dx * dx + dy * dy);
+    const double squaredDistance = dx * dx + dy * dy;
+    // cheap rejection of discs clearly apart, before the square root (for
+    // radii that are lengths); the slack is far above the rounding of the
+    // exact test below
+    const double reach = robotRadius + cylinder->Radius;
+    if (cylinder->Radius >= 0.0 && squaredDistance > reach * reach * kContactSlack) {
+      continue;
+    }
+    const double distance = std::sqrt(squaredDistance);
 
     // touching discs do not collide; coincident centres have no normal
     const double overlap = distance - robotRadius - cylinder->Radius;
