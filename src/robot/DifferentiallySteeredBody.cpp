@@ -96,11 +96,12 @@ void TDifferentiallySteeredBody::Move(const TArena& Arena, double TimeStep) {
   double y = Coordinates.GetPosition(2) + Coordinates.GetVelocity(2) * dt;
 
   // re-enter at the opposite edge of the floor rectangle; no floor, no wrap
-  double xMin = 0.0;
-  double xMax = 0.0;
-  double yMin = 0.0;
-  double yMax = 0.0;
-  if (WrapAround && Arena.GetFloorBounds(xMin, xMax, yMin, yMax)) {
+  const TArena::TFloorRectangle& floor = Arena.FloorRectangle();
+  if (WrapAround && floor.Present) {
+    const double xMin = floor.XMin;
+    const double xMax = floor.XMax;
+    const double yMin = floor.YMin;
+    const double yMax = floor.YMax;
     if (x > xMax) {
       x = xMin;
     } else if (x < xMin) {

@@ -98,6 +98,7 @@ void TRobotSimulation::AgentChanged() {
     throw std::invalid_argument(who + ": its body needs a finite collision radius and mass above 0");
   }
   robot->Brain->CheckFits(robot->Body->Sensors.Count(), robot->Body->Motors.Count());
+  robot->Brain->BeginEvaluation();
   robot_ = robot;
   body_ = robot->Body.get();
   pose_ = pose;
@@ -132,17 +133,14 @@ void TRobotSimulation::Step() {
 }
 
 bool TRobotSimulation::RobotAtFloorEdge() const {
-  double xMin = 0.0;
-  double xMax = 0.0;
-  double yMin = 0.0;
-  double yMax = 0.0;
-  if (pose_ == nullptr || !Arena->GetFloorBounds(xMin, xMax, yMin, yMax)) {
+  const TArena::TFloorRectangle& floor = Arena->FloorRectangle();
+  if (pose_ == nullptr || !floor.Present) {
     return false;
   }
   const double x = pose_->GetPosition(1);
   const double y = pose_->GetPosition(2);
   const double margin = body_->CollisionRadius() + 0.01;
-  return x - xMin < margin || xMax - x < margin || y - yMin < margin || yMax - y < margin;
+  return x - floor.XMin < margin || floor.XMax - x < margin || y - floor.YMin < margin || floor.YMax - y < margin;
 }
 
 void TRobotSimulation::HandleCylinderCollisions() {
