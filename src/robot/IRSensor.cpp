@@ -89,12 +89,23 @@ void TIRSensor::Place(const TSensorPose& Pose) {
   }
 }
 
-void TIRSensor::Update(const TArena& Arena) { ComputeReading<true>(Arena); }
+void TIRSensor::Update(const TArena& Arena) { ComputeReading<true>(Arena.Cylinders()); }
 
-void TIRSensor::UpdateEveryCylinder(const TArena& Arena) { ComputeReading<false>(Arena); }
+void TIRSensor::UpdateEveryCylinder(const TArena& Arena) { ComputeReading<false>(Arena.Cylinders()); }
 
-template <bool Culled>
-void TIRSensor::ComputeReading(const TArena& Arena) {
+bool TIRSensor::SensingDisc(double& X, double& Y, double& Radius) const {
+  X = AbsolutePosition.GetElement(1);
+  Y = AbsolutePosition.GetElement(2);
+  Radius = Range;
+  return true;
+}
+
+void TIRSensor::UpdateAmong(const TArena&, std::span<const TCylinderZ* const> Candidates) {
+  ComputeReading<true>(Candidates);
+}
+
+template <bool Culled, class TCylinderList>
+void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
   Reading = 0.0;
   const double h = OpeningAngle / 2;
   const double x = AbsolutePosition.GetElement(1);
@@ -117,7 +128,7 @@ void TIRSensor::ComputeReading(const TArena& Arena) {
     cullRange_ = Range;
   }
 
-  for (const TCylinderZ* cylinder : Arena.Cylinders()) {
+  for (const TCylinderZ* cylinder : Cylinders) {
     const double dx = cylinder->Position.GetElement(1) - x;
     const double dy = cylinder->Position.GetElement(2) - y;
     const double radius = cylinder->Radius;

@@ -47,6 +47,9 @@ class TIRSensor : public TSensor {
   // The reading computed for every cylinder, without the rejection test:
   // the same reading as Update, only slower (for checks).
   void UpdateEveryCylinder(const TArena& Arena);
+  // The position and Range.
+  bool SensingDisc(double& X, double& Y, double& Radius) const override;
+  void UpdateAmong(const TArena& Arena, std::span<const TCylinderZ* const> Candidates) override;
   void Reset() override { Reading = 0.0; }
   void SetPose(double X, double Y, double Elevation, double Heading) override;
   void Place(const TSensorPose& Pose) override;
@@ -60,8 +63,8 @@ class TIRSensor : public TSensor {
   double Reading;
 
  private:
-  template <bool Culled>
-  void ComputeReading(const TArena& Arena);
+  template <bool Culled, class TCylinderList>
+  void ComputeReading(const TCylinderList& Cylinders);
 
   static constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
   // The rejection test and the OpeningAngle and Range it was built for.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "RobotTestSupport.h"
+#include "robot/DefaultRobot.h"
 #include "robot/IRSensor.h"
 #include "robot/SensorCulling.h"
 
@@ -244,6 +245,61 @@ TEST(TIRSensorCulled, FollowsFieldsChangedBetweenUpdates) {
   EXPECT_EQ(sensor.Reading, wide);
   sensor.UpdateEveryCylinder(*arena);
   EXPECT_EQ(sensor.Reading, wide);
+}
+
+}  // namespace
+}  // namespace kestrovan
+
+namespace kestrovan {
+namespace {
+
+// The body hands its sensors only the cylinders near them: the readings
+// equal, to the bit, those of every sensor reading every cylinder, among
+// many scattered cylinders and in a dense cluster of more than the body
+// hands over at once (the sensors then read every cylinder themselves).
+TEST(TBodySensorNeighbourhood, GivesTheReadingsOfEveryCylinder) {
+  std::mt19937_64 random(5);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const auto between = [&](double Low, double High) { return Low + (High - Low) * unit(random); };
+  for (const bool dense : {false, true}) {
+    std::string text;
+    for (int k = 0; k < (dense ? 150 : 400); ++k) {
+      const double spread = dense ? 0.15 : 1.0;
+      text += test::CylinderBlock(between(-spread, spread), between(-spread, spread),
+                                  k % 17 == 0 ? between(-0.02, 0.0) : between(0.0, dense ? 0.01 : 0.08));
+    }
+    const std::unique_ptr<TArena> arena = test::ArenaFrom(text);
+    const TRobotConfiguration configuration = TRobotConfiguration::Default();
+    const std::unique_ptr<TRobot> robot = BuildRobot(configuration, configuration.Body.Radius);
+    TBody& body = *robot->Body;
+    long long differing = 0;
+    long long seen = 0;
+    for (int trial = 0; trial < 3000; ++trial) {
+      const double x = between(-0.9, 0.9);
+      const double y = between(-0.9, 0.9);
+      const double heading = between(-kPi, kPi);
+      for (int i = 1; i <= body.Sensors.Count(); ++i) {
+        body.Sensors.Items(i).SetPose(dense ? x * 0.1 : x, dense ? y * 0.1 : y, 0.015, heading);
+      }
+      body.UpdateSensors(*arena);
+      for (int i = 1; i <= body.Sensors.Count(); ++i) {
+        auto& sensor = static_cast<TIRSensor&>(body.Sensors.Items(i));
+        const double reading = sensor.Reading;
+        sensor.UpdateEveryCylinder(*arena);
+        if (std::bit_cast<std::uint64_t>(reading) != std::bit_cast<std::uint64_t>(sensor.Reading)) {
+          ++differing;
+          ADD_FAILURE() << (dense ? "dense" : "scattered") << " trial " << trial << " sensor " << i << ": " << reading
+                        << " instead of " << sensor.Reading;
+        }
+        seen += sensor.Reading > 0.0 ? 1 : 0;
+      }
+      if (differing > 5) {
+        break;
+      }
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(seen, 1000) << (dense ? "dense" : "scattered");
+  }
 }
 
 }  // namespace
