@@ -14,6 +14,9 @@ namespace {
 // read every cylinder themselves.
 constexpr std::size_t kMaximumCandidates = 64;
 
+// Up to this many cylinders in the arena every sensor reads them all.
+constexpr std::size_t kDirectCylinders = 16;
+
 // Margin (m) of the neighbourhood box: far above the rounding of the
 // sensors' own distance tests at any coordinate up to 10^6 m.
 constexpr double kBoxMargin = 1e-6;
@@ -22,6 +25,13 @@ constexpr double kBoxMargin = 1e-6;
 
 void TBody::UpdateSensors(const TArena& Arena) {
   const int count = Sensors.Count();
+  // among a few cylinders the sensors' own rejection is cheaper than the box
+  if (Arena.Cylinders().size() <= kDirectCylinders) {
+    for (int i = 1; i <= count; ++i) {
+      Sensors.Items(i).Update(Arena);
+    }
+    return;
+  }
   // the box around every sensor's disc; a sensor without one reads every cylinder
   double xMin = 0.0;
   double xMax = 0.0;
