@@ -501,6 +501,13 @@ void TArena::GatherObjects() {
       floor_ = dynamic_cast<const TBasicFloor*>(object.get());
     }
   }
+  ComputeFloorRectangle();
+}
+
+void TArena::ComputeFloorRectangle() {
+  TFloorRectangle rectangle;
+  rectangle.Present = GetFloorBounds(rectangle.XMin, rectangle.XMax, rectangle.YMin, rectangle.YMax);
+  floorRectangle_ = rectangle;
 }
 
 bool TArena::GetFloorBounds(double& XMin, double& XMax, double& YMin, double& YMax) const {
@@ -524,6 +531,7 @@ void TArena::ResetObjects() {
     }
     object.Angle = state.Angle;
   }
+  ComputeFloorRectangle();
 }
 
 void TArena::RandomizeCylinderVelocities(std::int32_t Seed, double MinSpeed, double MaxSpeed) {
@@ -545,12 +553,12 @@ void TArena::RandomizeCylinderVelocities(std::int32_t Seed, double MinSpeed, dou
 }
 
 void TArena::MoveObjects(double TimeStep) {
-  double xMin = 0.0;
-  double xMax = 0.0;
-  double yMin = 0.0;
-  double yMax = 0.0;
   // without a floor rectangle there is nothing to bounce against
-  const bool hasFloor = GetFloorBounds(xMin, xMax, yMin, yMax);
+  const bool hasFloor = floorRectangle_.Present;
+  const double xMin = floorRectangle_.XMin;
+  const double xMax = floorRectangle_.XMax;
+  const double yMin = floorRectangle_.YMin;
+  const double yMax = floorRectangle_.YMax;
 
   for (TCylinderZ* cylinder : cylinders_) {
     if (cylinder->IsImmovable()) {

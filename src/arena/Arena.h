@@ -241,6 +241,18 @@ class TArena {
   // along y. Returns false and leaves the outputs alone without one.
   bool GetFloorBounds(double& XMin, double& XMax, double& YMin, double& YMax) const;
 
+  // The floor rectangle as GetFloorBounds gives it, computed when the arena
+  // is loaded or copied and again by every ResetObjects (at the start of
+  // every evaluation) rather than at every call: what the step reads.
+  struct TFloorRectangle {
+    bool Present = false;
+    double XMin = 0.0;
+    double XMax = 0.0;
+    double YMin = 0.0;
+    double YMax = 0.0;
+  };
+  const TFloorRectangle& FloorRectangle() const { return floorRectangle_; }
+
   // Every object back to its snapshot position, velocity and angle.
   void ResetObjects();
   // Random horizontal velocities for the cylinders from a seeded
@@ -261,8 +273,9 @@ class TArena {
  private:
   void Load(std::string_view Text, const std::string& SourceName);
   void Finish();
-  // Fills cylinders_ and floor_ from objects_.
+  // Fills cylinders_, floor_ and floorRectangle_ from objects_.
   void GatherObjects();
+  void ComputeFloorRectangle();
 
   std::vector<std::unique_ptr<TArenaObject>> objects_;
   std::vector<std::int64_t> objectLines_;
@@ -270,6 +283,7 @@ class TArena {
   std::vector<TInitialState> initialStates_;
   std::vector<TCylinderZ*> cylinders_;
   const TBasicFloor* floor_ = nullptr;
+  TFloorRectangle floorRectangle_;
   std::string fileName_;
 };
 

@@ -1,10 +1,81 @@
 #include "robot/Body.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "arena/Arena.h"
+
 namespace kestrovan {
 
+namespace {
+
+// Most cylinders handed to the sensors at once; with more near the body they
+// read every cylinder themselves.
+constexpr std::size_t kMaximumCandidates = 64;
+
+// Up to this many cylinders in the arena every sensor reads them all.
+constexpr std::size_t kDirectCylinders = 16;
+
+// Margin (m) of the neighbourhood box: far above the rounding of the
+// sensors' own distance tests at any coordinate up to 10^6 m.
+constexpr double kBoxMargin = 1e-6;
+
+}  // namespace
+
 void TBody::UpdateSensors(const TArena& Arena) {
-  for (int i = 1; i <= Sensors.Count(); ++i) {
-    Sensors.Items(i).Update(Arena);
+  const int count = Sensors.Count();
+  // among a few cylinders the sensors' own rejection is cheaper than the box
+  if (Arena.Cylinders().size() <= kDirectCylinders) {
+    for (int i = 1; i <= count; ++i) {
+      Sensors.Items(i).Update(Arena);
+    }
+    return;
+  }
+  // the box around every sensor's disc; a sensor without one reads every cylinder
+  double xMin = 0.0;
+  double xMax = 0.0;
+  double yMin = 0.0;
+  double yMax = 0.0;
+  bool bounded = count > 0;
+  for (int i = 1; i <= count && bounded; ++i) {
+    double x = 0.0;
+    double y = 0.0;
+    double radius = 0.0;
+    bounded = Sensors.Items(i).SensingDisc(x, y, radius) && radius >= 0.0 && std::isfinite(x + y + radius);
+    xMin = i == 1 ? x - radius : std::min(xMin, x - radius);
+    xMax = i == 1 ? x + radius : std::max(xMax, x + radius);
+    yMin = i == 1 ? y - radius : std::min(yMin, y - radius);
+    yMax = i == 1 ? y + radius : std::max(yMax, y + radius);
+  }
+
+  // the cylinders that reach into the box (their radius and the margin
+  // added): the only ones any sensor can see
+  std::array<const TCylinderZ*, kMaximumCandidates> candidates{};
+  std::size_t found = 0;
+  if (bounded) {
+    for (const TCylinderZ* cylinder : Arena.Cylinders()) {
+      const double reach = std::fabs(cylinder->Radius) + kBoxMargin;
+      const double cx = cylinder->Position.GetElement(1);
+      const double cy = cylinder->Position.GetElement(2);
+      // not a number or outside: no reading can come from it
+      if (!(cx + reach >= xMin && cx - reach <= xMax && cy + reach >= yMin && cy - reach <= yMax)) {
+        continue;
+      }
+      if (found == kMaximumCandidates) {
+        bounded = false;
+        break;
+      }
+      candidates[found++] = cylinder;
+    }
+  }
+
+  for (int i = 1; i <= count; ++i) {
+    if (bounded) {
+      Sensors.Items(i).UpdateAmong(Arena, std::span<const TCylinderZ* const>(candidates.data(), found));
+    } else {
+      Sensors.Items(i).Update(Arena);
+    }
   }
 }
 

@@ -38,6 +38,9 @@ class TBrain {
   }
   // Returns to the start state.
   virtual void Reset() = 0;
+  // Called by a simulation when it takes the robot for an evaluation (after
+  // Reset): a brain may prepare here what stays fixed while it is evaluated.
+  virtual void BeginEvaluation() {}
 
   // Throws std::invalid_argument when the brain cannot drive a body with
   // these numbers of sensors and motors; accepts any body by default.

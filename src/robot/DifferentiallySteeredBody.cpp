@@ -71,7 +71,6 @@ void TDifferentiallySteeredBody::UpdateMotors() {
 
 void TDifferentiallySteeredBody::Move(const TArena& Arena, double TimeStep) {
   assert(Motors.Count() >= 2);
-  constexpr double kHalfPi = std::numbers::pi / 2;
   const double dt = TimeStep;
   const double v = Coordinates.Speed;
   const double phi = Coordinates.Heading;
@@ -88,17 +87,21 @@ void TDifferentiallySteeredBody::Move(const TArena& Arena, double TimeStep) {
   const double heading = Coordinates.Heading;
   const double speed = Coordinates.Speed;
 
-  Coordinates.SetVelocity(1, std::cos(heading) * speed);
-  Coordinates.SetVelocity(2, std::sin(heading) * speed);
+  // the heading's cosine and sine, once per step, for the velocity and the sensors
+  const double cosHeading = std::cos(heading);
+  const double sinHeading = std::sin(heading);
+  Coordinates.SetVelocity(1, cosHeading * speed);
+  Coordinates.SetVelocity(2, sinHeading * speed);
   double x = Coordinates.GetPosition(1) + Coordinates.GetVelocity(1) * dt;
   double y = Coordinates.GetPosition(2) + Coordinates.GetVelocity(2) * dt;
 
   // re-enter at the opposite edge of the floor rectangle; no floor, no wrap
-  double xMin = 0.0;
-  double xMax = 0.0;
-  double yMin = 0.0;
-  double yMax = 0.0;
-  if (WrapAround && Arena.GetFloorBounds(xMin, xMax, yMin, yMax)) {
+  const TArena::TFloorRectangle& floor = Arena.FloorRectangle();
+  if (WrapAround && floor.Present) {
+    const double xMin = floor.XMin;
+    const double xMax = floor.XMax;
+    const double yMin = floor.YMin;
+    const double yMax = floor.YMax;
     if (x > xMax) {
       x = xMin;
     } else if (x < xMin) {
@@ -119,24 +122,38 @@ void TDifferentiallySteeredBody::Move(const TArena& Arena, double TimeStep) {
   }
   HasMoved = true;
 
-  // wheels on either side of the centre
+  // the wheels turn; their positions are computed when asked (UpdateWheelPositions)
   const double turnRate = Coordinates.AngularVelocity;
-  LeftWheel.Position[0] = x + Radius * std::cos(heading + kHalfPi);
-  LeftWheel.Position[1] = y + Radius * std::sin(heading + kHalfPi);
-  LeftWheel.Position[2] = 0.0;
   LeftWheel.AngularVelocity = (speed - 0.5 * Radius * turnRate) / LeftWheel.Radius;
   LeftWheel.Rotate(dt);
-  RightWheel.Position[0] = x + Radius * std::cos(heading - kHalfPi);
-  RightWheel.Position[1] = y + Radius * std::sin(heading - kHalfPi);
-  RightWheel.Position[2] = 0.0;
   RightWheel.AngularVelocity = (speed + 0.5 * Radius * turnRate) / RightWheel.Radius;
   RightWheel.Rotate(dt);
 
   // sensors follow the body, in the plane at half its height
-  const double elevation = Height / 2;
+  TSensorPose pose;
+  pose.X = x;
+  pose.Y = y;
+  pose.Elevation = Height / 2;
+  pose.Heading = heading;
+  pose.CosHeading = cosHeading;
+  pose.SinHeading = sinHeading;
   for (int i = 1; i <= Sensors.Count(); ++i) {
-    Sensors.Items(i).SetPose(x, y, elevation, heading);
+    Sensors.Items(i).Place(pose);
   }
+}
+
+void TDifferentiallySteeredBody::UpdateWheelPositions() {
+  constexpr double kHalfPi = std::numbers::pi / 2;
+  const double x = Coordinates.GetPosition(1);
+  const double y = Coordinates.GetPosition(2);
+  const double heading = Coordinates.Heading;
+  // on either side of the centre
+  LeftWheel.Position[0] = x + Radius * std::cos(heading + kHalfPi);
+  LeftWheel.Position[1] = y + Radius * std::sin(heading + kHalfPi);
+  LeftWheel.Position[2] = 0.0;
+  RightWheel.Position[0] = x + Radius * std::cos(heading - kHalfPi);
+  RightWheel.Position[1] = y + Radius * std::sin(heading - kHalfPi);
+  RightWheel.Position[2] = 0.0;
 }
 
 void TDifferentiallySteeredBody::Reset() {

@@ -43,6 +43,9 @@ class TDifferentiallySteeredBody : public TBody {
   TCoordinates* Kinematics() override { return &Coordinates; }
   double CollisionRadius() const override { return Radius; }
   double CollisionMass() const override { return Mass; }
+  // The wheels' positions (arena frame, at the floor) for the current pose;
+  // Move turns the wheels but leaves their positions to this.
+  void UpdateWheelPositions();
 
   TCoordinates Coordinates;
   double Mass;             // kg

@@ -157,8 +157,39 @@ void TFSMBrain::ReadInputs(const TSensors& Sensors) {
   }
 }
 
+void TFSMBrain::BeginEvaluation() {
+  const auto conditions = static_cast<std::size_t>(NumberOfConditions);
+  decoded_.Values.resize(static_cast<std::size_t>(NumberOfStates) * conditions * kGenesPerCondition);
+  std::int32_t* value = decoded_.Values.data();
+  for (int q = 1; q <= NumberOfStates; ++q) {
+    for (int c = 1; c <= NumberOfConditions; ++c) {
+      const int column = kGenesPerCondition * (c - 1) + kFirstConditionColumn;
+      for (int m = 0; m < 4; ++m) {
+        *value++ = DecodeInputIndex(Genome.GetElement(q, column + m), NumberOfInputs);
+      }
+      *value++ = DecodeTargetState(Genome.GetElement(q, column + 4), NumberOfStates);
+    }
+  }
+  decoded_.Ready = true;
+}
+
 void TFSMBrain::UpdateState(double) {
   const int q = CurrentState;
+  if (decoded_.Ready) {
+    // the conditions as BeginEvaluation decoded them
+    const std::int32_t* condition =
+        decoded_.Values.data() + static_cast<std::size_t>(q - 1) * NumberOfConditions * kGenesPerCondition;
+    for (int c = 1; c <= NumberOfConditions; ++c, condition += kGenesPerCondition) {
+      if (!(Inputs.GetElement(condition[0]) > Inputs.GetElement(condition[1]))) {
+        continue;
+      }
+      if (Inputs.GetElement(condition[2]) > Inputs.GetElement(condition[3])) {
+        CurrentState = condition[4];
+        return;
+      }
+    }
+    return;
+  }
   for (int c = 1; c <= NumberOfConditions; ++c) {
     const int column = kGenesPerCondition * (c - 1) + kFirstConditionColumn;
     const int i = DecodeInputIndex(Genome.GetElement(q, column), NumberOfInputs);
@@ -187,6 +218,7 @@ void TFSMBrain::SetMotorSignals(TMotors& Motors) const {
 void TFSMBrain::Mutate() { MutateFrom(DefaultRandomGenerator()); }
 
 void TFSMBrain::MutateFrom(TRandomGenerator& Generator) {
+  decoded_.Ready = false;
   for (int q = 1; q <= Genome.Rows(); ++q) {
     for (int column = 1; column <= Genome.Columns(); ++column) {
       // one draw selects the gene, one chooses creep or replacement, one gives the new value
@@ -214,6 +246,7 @@ void TFSMBrain::MutateFrom(TRandomGenerator& Generator) {
 void TFSMBrain::Reset() {
   Inputs.SetToZero();
   CurrentState = 1;
+  decoded_.Ready = false;
 }
 
 void TFSMBrain::AppendDescription(std::string& Text) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "numerics/Matrices.h"
 #include "robot/Brain.h"
@@ -46,6 +47,9 @@ class TFSMBrain : public TBrain {
   void Mutate() override;
   void MutateFrom(TRandomGenerator& Generator) override;
   void Reset() override;
+  // Decodes every condition's input indices and target once; UpdateState
+  // uses them until the next Reset or mutation.
+  void BeginEvaluation() override;
 
   // Throws std::invalid_argument unless NumberOfInputs is the sensor count
   // plus one, there is at least one sensor and at least two motors.
@@ -69,6 +73,21 @@ class TFSMBrain : public TBrain {
   double MutationRate;
   double CreepProbability;
   double CreepRate;
+
+ private:
+  // The decoded conditions, five numbers each (i, j, k, l, target), state by
+  // state; a copy of the brain decodes afresh.
+  struct TDecodedConditions {
+    TDecodedConditions() = default;
+    TDecodedConditions(const TDecodedConditions&) {}
+    TDecodedConditions& operator=(const TDecodedConditions&) {
+      Ready = false;
+      return *this;
+    }
+    std::vector<std::int32_t> Values;
+    bool Ready = false;
+  };
+  TDecodedConditions decoded_;
 };
 
 // Makes random finite-state-machine brains from parameters the caller keeps.

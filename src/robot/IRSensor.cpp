@@ -15,6 +15,10 @@ namespace {
 // that the exact distance test rejects as well.
 constexpr double kReachSlack = 1.0 + 1e-9;
 
+// Up to this |Heading| + |RelativeDirection| (rad) the axis built from
+// their cosines and sines lies within about 1e-15 rad of the exact one.
+constexpr double kAxisSumLimit = 16.0;
+
 }  // namespace
 
 void TIRSensorParameters::Validate() const { RequirePositive(Range, "IR sensor", "Range", "m"); }
@@ -47,29 +51,98 @@ TMatrix TIRSensor::GetReading() const {
 }
 
 void TIRSensor::SetPose(double X, double Y, double Elevation, double Heading) {
-  const double c = std::cos(Heading);
-  const double s = std::sin(Heading);
+  TSensorPose pose;
+  pose.X = X;
+  pose.Y = Y;
+  pose.Elevation = Elevation;
+  pose.Heading = Heading;
+  pose.CosHeading = std::cos(Heading);
+  pose.SinHeading = std::sin(Heading);
+  Place(pose);
+}
+
+void TIRSensor::Place(const TSensorPose& Pose) {
+  const double c = Pose.CosHeading;
+  const double s = Pose.SinHeading;
   const double rx = RelativePosition.GetElement(1);
   const double ry = RelativePosition.GetElement(2);
   const double rz = RelativePosition.GetElement(3);
-  AbsolutePosition.SetElement(1, X + c * rx - s * ry);
-  AbsolutePosition.SetElement(2, Y + s * rx + c * ry);
-  AbsolutePosition.SetElement(3, rz + Elevation);
-  AbsoluteDirection = WrapAngle(Heading + RelativeDirection);
+  AbsolutePosition.SetElement(1, Pose.X + c * rx - s * ry);
+  AbsolutePosition.SetElement(2, Pose.Y + s * rx + c * ry);
+  AbsolutePosition.SetElement(3, rz + Pose.Elevation);
+  AbsoluteDirection = WrapAngle(Pose.Heading + RelativeDirection);
+
+  // the axis by the angle-sum formulas, for the rejection test only; far
+  // from 0 the sum Heading + RelativeDirection itself is too coarse for the
+  // test's margin, and Update then takes the exact axis
+  if (!(mountFor_ == RelativeDirection)) {
+    mountCos_ = std::cos(RelativeDirection);
+    mountSin_ = std::sin(RelativeDirection);
+    mountFor_ = RelativeDirection;
+  }
+  if (std::fabs(Pose.Heading) + std::fabs(RelativeDirection) <= kAxisSumLimit) {
+    axisX_ = c * mountCos_ - s * mountSin_;
+    axisY_ = s * mountCos_ + c * mountSin_;
+    axisFor_ = AbsoluteDirection;
+  } else {
+    axisFor_ = kUnset;
+  }
 }
 
-void TIRSensor::Update(const TArena& Arena) {
+void TIRSensor::Update(const TArena& Arena) { ComputeReading<true>(Arena.Cylinders()); }
+
+void TIRSensor::UpdateEveryCylinder(const TArena& Arena) { ComputeReading<false>(Arena.Cylinders()); }
+
+bool TIRSensor::SensingDisc(double& X, double& Y, double& Radius) const {
+  X = AbsolutePosition.GetElement(1);
+  Y = AbsolutePosition.GetElement(2);
+  Radius = Range;
+  return true;
+}
+
+void TIRSensor::UpdateAmong(const TArena&, std::span<const TCylinderZ* const> Candidates) {
+  ComputeReading<true>(Candidates);
+}
+
+template <bool Culled, class TCylinderList>
+void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
   Reading = 0.0;
   const double h = OpeningAngle / 2;
-  const double cosDelta = std::cos(AbsoluteDirection);
-  const double sinDelta = std::sin(AbsoluteDirection);
   const double x = AbsolutePosition.GetElement(1);
   const double y = AbsolutePosition.GetElement(2);
 
-  for (const TCylinderZ* cylinder : Arena.Cylinders()) {
-    // the cylinder's centre in the sensor frame: lx along the axis, ly to the left
+  // the direction's cosine and sine: at once when the axis of Place does
+  // not hold, else when the first cylinder passes the rejection test
+  bool exact = !Culled || !(axisFor_ == AbsoluteDirection);
+  double cosDelta = 1.0;
+  double sinDelta = 0.0;
+  if (exact) {
+    cosDelta = std::cos(AbsoluteDirection);
+    sinDelta = std::sin(AbsoluteDirection);
+  }
+  const double axisX = exact ? cosDelta : axisX_;
+  const double axisY = exact ? sinDelta : axisY_;
+  if (Culled && !(cullOpening_ == OpeningAngle && cullRange_ == Range)) {
+    cull_ = TSensorCull(OpeningAngle, Range);
+    cullOpening_ = OpeningAngle;
+    cullRange_ = Range;
+  }
+
+  for (const TCylinderZ* cylinder : Cylinders) {
     const double dx = cylinder->Position.GetElement(1) - x;
     const double dy = cylinder->Position.GetElement(2) - y;
+    const double radius = cylinder->Radius;
+    if constexpr (Culled) {
+      if (!cull_.MayBeVisible(dx, dy, axisX, axisY, radius)) {
+        continue;
+      }
+      if (!exact) {
+        cosDelta = std::cos(AbsoluteDirection);
+        sinDelta = std::sin(AbsoluteDirection);
+        exact = true;
+      }
+    }
+    // the cylinder's centre in the sensor frame: lx along the axis, ly to the left
     const double lx = cosDelta * dx + sinDelta * dy;
     if (lx <= 0.0) {
       continue;  // behind the sensor
@@ -78,7 +151,6 @@ void TIRSensor::Update(const TArena& Arena) {
     const double squaredDistance = lx * lx + ly * ly;
 
     // cheap rejection of cylinders clearly beyond the range
-    const double radius = cylinder->Radius;
     if (radius >= 0.0) {
       const double reach = Range + radius;
       if (squaredDistance > reach * reach * kReachSlack) {

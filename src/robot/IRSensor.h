@@ -1,6 +1,9 @@
 #pragma once
 
+#include <limits>
+
 #include "numerics/Matrices.h"
+#include "robot/SensorCulling.h"
 #include "robot/Sensors.h"
 
 namespace kestrovan {
@@ -24,6 +27,12 @@ class TIRSensorParameters : public TSensorParameters {
 // the line to its centre, 0 < d <= Range, the response is
 //   cos(theta) (1 - d / Range);
 // the reading is the largest response, 0 when none is visible.
+//
+// Update first rejects, with a cheap conservative test (TSensorCull), every
+// cylinder that cannot be seen, before any trigonometry or square root; the
+// cosine and sine of the sensor's direction are computed only when a
+// cylinder passes, and the reading of the survivors is computed exactly as
+// above, so the reading has the same bits as without the test.
 class TIRSensor : public TSensor {
  public:
   // Validates the parameters (a positive Range).
@@ -35,8 +44,15 @@ class TIRSensor : public TSensor {
   TMatrix GetReading() const override;
   double GetScalarReading() const override { return Reading; }
   void Update(const TArena& Arena) override;
+  // The reading computed for every cylinder, without the rejection test:
+  // the same reading as Update, only slower (for checks).
+  void UpdateEveryCylinder(const TArena& Arena);
+  // The position and Range.
+  bool SensingDisc(double& X, double& Y, double& Radius) const override;
+  void UpdateAmong(const TArena& Arena, std::span<const TCylinderZ* const> Candidates) override;
   void Reset() override { Reading = 0.0; }
   void SetPose(double X, double Y, double Elevation, double Heading) override;
+  void Place(const TSensorPose& Pose) override;
 
   TVector RelativePosition{3};
   double RelativeDirection;
@@ -45,6 +61,26 @@ class TIRSensor : public TSensor {
   double OpeningAngle;          // rad
   double Range;                 // m
   double Reading;
+
+ private:
+  template <bool Culled, class TCylinderList>
+  void ComputeReading(const TCylinderList& Cylinders);
+
+  static constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
+  // The rejection test and the OpeningAngle and Range it was built for.
+  TSensorCull cull_;
+  double cullOpening_ = kUnset;
+  double cullRange_ = kUnset;
+  // cos and sin of RelativeDirection, for the RelativeDirection in mountFor_.
+  double mountCos_ = 1.0;
+  double mountSin_ = 0.0;
+  double mountFor_ = kUnset;
+  // The axis built by Place from the heading's and the mounting's cosine
+  // and sine (a few ulps from the exact one), valid while AbsoluteDirection
+  // is axisFor_.
+  double axisX_ = 1.0;
+  double axisY_ = 0.0;
+  double axisFor_ = kUnset;
 };
 
 }  // namespace kestrovan

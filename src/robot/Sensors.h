@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "numerics/Matrices.h"
@@ -9,6 +10,19 @@
 namespace kestrovan {
 
 class TArena;
+class TCylinderZ;
+
+// Where a body puts its sensors in one step: the body's position (m), the
+// elevation of the sensor plane (m), its heading (rad) and the heading's
+// cosine and sine, computed once by the body and shared by all its sensors.
+struct TSensorPose {
+  double X = 0.0;
+  double Y = 0.0;
+  double Elevation = 0.0;
+  double Heading = 0.0;
+  double CosHeading = 1.0;
+  double SinHeading = 0.0;
+};
 
 // Base of the sensors' parameter classes.
 class TSensorParameters {
@@ -34,6 +48,26 @@ class TSensor {
   // Moves the sensor with its body: the body's position (m), elevation of
   // the sensor plane (m) and heading (rad). Sensors that have no pose ignore it.
   virtual void SetPose(double X, double Y, double Elevation, double Heading);
+  // SetPose with the heading's cosine and sine given (CosHeading must be
+  // cos(Heading) and SinHeading sin(Heading), as the C library gives them);
+  // by default the four-number SetPose.
+  virtual void Place(const TSensorPose& Pose);
+  // A disc (centre X, Y and radius, m, arena frame) outside which the sensor
+  // sees no part of any cylinder at its current pose: a cylinder of radius r
+  // whose centre lies farther than Radius + r from (X, Y) leaves the reading
+  // as it is. False for a sensor without one.
+  virtual bool SensingDisc(double& X, double& Y, double& Radius) const {
+    static_cast<void>(X);
+    static_cast<void>(Y);
+    static_cast<void>(Radius);
+    return false;
+  }
+  // Update when only the cylinders in Candidates can be seen (every other
+  // one lies outside SensingDisc): the same reading, sooner. By default Update.
+  virtual void UpdateAmong(const TArena& Arena, std::span<const TCylinderZ* const> Candidates) {
+    static_cast<void>(Candidates);
+    Update(Arena);
+  }
 
  protected:
   TSensor() = default;

@@ -173,8 +173,20 @@ class TEvolutionRun {
   std::filesystem::path SaveHistory() const;
 
  private:
+  // A new-best recording made ahead of the ordered conclusion, on a worker.
+  struct TPreparedRecord {
+    bool Ready = false;
+    double Fitness = 0.0;  // the recording run's fitness and elapsed time
+    double ElapsedTime = 0.0;
+    std::string Text;  // the new-best file's text
+  };
+  class TRecordAhead;
+
   void LoadArena();
   void RecordNewBest(TRobot& Agent, TEvaluationResult& Result);
+  // Records Agent's evaluation again on Work and formats its new-best file
+  // into Record (thread-safe: touches only Agent, Work and Record).
+  void PrepareRecord(TRobot& Agent, TArena& Work, TPreparedRecord& Record) const;
   // Parameters, arena and fitness handed to a simulation.
   void Configure(TRobotSimulation& Simulation, const TRobotSimulationParameters& Parameters);
   // Counts the evaluation of agent Index and applies the new-best rule.
@@ -200,6 +212,8 @@ class TEvolutionRun {
   std::unique_ptr<TRobot> replayAgent_;
   std::unique_ptr<TRobotSimulation> replay_;
   int evaluatedIndex_ = 0;
+  // recordings prepared during EvaluateGeneration, by agent index from 0
+  std::vector<TPreparedRecord> prepared_;
   TRobotSimulationParameters simulationParameters_;
   TRandomGenerator random_;
   std::uint32_t seed_ = 0;

@@ -30,8 +30,11 @@ void TSequentialEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TE
     return;
   }
   TArena work(Context.Arena);
-  for (TRobot* agent : Agents) {
-    EvaluateAgent(*agent, work, Context);
+  for (std::size_t i = 0; i < Agents.size(); ++i) {
+    EvaluateAgent(*Agents[i], work, Context);
+    if (Context.AfterEvaluation) {
+      Context.AfterEvaluation(i, *Agents[i], work);
+    }
   }
 }
 
@@ -61,6 +64,9 @@ void TThreadPoolEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TE
           TArena work(Context.Arena);
           for (std::size_t i = next.fetch_add(1); i < count && !failed.load(); i = next.fetch_add(1)) {
             EvaluateAgent(*Agents[i], work, Context);
+            if (Context.AfterEvaluation) {
+              Context.AfterEvaluation(i, *Agents[i], work);
+            }
           }
         } catch (...) {
           errors[w] = std::current_exception();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "simulation/RobotSimulation.h"
@@ -9,14 +11,23 @@ namespace kestrovan {
 class TArena;
 class TRobot;
 
+// Called by an evaluator right after the evaluation of agent Index (0-based
+// in the agents given to Evaluate), on the thread that evaluated it, with
+// that evaluation's own arena; may be called on several threads at once.
+using TAfterEvaluation = std::function<void(std::size_t Index, TRobot& Agent, TArena& Work)>;
+
 // What every evaluation of one generation shares: the arena as the run
 // loaded it (read only: every evaluation starts from its objects as
 // loaded), the simulation parameters and the fitness function. The fitness
-// function may be called on several threads at once.
+// function may be called on several threads at once. AfterEvaluation, when
+// set, lets the run loop do work of its own on the workers (the recording of
+// likely new bests); an evaluator that does not call it changes no result,
+// only where that work is done.
 struct TEvaluationContext {
   const TArena& Arena;
   const TRobotSimulationParameters& Parameters;
   const TFitnessFunction& Fitness;
+  TAfterEvaluation AfterEvaluation = {};
 };
 
 // A whole evaluation of Agent: the robot reset, Work reset to its objects as

@@ -21,6 +21,9 @@ std::string Seconds(double Value) {
   return std::string(text, result.ptr) + " s";
 }
 
+// Relative slack of the collision pre-test on the squared distance.
+constexpr double kContactSlack = 1.0 + 1e-9;
+
 }  // namespace
 
 void TRobotSimulationParameters::Validate() const {
@@ -112,6 +115,7 @@ void TRobotSimulation::AgentChanged() {
     throw std::invalid_argument(who + ": its body needs a finite collision radius and mass above 0");
   }
   robot->Brain->CheckFits(robot->Body->Sensors.Count(), robot->Body->Motors.Count());
+  robot->Brain->BeginEvaluation();
   robot_ = robot;
   body_ = robot->Body.get();
   pose_ = pose;
@@ -146,17 +150,14 @@ void TRobotSimulation::Step() {
 }
 
 bool TRobotSimulation::RobotAtFloorEdge() const {
-  double xMin = 0.0;
-  double xMax = 0.0;
-  double yMin = 0.0;
-  double yMax = 0.0;
-  if (pose_ == nullptr || !Arena->GetFloorBounds(xMin, xMax, yMin, yMax)) {
+  const TArena::TFloorRectangle& floor = Arena->FloorRectangle();
+  if (pose_ == nullptr || !floor.Present) {
     return false;
   }
   const double x = pose_->GetPosition(1);
   const double y = pose_->GetPosition(2);
   const double margin = body_->CollisionRadius() + 0.01;
-  return x - xMin < margin || xMax - x < margin || y - yMin < margin || yMax - y < margin;
+  return x - floor.XMin < margin || floor.XMax - x < margin || y - floor.YMin < margin || floor.YMax - y < margin;
 }
 
 void TRobotSimulation::HandleCylinderCollisions() {
@@ -177,7 +178,15 @@ void TRobotSimulation::HandleCylinderCollisions() {
     const double yc = cylinder->Position.GetElement(2);
     const double dx = xr - xc;
     const double dy = yr - yc;
-    const double distance = std::sqrt(dx * dx + dy * dy);
+    const double squaredDistance = dx * dx + dy * dy;
+    // cheap rejection of discs clearly apart, before the square root (for
+    // radii that are lengths); the slack is far above the rounding of the
+    // exact test below
+    const double reach = robotRadius + cylinder->Radius;
+    if (cylinder->Radius >= 0.0 && squaredDistance > reach * reach * kContactSlack) {
+      continue;
+    }
+    const double distance = std::sqrt(squaredDistance);
 
     // touching discs do not collide; coincident centres have no normal
     const double overlap = distance - robotRadius - cylinder->Radius;

@@ -132,6 +132,7 @@ TEST_F(TBodyTest, UpdateMotorsHandsOverWheelSpeeds) {
 TEST_F(TBodyTest, MoveCarriesWheelsAndSensors) {
   Launch(0.5, 0.0, 0.0, kPi / 2);
   body.Move(*arena, kDt);
+  body.UpdateWheelPositions();
   EXPECT_NEAR(body.LeftWheel.Position[0], 0.45, 1e-12);
   EXPECT_NEAR(body.RightWheel.Position[0], 0.55, 1e-12);
   const auto& sensor = dynamic_cast<const TIRSensor&>(body.Sensors.Items(1));

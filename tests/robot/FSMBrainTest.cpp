@@ -290,3 +290,48 @@ TEST(TFSMBrainParameters, RefusedConfigurationsDrawNothing) {
 
 }  // namespace
 }  // namespace kestrovan
+
+namespace kestrovan {
+namespace {
+
+// The conditions decoded once for an evaluation take the transitions of the
+// genome decoded at every step, for many brains and random readings; Reset
+// and a mutation drop the decoded conditions, and a copy decodes afresh.
+TEST(TFSMBrain, ConditionsDecodedOnceTakeTheTransitionsOfTheGenome) {
+  TRandomGenerator readings(5);
+  TRandomGenerator mutations(9);
+  long long transitions = 0;
+  for (int b = 0; b < 200; ++b) {
+    TFSMBrain decoded = MakeBrain(1 + b % 7, b % 5, 100 + static_cast<std::uint32_t>(b));
+    decoded.MutationRate = 0.3;
+    TFSMBrain plain(decoded);
+    decoded.BeginEvaluation();
+    for (int step = 0; step < 200; ++step) {
+      if (step == 100) {
+        // a mutated genome is followed at once, as a new evaluation would decode it
+        TRandomGenerator same = mutations;
+        decoded.MutateFrom(mutations);
+        plain.MutateFrom(same);
+        ASSERT_EQ(decoded.Genome.GetElement(1, 1), plain.Genome.GetElement(1, 1));
+      }
+      if (step == 150) {
+        decoded.Reset();
+        plain.Reset();
+        decoded.BeginEvaluation();
+      }
+      std::vector<double> values(5);
+      for (double& value : values) {
+        // coarse values, so that equal readings occur too
+        value = std::floor(readings.Random() * 4) / 4;
+      }
+      const TSensors sensors = SensorsReading(values);
+      const int before = plain.CurrentState;
+      ASSERT_EQ(StepWith(decoded, sensors), StepWith(plain, sensors)) << "brain " << b << ", step " << step;
+      transitions += plain.CurrentState != before ? 1 : 0;
+    }
+  }
+  EXPECT_GT(transitions, 1000);
+}
+
+}  // namespace
+}  // namespace kestrovan

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <random>
+#include <string>
 
 #include "RobotTestSupport.h"
+#include "robot/DefaultRobot.h"
 #include "robot/IRSensor.h"
 #include "robot/SensorCulling.h"
 
@@ -36,7 +40,8 @@ class TCullingProbe {
     cylinder.Position.SetElement(1, Case.CylinderX);
     cylinder.Position.SetElement(2, Case.CylinderY);
     cylinder.Radius = Case.Radius;
-    sensor.Update(*arena_);
+    // the exact computation alone, without the cull that Update applies
+    sensor.UpdateEveryCylinder(*arena_);
     const bool seen = sensor.Reading > 0.0;
 
     // the axis as the step will build it: angle sums of heading and mounting direction
@@ -139,6 +144,162 @@ TEST(TSensorCull, KeepsEverythingForConesItCannotBound) {
   EXPECT_FALSE(TSensorCull(2 * kPi, 0.125).MayBeVisible(-1.0, 0.0, 1.0, 0.0, 0.01));
   // a radius that is not a length leaves the distance to the exact test
   EXPECT_TRUE(TSensorCull(0.353, 0.125).MayBeVisible(5.0, 0.0, 1.0, 0.0, std::nan("")));
+}
+
+// The sensor with its cull wired in gives the reading of the exact
+// computation over every cylinder, to the bit: many configurations of
+// several cylinders placed mostly on the cone's border and at the range's
+// end, posed as the body poses its sensors (the heading's cosine and sine
+// given) or through SetPose, with headings beyond [-pi, pi] now and then.
+TEST(TIRSensorCulled, ReadsTheBitsOfTheExactComputation) {
+  constexpr int kCylinders = 6;
+  std::string text;
+  for (int k = 0; k < kCylinders; ++k) {
+    text += test::CylinderBlock(k, 0.0, 0.05);
+  }
+  const std::unique_ptr<TArena> arena = test::ArenaFrom(text);
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const auto between = [&](double Low, double High) { return Low + (High - Low) * unit(random); };
+
+  long long differing = 0;
+  long long nonZero = 0;
+  constexpr int kConfigurations = 300000;
+  for (int i = 0; i < kConfigurations && differing < 5; ++i) {
+    TIRSensorParameters parameters;
+    parameters.RelativeDirection = i % 3 == 0 ? between(-kPi, kPi) : (i % 5 - 2) * 0.7854;
+    parameters.OpeningAngle = i % 7 == 0 ? between(0.0, 7.0) : between(0.349, 1.048);
+    parameters.Range = i % 2 == 0 ? 0.125 : between(0.01, 1.0);
+    TIRSensor sensor(parameters);
+    const double heading = i % 13 == 0 ? between(-20.0, 20.0) : between(-kPi, kPi);
+    TSensorPose pose;
+    pose.X = between(-2, 2);
+    pose.Y = between(-2, 2);
+    pose.Heading = heading;
+    pose.CosHeading = std::cos(heading);
+    pose.SinHeading = std::sin(heading);
+    if (i % 2 == 0) {
+      sensor.Place(pose);
+    } else {
+      sensor.SetPose(pose.X, pose.Y, 0.0, heading);
+    }
+
+    const double half = parameters.OpeningAngle / 2;
+    for (TCylinderZ* cylinder : arena->Cylinders()) {
+      cylinder->Radius = i % 11 == 0 ? between(-0.05, 0.05) : between(0.0, 0.3);
+      const double reach = parameters.Range + cylinder->Radius;
+      const double nearEdge = 1.0 + between(-1e-6, 1e-6) * std::pow(10.0, -between(0, 10));
+      const double side = unit(random) < 0.5 ? 1.0 : -1.0;
+      const double bearing = unit(random) < 0.5 ? side * half * nearEdge : between(-half, half);
+      const double distance = unit(random) < 0.5 ? reach * nearEdge : between(0.0, 1.2 * reach);
+      const double direction = sensor.AbsoluteDirection + bearing;
+      cylinder->Position.SetElement(1, sensor.AbsolutePosition.GetElement(1) + distance * std::cos(direction));
+      cylinder->Position.SetElement(2, sensor.AbsolutePosition.GetElement(2) + distance * std::sin(direction));
+    }
+
+    sensor.UpdateEveryCylinder(*arena);
+    const double exact = sensor.Reading;
+    sensor.Update(*arena);
+    if (std::bit_cast<std::uint64_t>(sensor.Reading) != std::bit_cast<std::uint64_t>(exact)) {
+      ++differing;
+      ADD_FAILURE() << "configuration " << i << ": " << sensor.Reading << " instead of " << exact;
+    }
+    nonZero += exact > 0.0 ? 1 : 0;
+  }
+  EXPECT_EQ(differing, 0);
+  // most configurations see something: the comparison is not between zeros
+  EXPECT_GT(nonZero, kConfigurations / 2);
+}
+
+// The cull and the axis follow the fields a caller may change between two
+// updates: the opening angle, the range, the mounting direction and the
+// absolute direction set without a new pose.
+TEST(TIRSensorCulled, FollowsFieldsChangedBetweenUpdates) {
+  const std::unique_ptr<TArena> arena = test::ArenaFrom(test::CylinderBlock(0.1, 0.05, 0.01));
+  TIRSensorParameters parameters;
+  parameters.OpeningAngle = 0.353;
+  parameters.Range = 0.125;
+  TIRSensor sensor(parameters);
+  sensor.SetPose(0.0, 0.0, 0.0, 0.0);
+  // at a bearing of about 0.46 rad: outside the narrow cone
+  sensor.Update(*arena);
+  EXPECT_EQ(sensor.Reading, 0.0);
+
+  sensor.OpeningAngle = 1.2;
+  sensor.Update(*arena);
+  EXPECT_GT(sensor.Reading, 0.0);
+  const double wide = sensor.Reading;
+
+  sensor.Range = 0.05;  // now beyond the range
+  sensor.Update(*arena);
+  EXPECT_EQ(sensor.Reading, 0.0);
+  sensor.Range = 0.125;
+
+  // turned away by its mounting, then pointed back by the absolute direction alone
+  sensor.RelativeDirection = kPi;
+  sensor.SetPose(0.0, 0.0, 0.0, 0.0);
+  sensor.Update(*arena);
+  EXPECT_EQ(sensor.Reading, 0.0);
+  sensor.AbsoluteDirection = 0.0;
+  sensor.Update(*arena);
+  EXPECT_EQ(sensor.Reading, wide);
+  sensor.UpdateEveryCylinder(*arena);
+  EXPECT_EQ(sensor.Reading, wide);
+}
+
+}  // namespace
+}  // namespace kestrovan
+
+namespace kestrovan {
+namespace {
+
+// The body hands its sensors only the cylinders near them: the readings
+// equal, to the bit, those of every sensor reading every cylinder, among
+// many scattered cylinders and in a dense cluster of more than the body
+// hands over at once (the sensors then read every cylinder themselves).
+TEST(TBodySensorNeighbourhood, GivesTheReadingsOfEveryCylinder) {
+  std::mt19937_64 random(5);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const auto between = [&](double Low, double High) { return Low + (High - Low) * unit(random); };
+  for (const bool dense : {false, true}) {
+    std::string text;
+    for (int k = 0; k < (dense ? 150 : 400); ++k) {
+      const double spread = dense ? 0.15 : 1.0;
+      text += test::CylinderBlock(between(-spread, spread), between(-spread, spread),
+                                  k % 17 == 0 ? between(-0.02, 0.0) : between(0.0, dense ? 0.01 : 0.08));
+    }
+    const std::unique_ptr<TArena> arena = test::ArenaFrom(text);
+    const TRobotConfiguration configuration = TRobotConfiguration::Default();
+    const std::unique_ptr<TRobot> robot = BuildRobot(configuration, configuration.Body.Radius);
+    TBody& body = *robot->Body;
+    long long differing = 0;
+    long long seen = 0;
+    for (int trial = 0; trial < 3000; ++trial) {
+      const double x = between(-0.9, 0.9);
+      const double y = between(-0.9, 0.9);
+      const double heading = between(-kPi, kPi);
+      for (int i = 1; i <= body.Sensors.Count(); ++i) {
+        body.Sensors.Items(i).SetPose(dense ? x * 0.1 : x, dense ? y * 0.1 : y, 0.015, heading);
+      }
+      body.UpdateSensors(*arena);
+      for (int i = 1; i <= body.Sensors.Count(); ++i) {
+        auto& sensor = static_cast<TIRSensor&>(body.Sensors.Items(i));
+        const double reading = sensor.Reading;
+        sensor.UpdateEveryCylinder(*arena);
+        if (std::bit_cast<std::uint64_t>(reading) != std::bit_cast<std::uint64_t>(sensor.Reading)) {
+          ++differing;
+          ADD_FAILURE() << (dense ? "dense" : "scattered") << " trial " << trial << " sensor " << i << ": " << reading
+                        << " instead of " << sensor.Reading;
+        }
+        seen += sensor.Reading > 0.0 ? 1 : 0;
+      }
+      if (differing > 5) {
+        break;
+      }
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(seen, 1000) << (dense ? "dense" : "scattered");
+  }
 }
 
 }  // namespace

@@ -232,6 +232,77 @@ TEST_F(TEvolutionRunLoop, ThreadsChangeNeitherResultsNorFiles) {
   }
 }
 
+// Evaluates the agents in reverse order, so that every agent is evaluated
+// before the ones ahead of it and any agent beating the best so far is
+// recorded ahead on speculation; with Ahead false it hides the run loop's
+// hook and the conclusion records every new best itself.
+class TReverseEvaluator : public TGenerationEvaluator {
+ public:
+  explicit TReverseEvaluator(bool Ahead) : ahead_(Ahead) {}
+  void Evaluate(const std::vector<TRobot*>& Agents, const TEvaluationContext& Context) override {
+    Concluding = false;
+    const TEvaluationContext plain{Context.Arena, Context.Parameters, Context.Fitness};
+    TArena work(Context.Arena);
+    for (std::size_t i = Agents.size(); i-- > 0;) {
+      EvaluateAgent(*Agents[i], work, ahead_ ? Context : plain);
+      if (ahead_ && Context.AfterEvaluation) {
+        Context.AfterEvaluation(i, *Agents[i], work);
+      }
+    }
+    Concluding = true;
+  }
+  bool Concluding = false;
+
+ private:
+  bool ahead_;
+};
+
+TEST_F(TEvolutionRunLoop, RecordsMadeAheadOnTheWorkersGiveTheFilesOfTheConclusionsOwn) {
+  eaParameters.PopulationSize = 12;
+  std::vector<std::vector<TEvaluationResult>> results;
+  std::vector<int> concludingFitnessCalls;
+  const char* outputs[3] = {"serial", "ahead", "threads"};
+  for (int k = 0; k < 3; ++k) {
+    TReverseEvaluator evaluator(k == 1);
+    int calls = 0;
+    auto run = MakeRun(ReachableArena(), outputs[k]);
+    run->Fitness = [&evaluator, &calls](const TRobotSimulation& Simulation) {
+      calls += evaluator.Concluding ? 1 : 0;
+      return CylinderDistanceFitness(Simulation);
+    };
+    if (k < 2) {
+      run->SetEvaluator(&evaluator);
+    }
+    run->Initialize(31);
+    run->BeginRun(shortRun);
+    results.push_back(Evolve(*run, 3, 2));
+    run->SaveHistory();
+    concludingFitnessCalls.push_back(calls);
+  }
+  int newBests = 0;
+  for (std::size_t k = 1; k < results.size(); ++k) {
+    ASSERT_EQ(results[k].size(), results[0].size());
+    for (std::size_t i = 0; i < results[0].size(); ++i) {
+      EXPECT_EQ(results[k][i].Fitness, results[0][i].Fitness) << i;
+      EXPECT_EQ(results[k][i].NewBest, results[0][i].NewBest) << i;
+      EXPECT_EQ(results[k][i].RecordedFitness, results[0][i].RecordedFitness) << i;
+      newBests += k == 1 && results[k][i].NewBest ? 1 : 0;
+    }
+  }
+  // the conclusion re-ran every new best itself without the hook, none with it
+  EXPECT_GE(newBests, 2);
+  EXPECT_EQ(concludingFitnessCalls[0], newBests);
+  EXPECT_EQ(concludingFitnessCalls[1], 0);
+  const std::set<std::string> names = FilesIn(folder.Path() / "serial");
+  for (const char* output : {"ahead", "threads"}) {
+    ASSERT_EQ(FilesIn(folder.Path() / output), names) << output;
+    for (const std::string& name : names) {
+      EXPECT_EQ(test::ReadFile(folder.Path() / output / name), test::ReadFile(folder.Path() / "serial" / name))
+          << output << "/" << name;
+    }
+  }
+}
+
 TEST_F(TEvolutionRunFiles, WriteFailureNamesTheFileAndKeepsEarlierFiles) {
   eaParameters.PopulationSize = 10;
   // find the second new best of a fixed-seed run
