@@ -183,11 +183,11 @@ struct TBatchLoop {
     if (Options.CheckpointEvery == 0 || generation <= CheckpointGeneration) {
       return;
     }
-    // what the checkpoint stands on reaches the disk before it
+    // the new-best files reach the disk before the checkpoint that counts
+    // them; generations.csv is rewritten from the checkpoint on resume
     for (const std::filesystem::path& file : Written) {
       SyncFile(file);
     }
-    SyncFile(Folder / kGenerationsFile);
     WriteCheckpoint(Folder / kCheckpointFile,
                     CaptureCheckpoint(Run, Record.State(), ExperimentHash, ArenaSha256, Generations));
     CheckpointGeneration = generation;

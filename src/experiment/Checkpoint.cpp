@@ -211,9 +211,9 @@ TCheckpoint DecodeCheckpoint(std::string_view Bytes, const std::string& Name) {
   const std::size_t available = Bytes.size() - kHeaderSize;
   if (available < kDigestSize || length > available - kDigestSize) {
     throw TCheckpointError(Name + ": truncated checkpoint (" + std::to_string(Bytes.size()) + " bytes, " +
-                           (length > Bytes.size() ? std::string("far fewer than its header announces")
-                                                  : std::to_string(kHeaderSize + length + kDigestSize) +
-                                                        " announced)"));
+                           (length > Bytes.size()
+                                ? std::string("far fewer than its header announces")
+                                : std::to_string(kHeaderSize + length + kDigestSize) + " announced)"));
   }
   if (length != available - kDigestSize) {
     throw TCheckpointError(Name + ": damaged checkpoint: " + std::to_string(available - kDigestSize - length) +
