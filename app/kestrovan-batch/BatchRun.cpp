@@ -398,7 +398,16 @@ TBatchSummary ResumeBatch(const TBatchOptions& Options, std::ostream& Out, std::
                              ", the checkpoint's " + checkpoint.ExperimentHash + ")");
   }
   const int generations = Options.Has("--generations") ? Options.Generations : checkpoint.Generations;
-  if (checkpoint.Generation >= generations) {
+  // a run killed after its last checkpoint but before its last files is
+  // finished: its descr.txt and record files are written
+  std::string manifest;
+  try {
+    manifest = ReadFileBytes(folder / kManifestFile);
+  } catch (const std::runtime_error&) {
+    // no manifest: the run never finished
+  }
+  const bool finished = manifest.find("\"status\": \"completed\"") != std::string::npos;
+  if (checkpoint.Generation > generations || (checkpoint.Generation == generations && finished)) {
     throw std::runtime_error("Cannot resume: the run in '" + folder.string() +
                              "' is complete: " + std::to_string(checkpoint.Generation) + " generations done of " +
                              std::to_string(generations) + "; give --generations above " +

@@ -231,6 +231,7 @@ void TRunRecord::GenerationFinished(const TEvolutionRun& Run) {
     if (!evaluationsLog_) {
       throw std::runtime_error("Cannot write '" + evaluationsPart_.string() + "'");
     }
+    evaluationsAtGeneration_ = static_cast<std::uint64_t>(evaluationsLog_.tellp());
   }
 }
 

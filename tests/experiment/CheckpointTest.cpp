@@ -1,7 +1,5 @@
 // Checkpoints: every number comes back exactly, every damage is refused with
 // the file's name, and a run restored from one goes on as if never stopped.
-#include "experiment/Checkpoint.h"
-
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -9,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "experiment/Checkpoint.h"
 #include "robot/FSMBrain.h"
 #include "simulation/EvolutionRun.h"
 #include "simulation/SimulationTestSupport.h"
@@ -190,11 +189,9 @@ class CheckpointRestore : public ::testing::Test {
     eaParameters.PopulationSize = 6;
     robot = test::DefaultRobot();
     brain = TRobotConfiguration::Default().Brain;
-    arena = folder.Write("arena.txt", test::TArenaText()
-                                          .Floor(2, 2)
-                                          .Cylinder(0.12, 0.02, 0.03, 0.1)
-                                          .Cylinder(0.1, -0.1, 0.03, 0.05)
-                                          .Text());
+    arena = folder.Write(
+        "arena.txt",
+        test::TArenaText().Floor(2, 2).Cylinder(0.12, 0.02, 0.03, 0.1).Cylinder(0.1, -0.1, 0.03, 0.05).Text());
   }
 
   std::unique_ptr<TEvolutionRun> MakeRun(const std::string& Output, std::uint32_t Seed) {
