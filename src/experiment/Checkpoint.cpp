@@ -188,11 +188,15 @@ std::string EncodeCheckpoint(const TCheckpoint& Checkpoint) {
   body.U64(static_cast<std::uint64_t>(record.StartTime));
   body.U64(record.EvaluationsBytes);
 
+  return SealCheckpoint(body.Bytes());
+}
+
+std::string SealCheckpoint(std::string_view Body, std::uint32_t Version) {
   TWriter file;
   file.Bytes().append(kMagic, sizeof kMagic);
-  file.U32(kCheckpointVersion);
-  file.U64(body.Bytes().size());
-  file.Bytes() += body.Bytes();
+  file.U32(Version);
+  file.U64(Body.size());
+  file.Bytes() += Body;
   file.Bytes() += Digest(file.Bytes());
   return std::move(file.Bytes());
 }
@@ -258,7 +262,11 @@ TCheckpoint DecodeCheckpoint(std::string_view Bytes, const std::string& Name) {
   TRunRecordState& record = checkpoint.Record;
   record.Generations = body.Count("the recorded generations");
   record.Evaluations = body.Count("the recorded evaluations");
-  record.HasBest = body.U32("the best-file flag") != 0;
+  const std::uint32_t hasBest = body.U32("the best-file flag");
+  if (hasBest > 1) {
+    body.Fail("the best-file flag is " + std::to_string(hasBest) + ", not 0 or 1");
+  }
+  record.HasBest = hasBest == 1;
   record.BestFitness = body.Finite("the recorded best fitness");
   record.BestFile = body.Text("the best file");
   record.GenerationRows = body.Text("the generation rows");

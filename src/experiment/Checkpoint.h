@@ -60,6 +60,8 @@ struct TCheckpoint {
 // (integers little-endian, doubles as their bit patterns, texts and lists
 // preceded by their length) and the SHA-256 of everything before it.
 std::string EncodeCheckpoint(const TCheckpoint& Checkpoint);
+// A checkpoint file around Body: magic word, Version, length, Body, checksum.
+std::string SealCheckpoint(std::string_view Body, std::uint32_t Version = kCheckpointVersion);
 // Reads the bytes of a checkpoint; Name (the file) starts every message of
 // the TCheckpointError thrown for a damaged, truncated or unknown file.
 TCheckpoint DecodeCheckpoint(std::string_view Bytes, const std::string& Name);

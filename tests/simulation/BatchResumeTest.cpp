@@ -2,8 +2,8 @@
 // killed at random moments or started with fewer generations, then resumed,
 // they leave the files of the run left alone; every resume that cannot give
 // them is refused.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -38,11 +38,8 @@ struct TExit {
 class BatchResume : public ::testing::Test {
  protected:
   BatchResume() {
-    folder.Write("arena.txt", test::TArenaText()
-                                  .Floor(2, 2)
-                                  .Cylinder(0.12, 0.02, 0.03, 0.1)
-                                  .Cylinder(0.1, -0.1, 0.03, 0.05)
-                                  .Text());
+    folder.Write("arena.txt",
+                 test::TArenaText().Floor(2, 2).Cylinder(0.12, 0.02, 0.03, 0.1).Cylinder(0.1, -0.1, 0.03, 0.05).Text());
   }
 
   // Starts the program in the test's folder with Arguments; its standard
@@ -82,9 +79,22 @@ class BatchResume : public ::testing::Test {
 
   // A new run of Generations generations into Out.
   std::vector<std::string> Fresh(const std::string& Out, int Generations, int Threads) const {
-    return {"--arena",  "arena.txt", "--seed",  "11", "--population", "6", "--simulation-time", "1",
-            "--generations", std::to_string(Generations), "--threads", std::to_string(Threads),
-            "--log-evaluations", "--quiet", "--out", Out};
+    return {"--arena",
+            "arena.txt",
+            "--seed",
+            "11",
+            "--population",
+            "6",
+            "--simulation-time",
+            "1",
+            "--generations",
+            std::to_string(Generations),
+            "--threads",
+            std::to_string(Threads),
+            "--log-evaluations",
+            "--quiet",
+            "--out",
+            Out};
   }
 
   // The result files of the folder Name with their contents: every new-best
