@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fstream>
@@ -123,6 +124,31 @@ bool IsOldRunFile(const std::string& Name) {
   // the new-best files: <evaluation number>.txt
   return Name.size() > 4 && Name.ends_with(".txt") &&
          std::all_of(Name.begin(), Name.end() - 4, [](char C) { return C >= '0' && C <= '9'; });
+}
+
+// Removes what a killed run left under temporary names beside the result
+// files (which PrepareOutputFolder cleans): the checkpoint's and the record
+// files' temporary copies and the folder probe, each of a process that no
+// longer runs.
+void RemoveStaleTemporaryFiles(const std::filesystem::path& Folder) {
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(Folder, error), end; !error && entry != end; entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    for (const std::string& prefix :
+         {std::string(".") + kCheckpointFile + ".tmp", std::string(".") + kManifestFile + ".tmp",
+          std::string(".") + kGenerationsFile + ".tmp", std::string(".") + kExperimentRecordFile + ".tmp",
+          std::string(".") + kArenaRecordFile + ".tmp", std::string(".kestrovan-probe")}) {
+      if (!name.starts_with(prefix) || name.size() == prefix.size()) {
+        continue;
+      }
+      const std::string digits = name.substr(prefix.size());
+      if (std::all_of(digits.begin(), digits.end(), [](char C) { return C >= '0' && C <= '9'; }) &&
+          digits.size() < 10 && ::kill(static_cast<pid_t>(std::stol(digits)), 0) != 0 && errno == ESRCH) {
+        std::error_code ignored;
+        std::filesystem::remove(entry->path(), ignored);
+      }
+    }
+  }
 }
 
 // A new run in Folder: refused when the folder holds a run, unless Force,
@@ -344,6 +370,7 @@ TBatchSummary RunBatch(const TBatchOptions& Options, const TExperiment& Experime
   run.MaximumCylinderSpeed = Experiment.MaximumCylinderSpeed;
   run.SetArenaFileName(Experiment.ArenaFile.string());
   PrepareOutputFolder(Options.OutputFolder);
+  RemoveStaleTemporaryFiles(Options.OutputFolder);
   ClaimFolder(Options.OutputFolder, Options.Force);
   run.OutputFolder = Options.OutputFolder;
 
@@ -427,6 +454,7 @@ TBatchSummary ResumeBatch(const TBatchOptions& Options, std::ostream& Out, std::
   run.MaximumCylinderSpeed = experiment.MaximumCylinderSpeed;
   run.SetArenaFileName(arenaFile.string());
   PrepareOutputFolder(folder);
+  RemoveStaleTemporaryFiles(folder);
   run.OutputFolder = folder;
   run.Initialize(checkpoint.Seed);
   run.BeginRun(simulationParameters);

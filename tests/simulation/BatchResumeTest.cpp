@@ -257,6 +257,10 @@ TEST_F(BatchResume, KilledAtRandomMomentsAndResumedGivesTheFilesOfTheRunLeftAlon
       ASSERT_EQ(last.Code, 0) << last.Err;
     }
     EXPECT_EQ(Results(name), alone) << name << " after " << kills << " kills";
+    // nothing is left under a temporary name
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path() / name)) {
+      EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+    }
   }
   EXPECT_GE(kills, 24);
 }
