@@ -328,8 +328,10 @@ struct TBatchLoop {
           << " generation" << (done == 1 ? "" : "s") << "; ";
       if (CheckpointGeneration >= 0) {
         Err << "continue with: kestrovan-batch --resume " << Folder.string() << std::endl;
-      } else {
+      } else if (Options.CheckpointEvery == 0) {
         Err << "checkpoints were off, so it cannot be continued" << std::endl;
+      } else {
+        Err << "it stopped before its first checkpoint; start it again with --force" << std::endl;
       }
       return summary;
     }

@@ -202,6 +202,23 @@ TEST_F(BatchResume, SigintAndSigtermStopWithTheirStatusAndTheRunGoesOn) {
   }
 }
 
+TEST_F(BatchResume, AStoppedRunWithoutCheckpointsSaysSo) {
+  std::vector<std::string> arguments = Fresh("off", 100000, 1);
+  arguments.insert(arguments.end(), {"--checkpoint-every", "0"});
+  const pid_t pid = Start(arguments);
+  for (int i = 0; i < 2000 && GenerationsDone("off") < 1; ++i) {
+    std::this_thread::sleep_for(5ms);
+  }
+  kill(pid, SIGTERM);
+  const TExit stopped = Wait(pid);
+  EXPECT_EQ(stopped.Code, 143);
+  EXPECT_NE(stopped.Err.find("stopped by SIGTERM after"), std::string::npos) << stopped.Err;
+  EXPECT_NE(stopped.Err.find("checkpoints were off, so it cannot be continued"), std::string::npos) << stopped.Err;
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "off" / "checkpoint.kcp"));
+  EXPECT_EQ(Manifest("off")["status"], "stopped");
+  EXPECT_TRUE(std::filesystem::exists(folder.Path() / "off" / "evaluations.csv"));
+}
+
 TEST_F(BatchResume, ASecondSigintEndsAtOnceLeavingAResumableFolder) {
   const pid_t pid = StartLong("twice");
   kill(pid, SIGINT);
