@@ -96,10 +96,15 @@ TBatchSummary RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ost
   return RunBatch(Options, ResolveExperiment(Options), Out, Err);
 }
 
-std::atomic<int>& StopSignal() {
-  static std::atomic<int> signal{0};
-  return signal;
-}
+namespace {
+
+// lock-free, constant-initialized: the signal handler may touch it at any time
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+}  // namespace
+
+std::atomic<int>& StopSignal() { return stopSignal; }
 
 namespace {
 
@@ -187,9 +192,10 @@ void InstallStopHandlers() {
 
 namespace {
 
-// What a new and a resumed run share: the run loop from generation First to
-// Generations, checkpoints every Options.CheckpointEvery generations and at
-// the end, the stop on a signal.
+// What a new and a resumed run share: the run loop from the generation after
+// the run's last one to Generations, checkpoints every
+// Options.CheckpointEvery generations and after the last, the stop on a
+// signal.
 struct TBatchLoop {
   const TBatchOptions& Options;
   std::ostream& Out;
