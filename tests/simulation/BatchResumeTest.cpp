@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -234,18 +235,23 @@ TEST_F(BatchResume, ASecondSigintEndsAtOnceLeavingAResumableFolder) {
 
 TEST_F(BatchResume, KilledAtRandomMomentsAndResumedGivesTheFilesOfTheRunLeftAlone) {
   constexpr int kGenerations = 12;
+  const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(Run(Fresh("alone", kGenerations, 1)).Code, 0);
+  // the kills fall anywhere within the time a whole run takes on this machine
+  const auto duration = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+  std::uniform_int_distribution<long> moment(0, std::max(1000L, static_cast<long>(duration.count())));
   const auto alone = Results("alone");
   std::mt19937 random(20261209);
   int kills = 0;
-  for (int attempt = 0; attempt < 6; ++attempt) {
+  // a few dozen kills, in as many runs as that takes
+  for (int attempt = 0; attempt < 20 && kills < 30; ++attempt) {
     const std::string name = "killed" + std::to_string(attempt);
     // kill -9 at a random moment, again and again, until a run gets to its end
     std::vector<std::string> arguments = Fresh(name, kGenerations, 1 + attempt % 2);
     bool ended = false;
     for (int round = 0; round < 40 && !ended; ++round) {
       const pid_t pid = Start(arguments);
-      std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 150000)(random)));
+      std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
       kill(pid, SIGKILL);
       const TExit exit = Wait(pid);
       ended = exit.Code == 0;
@@ -279,6 +285,7 @@ TEST_F(BatchResume, KilledAtRandomMomentsAndResumedGivesTheFilesOfTheRunLeftAlon
       EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
     }
   }
+  RecordProperty("kills", kills);
   EXPECT_GE(kills, 24);
 }
 
