@@ -395,7 +395,8 @@ void RestoreCheckpoint(TEvolutionRun& Run, const TCheckpoint& Checkpoint, const 
   int index = 0;
   for (const TCheckpointAgent& saved : Checkpoint.Agents) {
     ++index;
-    if (saved.Rows != shape.Genome.Rows() || saved.Columns != shape.Genome.Columns()) {
+    if (saved.Rows != shape.Genome.Rows() || saved.Columns != shape.Genome.Columns() ||
+        saved.Genes.size() != static_cast<std::size_t>(saved.Rows) * static_cast<std::size_t>(saved.Columns)) {
       throw TCheckpointError(Name + ": agent " + std::to_string(index) + " has a genome of " +
                              std::to_string(saved.Rows) + " x " + std::to_string(saved.Columns) +
                              " genes, the experiment's brain " + std::to_string(shape.Genome.Rows()) + " x " +
