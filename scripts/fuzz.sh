@@ -14,7 +14,7 @@ cmake -S . -B build/fuzz -G Ninja \
   -DKESTROVAN_BUILD_FUZZERS=ON -DKESTROVAN_BUILD_GUI=OFF \
   -DKESTROVAN_BUILD_TESTS=OFF -DKESTROVAN_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build/fuzz -j "$(nproc)" --target fuzz-ArenaLoader fuzz-InformationLine fuzz-BatchOptions fuzz-ExperimentFile \
-  fuzz-TextureImage
+  fuzz-TextureImage fuzz-CheckpointReader
 
 findings=build/fuzz/findings
 mkdir -p "$findings"
@@ -36,4 +36,5 @@ run InformationLine fuzz/corpus/information-line fuzz/arena.dict
 run BatchOptions fuzz/corpus/batch-options fuzz/batch-options.dict
 run ExperimentFile fuzz/corpus/experiment fuzz/experiment.dict
 run TextureImage fuzz/corpus/texture fuzz/texture.dict
+run CheckpointReader fuzz/corpus/checkpoint fuzz/checkpoint.dict
 echo "Fuzzing found nothing." >&2

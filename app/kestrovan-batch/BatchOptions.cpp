@@ -79,20 +79,25 @@ const char* BatchUsage() {
          "  --experiment FILE     run the experiment file; the options above override its values\n"
          "  --write-experiment FILE  write the resolved experiment (every key) to FILE and exit\n"
          "  --log-evaluations     write evaluations.csv, one row per evaluation\n"
+         "  --checkpoint-every N  write checkpoint.kcp every N generations (default 1; 0: never)\n"
+         "  --resume DIR          continue the run in DIR from its checkpoint; with --generations G\n"
+         "                        until G generations in all (default: the number it was started with)\n"
+         "  --force               start over in a folder that already holds a run\n"
          "  --version             the program's version and source revision\n"
          "  --help                this text\n"
          "\n"
          "Every new best fitness is written to <evaluation number>.txt, the fitness history to descr.txt;\n"
          "experiment.toml, arena.txt, manifest.json and generations.csv record the run.\n"
-         "Exit status: 0 on success, 1 when the run fails, 2 on bad usage.\n";
+         "Exit status: 0 on success, 1 when the run fails, 2 on bad usage, 130 or 143 when stopped by\n"
+         "SIGINT or SIGTERM (the run can be continued with --resume).\n";
 }
 
 TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   TBatchOptions options;
-  static const char* const kSwitches[] = {"--help", "-h", "--quiet", "--version", "--log-evaluations"};
+  static const char* const kSwitches[] = {"--help", "-h", "--quiet", "--version", "--log-evaluations", "--force"};
   static const char* const kValued[] = {
-      "--arena",     "--seed",    "--generations", "--population", "--simulation-time",
-      "--time-step", "--threads", "--out",         "--experiment", "--write-experiment"};
+      "--arena",   "--seed", "--generations", "--population",       "--simulation-time",  "--time-step",
+      "--threads", "--out",  "--experiment",  "--write-experiment", "--checkpoint-every", "--resume"};
 
   // A switch written with a value is refused rather than read as true or
   // false, and a negative number after an option is its value.
@@ -122,7 +127,7 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   app.allow_extras();
   CLI::Option* help = app.add_flag("-h,--help");
   std::map<std::string, CLI::Option*> switches;
-  for (const char* name : {"--quiet", "--version", "--log-evaluations"}) {
+  for (const char* name : {"--quiet", "--version", "--log-evaluations", "--force"}) {
     switches[name] = app.add_flag(name);
   }
   std::map<std::string, std::vector<std::string>> texts;
@@ -157,7 +162,8 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   options.Quiet = switches["--quiet"]->count() > 0;
   options.Version = switches["--version"]->count() > 0;
   options.LogEvaluations = switches["--log-evaluations"]->count() > 0;
-  for (const char* name : {"--quiet", "--log-evaluations"}) {
+  options.Force = switches["--force"]->count() > 0;
+  for (const char* name : {"--quiet", "--log-evaluations", "--force"}) {
     if (switches[name]->count() > 0) {
       options.Given.insert(name);
     }
@@ -194,6 +200,10 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
       options.ExperimentFile = PathValue(option, value, "file");
     } else if (option == "--write-experiment") {
       options.WriteExperimentFile = PathValue(option, value, "file");
+    } else if (option == "--checkpoint-every") {
+      options.CheckpointEvery = static_cast<int>(ParseInteger(option, value, 0, kIntMax));
+    } else if (option == "--resume") {
+      options.ResumeFolder = PathValue(option, value, "folder");
     } else if (option == "--simulation-time") {
       options.SimulationTime = ParseReal(option, value);
     } else {
@@ -202,6 +212,17 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   }
 
   if (options.Help || options.Version) {
+    return options;
+  }
+  // a resumed run takes its settings from its folder
+  if (!options.ResumeFolder.empty()) {
+    for (const char* option : {"--arena", "--seed", "--population", "--simulation-time", "--time-step", "--out",
+                               "--experiment", "--write-experiment", "--log-evaluations", "--force"}) {
+      if (options.Has(option)) {
+        throw TUsageError(std::string(option) + " cannot be given with --resume: the run's settings come from " +
+                          options.ResumeFolder.string());
+      }
+    }
     return options;
   }
   // an experiment file may name the arena; --write-experiment needs none

@@ -34,6 +34,9 @@ struct TBatchOptions {
   bool LogEvaluations = false;
   std::filesystem::path ExperimentFile;       // --experiment; empty: the default experiment
   std::filesystem::path WriteExperimentFile;  // --write-experiment; empty: run
+  int CheckpointEvery = 1;                    // --checkpoint-every; 0: no checkpoints
+  std::filesystem::path ResumeFolder;         // --resume; empty: a new run
+  bool Force = false;                         // --force: start over in a folder holding a run
   // The options given on the command line ("--seed", ...): they override
   // the experiment file's values.
   std::set<std::string> Given;

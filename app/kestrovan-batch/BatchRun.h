@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -15,7 +16,15 @@ struct TBatchSummary {
   double BestFitness = 0.0;  // the largest maximum fitness of any generation
   int Evaluations = 0;       // evaluations since the run began
   std::uint32_t Seed = 0;    // the seed the run used
+  int StopSignal = 0;        // SIGINT or SIGTERM when a signal stopped the run, else 0
 };
+
+// The signal that asked the run to stop (SIGINT or SIGTERM), or 0. The run
+// loop checks it at the end of every evaluation and between generations.
+std::atomic<int>& StopSignal();
+// SIGINT and SIGTERM set StopSignal; a second SIGINT ends the program at
+// once with status 130.
+void InstallStopHandlers();
 
 // Runs the evolution that Options describe with the default robot: Initialize,
 // Options.Generations generations (each evaluated, then the next one formed),
@@ -30,6 +39,13 @@ TBatchSummary RunBatch(const TBatchOptions& Options, std::ostream& Out, std::ost
 // The same with the experiment resolved already (see ResolveExperiment).
 TBatchSummary RunBatch(const TBatchOptions& Options, const TExperiment& Experiment, std::ostream& Out,
                        std::ostream& Err);
+
+// Continues the run in Options.ResumeFolder from its checkpoint until
+// Options.Generations (when given) or the generations it was started with.
+// Throws std::runtime_error naming what stops it: no or a damaged
+// checkpoint (TCheckpointError), an experiment file or arena that differ
+// from the checkpoint's, a run already complete.
+TBatchSummary ResumeBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err);
 
 // The experiment of a run: without an experiment file, the default
 // experiment with every option's value (defaults included); with one, the

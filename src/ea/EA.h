@@ -58,8 +58,14 @@ class TEA {
 
   TPopulation& Population() { return population_; }
   const TPopulation& Population() const { return population_; }
-  // Number of NextGeneration calls since construction.
+  // Number of NextGeneration calls since construction (or since Restore).
   int Generation() const { return generation_; }
+  // Puts back a saved state: Population replaces the population and
+  // Generation the generation counter, as if that many steps had run.
+  void Restore(TPopulation Population, int Generation) {
+    population_ = std::move(Population);
+    generation_ = Generation;
+  }
   // Entry i: cumulative probability of agent i; filled only while a
   // roulette-wheel step runs or after ComputeCumulativeProbabilities.
   const TVector& CumulativeProbabilities() const { return cumulativeProbabilities_; }

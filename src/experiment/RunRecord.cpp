@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <charconv>
 #include <ctime>
 #include <nlohmann/json.hpp>
@@ -9,6 +10,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "experiment/Checkpoint.h"
 #include "simulation/EvolutionRun.h"
 #include "simulation/ResultFiles.h"
 #include "version/Version.h"
@@ -123,9 +125,11 @@ void TRunRecord::Begin() {
     evaluationsPart_ = folder_ / (std::string(".") + kEvaluationsFile + ".part");
     evaluationsLog_.open(evaluationsPart_, std::ios::binary | std::ios::trunc);
     evaluationsLog_ << "evaluation,generation,index,fitness,steps\n";
+    evaluationsLog_.flush();
     if (!evaluationsLog_) {
       throw std::runtime_error("Cannot write '" + evaluationsPart_.string() + "'");
     }
+    evaluationsAtGeneration_ = static_cast<std::uint64_t>(evaluationsLog_.tellp());
   }
 }
 
@@ -143,6 +147,76 @@ void TRunRecord::EvaluationFinished(const TEvolutionRun& Run, const TEvaluationR
   }
 }
 
+TRunRecordState TRunRecord::State() {
+  TRunRecordState state;
+  state.Generations = generations_;
+  state.Evaluations = evaluations_;
+  state.HasBest = hasBest_;
+  state.BestFitness = bestFitness_;
+  state.BestFile = bestFile_;
+  state.GenerationRows = generationRows_;
+  state.ElapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  state.StartTime = std::chrono::duration_cast<std::chrono::seconds>(startTime_.time_since_epoch()).count();
+  if (evaluationsLog_.is_open()) {
+    evaluationsLog_.flush();
+    const std::streamoff length = evaluationsLog_.tellp();
+    if (!evaluationsLog_ || length < 0) {
+      throw std::runtime_error("Cannot write '" + evaluationsPart_.string() + "'");
+    }
+    SyncFile(evaluationsPart_);
+    state.EvaluationsBytes = static_cast<std::uint64_t>(length);
+  }
+  return state;
+}
+
+void TRunRecord::Resume(const TRunRecordState& State) {
+  const auto now = std::chrono::steady_clock::now();
+  start_ = now - std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                     std::chrono::duration<double>(std::max(0.0, State.ElapsedSeconds)));
+  startTime_ = std::chrono::system_clock::time_point(std::chrono::seconds(State.StartTime));
+  generations_ = State.Generations;
+  evaluations_ = State.Evaluations;
+  hasBest_ = State.HasBest;
+  bestFitness_ = State.BestFitness;
+  bestFile_ = State.BestFile;
+  generationRows_ = State.GenerationRows;
+
+  const std::string arena = ReadBytes(folder_ / kArenaRecordFile);
+  arenaSha256_ = Sha256Hex(arena);
+  experimentSha256_ = ExperimentHash(experiment_, arena);
+  experiment_.ArenaFile = folder_ / kArenaRecordFile;
+
+  WriteManifest("running", {});
+  WriteGenerations();
+  if (experiment_.LogEvaluations) {
+    evaluationsPart_ = folder_ / (std::string(".") + kEvaluationsFile + ".part");
+    const std::filesystem::path finished = folder_ / kEvaluationsFile;
+    std::error_code error;
+    // a stopped run has renamed its log; it goes on under the temporary name
+    if (!std::filesystem::exists(evaluationsPart_, error) && std::filesystem::exists(finished, error)) {
+      std::filesystem::rename(finished, evaluationsPart_, error);
+      if (error) {
+        throw std::runtime_error("Cannot rename '" + finished.string() + "': " + error.message());
+      }
+    }
+    const std::uintmax_t size = std::filesystem::file_size(evaluationsPart_, error);
+    if (error || size < State.EvaluationsBytes) {
+      throw std::runtime_error("The evaluations log '" + evaluationsPart_.string() + "' is " +
+                               (error ? "missing" : "shorter than the checkpoint says") +
+                               "; the run cannot continue it");
+    }
+    std::filesystem::resize_file(evaluationsPart_, State.EvaluationsBytes, error);
+    if (error) {
+      throw std::runtime_error("Cannot write '" + evaluationsPart_.string() + "': " + error.message());
+    }
+    evaluationsLog_.open(evaluationsPart_, std::ios::binary | std::ios::app);
+    if (!evaluationsLog_) {
+      throw std::runtime_error("Cannot write '" + evaluationsPart_.string() + "'");
+    }
+    evaluationsAtGeneration_ = State.EvaluationsBytes;
+  }
+}
+
 void TRunRecord::GenerationFinished(const TEvolutionRun& Run) {
   ++generations_;
   const int last = Run.MaxFitnessHistory().Count();
@@ -157,6 +231,7 @@ void TRunRecord::GenerationFinished(const TEvolutionRun& Run) {
     if (!evaluationsLog_) {
       throw std::runtime_error("Cannot write '" + evaluationsPart_.string() + "'");
     }
+    evaluationsAtGeneration_ = static_cast<std::uint64_t>(evaluationsLog_.tellp());
   }
 }
 
@@ -175,6 +250,13 @@ void TRunRecord::Finish(TRunEnd End, const std::string& Error) {
       throw std::runtime_error("Cannot write '" + evaluationsPart_.string() + "'");
     }
     std::error_code error;
+    if (End == TRunEnd::Stopped) {
+      // the rows of the generations done, none of one abandoned
+      std::filesystem::resize_file(evaluationsPart_, evaluationsAtGeneration_, error);
+      if (error) {
+        throw std::runtime_error("Cannot write '" + evaluationsPart_.string() + "': " + error.message());
+      }
+    }
     std::filesystem::rename(evaluationsPart_, folder_ / kEvaluationsFile, error);
     if (error) {
       throw std::runtime_error("Cannot write '" + (folder_ / kEvaluationsFile).string() + "': " + error.message());

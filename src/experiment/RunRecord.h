@@ -22,6 +22,20 @@ inline constexpr const char* kManifestFile = "manifest.json";
 inline constexpr const char* kGenerationsFile = "generations.csv";
 inline constexpr const char* kEvaluationsFile = "evaluations.csv";
 
+// What the record of a run needs to go on after a restart exactly where it
+// stood at the end of a generation.
+struct TRunRecordState {
+  int Generations = 0;
+  int Evaluations = 0;
+  bool HasBest = false;
+  double BestFitness = 0.0;
+  std::string BestFile;
+  std::string GenerationRows;          // generations.csv without its header
+  double ElapsedSeconds = 0.0;         // run time so far
+  std::int64_t StartTime = 0;          // seconds since 1970, UTC
+  std::uint64_t EvaluationsBytes = 0;  // length of the evaluations log so far
+};
+
 // The record of a run in its result folder, beside the new-best files and
 // descr.txt: experiment.toml with a copy of the arena (arena.txt), so that
 // the folder alone repeats the run; manifest.json (program, settings, times,
@@ -50,6 +64,18 @@ class TRunRecord : public TRunObserver {
 
   int GenerationsDone() const { return generations_; }
 
+  // The record's state at the end of a generation; the evaluations log is
+  // flushed to the disk first, so that its length counts. Throws
+  // std::runtime_error when the log cannot be written.
+  TRunRecordState State();
+  // Begin for a run that continues from State in a folder that holds its
+  // record already: experiment.toml and arena.txt stay, generations.csv
+  // goes back to State's rows, and the evaluations log (under its
+  // temporary or its final name) is cut back to State's length and
+  // continued. Throws std::runtime_error naming a file that is missing,
+  // shorter than State says or cannot be written.
+  void Resume(const TRunRecordState& State);
+
  private:
   void WriteManifest(const char* Status, const std::string& Error) const;
   void WriteGenerations() const;
@@ -71,6 +97,9 @@ class TRunRecord : public TRunObserver {
   double bestFitness_ = 0.0;
   std::string bestFile_;
   std::string generationRows_;
+  // length of the evaluations log at the end of the last generation: a
+  // stopped run keeps no rows of a generation it abandoned
+  std::uint64_t evaluationsAtGeneration_ = 0;
   std::filesystem::path evaluationsPart_;
   std::ofstream evaluationsLog_;
 };

@@ -412,6 +412,41 @@ void TEvolutionRun::EndRun() {
   ea_.reset();
 }
 
+void TEvolutionRun::RestoreState(TEvolutionRunState State) {
+  RequireInitialized("RestoreState");
+  if (State.Seed != seed_) {
+    throw std::invalid_argument("the saved run has seed " + std::to_string(State.Seed) + ", this run " +
+                                std::to_string(seed_));
+  }
+  const int count = State.Population.Count();
+  if (count != eaParameters_->PopulationSize) {
+    throw std::invalid_argument("the saved run has " + std::to_string(count) + " agents, the EA parameters ask for " +
+                                std::to_string(eaParameters_->PopulationSize));
+  }
+  if (State.Generation < 0 || State.EvaluationCount < 0 ||
+      State.MaxFitnessHistory.Count() != State.AverageFitnessHistory.Count()) {
+    throw std::invalid_argument("the saved run's counters or histories do not agree");
+  }
+  for (int i = 1; i <= count; ++i) {
+    // RobotAt relies on every agent being a robot
+    const auto* robot = dynamic_cast<const TRobot*>(&State.Population.GetAgent(i));
+    if (robot == nullptr || robot->Brain == nullptr) {
+      throw std::invalid_argument("saved agent " + std::to_string(i) + " is not a robot with a brain");
+    }
+    robot->Validate();
+  }
+  simulation_.reset();
+  replay_.reset();
+  replayAgent_.reset();
+  ea_->Restore(std::move(State.Population), State.Generation);
+  random_.Seed = State.GeneratorState;
+  evaluationCount_ = State.EvaluationCount;
+  bestFitness_ = State.BestFitness;
+  maxFitnessHistory_ = std::move(State.MaxFitnessHistory);
+  averageFitnessHistory_ = std::move(State.AverageFitnessHistory);
+  evaluatedIndex_ = 0;
+}
+
 std::filesystem::path TEvolutionRun::SaveHistory() const {
   std::filesystem::path path = OutputFolder / "descr.txt";
   WriteFileAtomically(path, FormatHistoryFile(maxFitnessHistory_, averageFitnessHistory_));

@@ -30,6 +30,20 @@ struct TEvaluationResult {
   std::filesystem::path RecordFile;  // with NewBest: the new-best file written
 };
 
+// What a run carries from one generation to the next, taken between
+// generations (after EndGeneration, before the next BeginGeneration): with
+// the configuration and the seed, it determines every later generation.
+struct TEvolutionRunState {
+  std::uint32_t Seed = 0;            // the seed Initialize was given
+  std::uint32_t GeneratorState = 0;  // the run's generator
+  int Generation = 0;                // generation steps taken by the algorithm
+  int EvaluationCount = 0;
+  double BestFitness = 0.0;
+  TVector MaxFitnessHistory{0};
+  TVector AverageFitnessHistory{0};
+  TPopulation Population;  // robots, as the run's own population
+};
+
 // The evolution run shared by every front end: Initialize, the generation
 // loop (evaluate every agent, record every new best, extend the histories,
 // form the next generation) and the result files. The run window drives it
@@ -171,6 +185,19 @@ class TEvolutionRun {
 
   // Writes "descr.txt" (the two histories) into OutputFolder; returns its path.
   std::filesystem::path SaveHistory() const;
+
+  // ---- saving and restoring between generations
+
+  // State of the run's generator (RandomGenerator().Seed).
+  std::uint32_t GeneratorState() const { return random_.Seed; }
+  // Puts State back into a run that Initialize (with State.Seed) and
+  // BeginRun have prepared: the population, the algorithm's generation, the
+  // generator, the evaluation count, the best fitness and the histories. The
+  // generations that follow are those the saved run would have evaluated.
+  // Throws std::invalid_argument, leaving the run as it was, for a state of
+  // another seed or population size, or agents that are not robots with a
+  // brain fitting the template robot's body.
+  void RestoreState(TEvolutionRunState State);
 
  private:
   // A new-best recording made ahead of the ordered conclusion, on a worker.

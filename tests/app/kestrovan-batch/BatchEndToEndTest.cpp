@@ -185,9 +185,12 @@ TEST_F(BatchEndToEnd, InputsARunCannotComputeExitWith1) {
       {"object C: TCylinderZ\n  Position = 1e300 0 0\nend\n", "",
        "kestrovan-batch: in.txt:1: TCylinderZ 'C': Position 1e+300 is not finite"},
   };
+  int n = 0;
   for (const auto& c : cases) {
     folder.Write("in.txt", std::string(c.Arena, std::string_view(c.Arena).size() + (c.Arena[0] == '\xFF' ? 2 : 0)));
-    const TExit result = Run(std::string("--arena in.txt --seed 1 --population 3 --out r") + c.Options);
+    // a folder each: a failed run leaves its record
+    const TExit result =
+        Run("--arena in.txt --seed 1 --population 3 --out r" + std::to_string(++n) + std::string(c.Options));
     EXPECT_EQ(result.Code, 1) << c.Error;
     EXPECT_TRUE(result.Err.starts_with(c.Error)) << result.Err;
     EXPECT_TRUE(result.Out.empty()) << result.Out;
@@ -231,10 +234,10 @@ TEST_F(BatchEndToEnd, RunsOnTheBundledDefaultArena) {
 
   // a bare name that is no file here names the bundled arena, with or without .txt
   for (const char* name : {"default", "default.txt"}) {
-    const TExit byName =
-        Run(std::string("--arena ") + name + " --seed 5 --population 3 --simulation-time 1 --quiet --out n");
+    const TExit byName = Run(std::string("--arena ") + name +
+                             " --seed 5 --population 3 --simulation-time 1 --quiet --out 'n " + name + "'");
     ASSERT_EQ(byName.Code, 0) << byName.Err;
-    EXPECT_EQ(Files("n"), Files("d")) << name;
+    EXPECT_EQ(Files(std::string("n ") + name), Files("d")) << name;
   }
   // a file of that name in the working folder comes first
   folder.Write("default.txt", "object Ground: TBasicFloor\n  Width = two\nend\n");

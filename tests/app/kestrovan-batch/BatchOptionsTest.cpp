@@ -95,6 +95,48 @@ TEST(BatchOptions, RefusesWhatCannotRun) {
   }
 }
 
+TEST(BatchOptions, CheckpointsResumeAndForce) {
+  const TBatchOptions plain = Parse({"--arena", "a"});
+  EXPECT_EQ(plain.CheckpointEvery, 1);
+  EXPECT_FALSE(plain.Force);
+  EXPECT_TRUE(plain.ResumeFolder.empty());
+  const TBatchOptions options = Parse({"--arena", "a", "--checkpoint-every=0", "--force"});
+  EXPECT_EQ(options.CheckpointEvery, 0);
+  EXPECT_TRUE(options.Force);
+  // a resumed run needs no arena and takes the few options that do not
+  // change its results
+  const TBatchOptions resume =
+      Parse({"--resume", "runs/r", "--generations", "9", "--threads", "2", "--quiet", "--checkpoint-every", "5"});
+  EXPECT_EQ(resume.ResumeFolder, "runs/r");
+  EXPECT_EQ(resume.Generations, 9);
+  EXPECT_EQ(resume.CheckpointEvery, 5);
+  EXPECT_TRUE(resume.Has("--generations"));
+  EXPECT_FALSE(Parse({"--resume", "r"}).Has("--generations")) << "the run's own count then";
+
+  const struct {
+    std::vector<std::string> Arguments;
+    const char* Message;
+  } cases[] = {
+      {{"--arena", "a", "--checkpoint-every", "-1"}, "--checkpoint-every: -1 is outside 0.."},
+      {{"--arena", "a", "--checkpoint-every", "x"}, "--checkpoint-every: 'x' is not a whole number"},
+      {{"--arena", "a", "--force=1"}, "--force takes no value"},
+      {{"--resume"}, "--resume needs a value"},
+      {{"--resume", ""}, "--resume: the folder name is empty"},
+      {{"--resume", "r", "--resume", "s"}, "--resume given twice"},
+      {{"--resume", "r", "--seed", "1"}, "--seed cannot be given with --resume"},
+      {{"--resume", "r", "--arena", "a"}, "--arena cannot be given with --resume"},
+      {{"--resume", "r", "--population", "5"}, "--population cannot be given with --resume"},
+      {{"--resume", "r", "--out", "o"}, "--out cannot be given with --resume"},
+      {{"--resume", "r", "--experiment", "e.toml"}, "--experiment cannot be given with --resume"},
+      {{"--resume", "r", "--log-evaluations"}, "--log-evaluations cannot be given with --resume"},
+      {{"--resume", "r", "--force"}, "--force cannot be given with --resume"},
+  };
+  for (const auto& c : cases) {
+    const std::string message = UsageError(c.Arguments);
+    EXPECT_NE(message.find(c.Message), std::string::npos) << "got '" << message << "', expected '" << c.Message << "'";
+  }
+}
+
 TEST(BatchOptions, OptionLikeValuesAreRefusedButNumbersPass) {
   // a name that looks like an option is refused in either form
   EXPECT_NE(UsageError({"--arena", "a", "--out=--threads"}).find("looks like an option"), std::string::npos);
