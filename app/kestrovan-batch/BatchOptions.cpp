@@ -62,6 +62,7 @@ std::string PathValue(const std::string& Option, const std::string& Value, const
 const char* BatchUsage() {
   return "Usage: kestrovan-batch --arena FILE [OPTION]...\n"
          "  or:  kestrovan-batch --experiment FILE [OPTION]...\n"
+         "  or:  kestrovan-batch --replay FILE.brain [--experiment FILE] [--seed N] [--trajectory OUT.csv]\n"
          "\n"
          "Runs an evolution without a window and writes its result files.\n"
          "\n"
@@ -79,10 +80,16 @@ const char* BatchUsage() {
          "  --experiment FILE     run the experiment file; the options above override its values\n"
          "  --write-experiment FILE  write the resolved experiment (every key) to FILE and exit\n"
          "  --log-evaluations     write evaluations.csv, one row per evaluation\n"
+         "  --replay FILE.brain   evaluate a recorded brain once and print its fitness, elapsed time and\n"
+         "                        steps; the experiment is experiment.toml beside it unless --experiment\n"
+         "                        names one; the cylinders start as in the recording run, or with the\n"
+         "                        random velocities of a run seeded with --seed N\n"
+         "  --trajectory OUT.csv  with --replay: write the robot's pose and every cylinder's position per step\n"
          "  --version             the program's version and source revision\n"
          "  --help                this text\n"
          "\n"
-         "Every new best fitness is written to <evaluation number>.txt, the fitness history to descr.txt;\n"
+         "Every new best fitness is written to <evaluation number>.txt and its brain in full precision to\n"
+         "<evaluation number>.brain (best.brain: the best so far), the fitness history to descr.txt;\n"
          "experiment.toml, arena.txt, manifest.json and generations.csv record the run.\n"
          "Exit status: 0 on success, 1 when the run fails, 2 on bad usage.\n";
 }
@@ -91,8 +98,8 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   TBatchOptions options;
   static const char* const kSwitches[] = {"--help", "-h", "--quiet", "--version", "--log-evaluations"};
   static const char* const kValued[] = {
-      "--arena",     "--seed",    "--generations", "--population", "--simulation-time",
-      "--time-step", "--threads", "--out",         "--experiment", "--write-experiment"};
+      "--arena",   "--seed", "--generations", "--population",       "--simulation-time", "--time-step",
+      "--threads", "--out",  "--experiment",  "--write-experiment", "--replay",          "--trajectory"};
 
   // A switch written with a value is refused rather than read as true or
   // false, and a negative number after an option is its value.
@@ -194,6 +201,10 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
       options.ExperimentFile = PathValue(option, value, "file");
     } else if (option == "--write-experiment") {
       options.WriteExperimentFile = PathValue(option, value, "file");
+    } else if (option == "--replay") {
+      options.ReplayFile = PathValue(option, value, "file");
+    } else if (option == "--trajectory") {
+      options.TrajectoryFile = PathValue(option, value, "file");
     } else if (option == "--simulation-time") {
       options.SimulationTime = ParseReal(option, value);
     } else {
@@ -202,6 +213,17 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   }
 
   if (options.Help || options.Version) {
+    return options;
+  }
+  if (options.Has("--trajectory") && !options.Has("--replay")) {
+    throw TUsageError("--trajectory needs --replay");
+  }
+  if (options.Has("--replay")) {
+    for (const std::string& given : options.Given) {
+      if (given != "--replay" && given != "--experiment" && given != "--seed" && given != "--trajectory") {
+        throw TUsageError(given + " does not go with --replay (only --experiment, --seed and --trajectory do)");
+      }
+    }
     return options;
   }
   // an experiment file may name the arena; --write-experiment needs none

@@ -34,6 +34,8 @@ struct TBatchOptions {
   bool LogEvaluations = false;
   std::filesystem::path ExperimentFile;       // --experiment; empty: the default experiment
   std::filesystem::path WriteExperimentFile;  // --write-experiment; empty: run
+  std::filesystem::path ReplayFile;           // --replay; a brain file to evaluate once instead of a run
+  std::filesystem::path TrajectoryFile;       // --trajectory; with --replay, the CSV to write
   // The options given on the command line ("--seed", ...): they override
   // the experiment file's values.
   std::set<std::string> Given;
@@ -50,8 +52,9 @@ const char* BatchUsage();
 // the next argument or after '='; a value that looks like an option is not
 // taken as one. Throws TUsageError for an unknown, repeated or incomplete
 // option, a value that does not convert or lies out of range, a missing
-// --arena (unless an experiment file may name the arena), and run
-// parameters that a run would refuse.
+// --arena (unless an experiment file may name the arena), run parameters
+// that a run would refuse, and --replay with an option other than
+// --experiment, --seed and --trajectory (or --trajectory without it).
 TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments);
 
 // The EA parameters that the EA setup dialog leaves after OK without edits,

@@ -49,6 +49,8 @@ class TRunRecord : public TRunObserver {
   void Finish(TRunEnd End, const std::string& Error = {});
 
   int GenerationsDone() const { return generations_; }
+  // The experiment's hash (ExperimentHash), known once Begin has run.
+  const std::string& ExperimentSha256() const { return experimentSha256_; }
 
  private:
   void WriteManifest(const char* Status, const std::string& Error) const;

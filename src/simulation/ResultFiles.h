@@ -39,7 +39,7 @@ void WriteFileAtomically(const std::filesystem::path& Path, std::string_view Con
 void PrepareOutputFolder(const std::filesystem::path& Folder);
 
 // True for a name WriteFileAtomically gives its temporary files
-// (".NAME.txt.tmpPID"); ProcessId receives PID.
+// (".NAME.txt.tmpPID", ".NAME.brain.tmpPID"); ProcessId receives PID.
 bool IsTemporaryResultFileName(const std::string& FileName, long& ProcessId);
 
 }  // namespace kestrovan
