@@ -13,7 +13,7 @@ cmake -S . -B build/fuzz -G Ninja \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESTROVAN_BUILD_FUZZERS=ON -DKESTROVAN_BUILD_GUI=OFF \
   -DKESTROVAN_BUILD_TESTS=OFF -DKESTROVAN_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build build/fuzz -j "$(nproc)" --target fuzz-ArenaLoader fuzz-InformationLine fuzz-BatchOptions fuzz-ExperimentFile
+cmake --build build/fuzz -j "$(nproc)" --target fuzz-ArenaLoader fuzz-InformationLine fuzz-BatchOptions fuzz-ExperimentFile fuzz-BrainFile
 
 findings=build/fuzz/findings
 mkdir -p "$findings"
@@ -34,4 +34,5 @@ run ArenaLoader fuzz/corpus/arena fuzz/arena.dict
 run InformationLine fuzz/corpus/information-line fuzz/arena.dict
 run BatchOptions fuzz/corpus/batch-options fuzz/batch-options.dict
 run ExperimentFile fuzz/corpus/experiment fuzz/experiment.dict
+run BrainFile fuzz/corpus/brain fuzz/brain.dict
 echo "Fuzzing found nothing." >&2

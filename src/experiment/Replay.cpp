@@ -23,30 +23,56 @@ TExperiment ResultFolderExperiment(const std::filesystem::path& Folder) {
   return ReadExperiment(file);
 }
 
-TBrainReplay::TBrainReplay(const TExperiment& Experiment, const TBrainRecord& Record,
+namespace {
+
+TReplayConditions ConditionsOf(const TExperiment& Experiment) {
+  TReplayConditions conditions;
+  conditions.ArenaFile = Experiment.ArenaFile;
+  conditions.Parameters = TRobotSimulationParameters(Experiment.SimulationTime, Experiment.TimeStep);
+  conditions.KeepCylinderVelocities = Experiment.KeepCylinderVelocities;
+  conditions.MinimumCylinderSpeed = Experiment.MinimumCylinderSpeed;
+  conditions.MaximumCylinderSpeed = Experiment.MaximumCylinderSpeed;
+  return conditions;
+}
+
+}  // namespace
+
+TBrainReplay::TBrainReplay(const TExperiment& Experiment, const TBrainRecord& Record, std::optional<std::uint32_t> Seed)
+    : record_(Record), seed_(Seed), conditions_(ConditionsOf(Experiment)) {
+  const TRobotConfiguration configuration = Experiment.RobotConfiguration();
+  conditions_.Parameters.Validate();
+  const std::unique_ptr<TRobot> robot = BuildRobot(configuration, kSensorMountingRadius);
+  conditions_.ExperimentSha256 = ExperimentHash(Experiment);
+  Prepare(*robot, configuration.Brain);
+}
+
+TBrainReplay::TBrainReplay(const TRobot& Template, const TFSMBrainParameters& Brain,
+                           const TReplayConditions& Conditions, const TBrainRecord& Record,
                            std::optional<std::uint32_t> Seed)
-    : record_(Record), seed_(Seed), experiment_(Experiment) {
-  const TRobotConfiguration configuration = experiment_.RobotConfiguration();
-  const TRobotSimulationParameters parameters(experiment_.SimulationTime, experiment_.TimeStep);
-  parameters.Validate();
-  robot_ = BuildRobot(configuration, kSensorMountingRadius);
-  robot_->Brain = MakeRecordedBrain(record_, configuration.Brain);
+    : record_(Record), seed_(Seed), conditions_(Conditions) {
+  conditions_.Parameters.Validate();
+  Prepare(Template, Brain);
+}
+
+void TBrainReplay::Prepare(const TRobot& Template, const TFSMBrainParameters& Brain) {
+  robot_ = std::make_unique<TRobot>(Template);
+  robot_->Brain = MakeRecordedBrain(record_, Brain);
   robot_->Validate();
-  arena_ = std::make_unique<TArena>(experiment_.ArenaFile.string());
+  arena_ = std::make_unique<TArena>(conditions_.ArenaFile.string());
 
   // what keeps this replay from the recording run's result
   const TBrainOrigin& origin = record_.Origin;
-  if (!origin.ExperimentSha256.empty()) {
-    const std::string hash = ExperimentHash(experiment_);
-    if (hash != origin.ExperimentSha256) {
-      warnings_.push_back("the brain was recorded in another experiment or arena (experiment_sha256 " +
-                          origin.ExperimentSha256.substr(0, 12) + "..., this one " + hash.substr(0, 12) + "...)");
-    }
+  const TRobotSimulationParameters& parameters = conditions_.Parameters;
+  if (!origin.ExperimentSha256.empty() && !conditions_.ExperimentSha256.empty() &&
+      origin.ExperimentSha256 != conditions_.ExperimentSha256) {
+    warnings_.push_back("the brain was recorded in another experiment or arena (experiment_sha256 " +
+                        origin.ExperimentSha256.substr(0, 12) + "..., this one " +
+                        conditions_.ExperimentSha256.substr(0, 12) + "...)");
   }
-  if (origin.SimulationTime != experiment_.SimulationTime || origin.TimeStep != experiment_.TimeStep) {
+  if (origin.SimulationTime != parameters.SimulationTime || origin.TimeStep != parameters.TimeStep) {
     warnings_.push_back("the recording ran " + ShortestReal(origin.SimulationTime) + " s in steps of " +
-                        ShortestReal(origin.TimeStep) + " s, this replay " + ShortestReal(experiment_.SimulationTime) +
-                        " s in steps of " + ShortestReal(experiment_.TimeStep) + " s");
+                        ShortestReal(origin.TimeStep) + " s, this replay " + ShortestReal(parameters.SimulationTime) +
+                        " s in steps of " + ShortestReal(parameters.TimeStep) + " s");
   }
   const std::size_t cylinders = arena_->Cylinders().size();
   if (!seed_.has_value() && origin.CylinderVelocities.size() != 2 * cylinders) {
@@ -71,11 +97,11 @@ void TBrainReplay::Begin() {
   const std::vector<TCylinderZ*>& cylinders = arena_->Cylinders();
   if (seed_.has_value()) {
     // the random velocities of a run with this seed, drawn as its Initialize draws them
-    if (!experiment_.KeepCylinderVelocities) {
+    if (!conditions_.KeepCylinderVelocities) {
       TRandomGenerator generator(*seed_);
       const auto randomSeed = static_cast<std::int32_t>(std::trunc(generator.Random() * 100000)) + 1;
-      arena_->RandomizeCylinderVelocities(randomSeed, experiment_.MinimumCylinderSpeed,
-                                          experiment_.MaximumCylinderSpeed);
+      arena_->RandomizeCylinderVelocities(randomSeed, conditions_.MinimumCylinderSpeed,
+                                          conditions_.MaximumCylinderSpeed);
     }
   } else if (record_.Origin.CylinderVelocities.size() == 2 * cylinders.size()) {
     for (std::size_t i = 0; i < cylinders.size(); ++i) {

@@ -14,7 +14,20 @@
 namespace kestrovan {
 
 class TArena;
+class TFSMBrainParameters;
 class TRobot;
+
+// Where and how long a replay runs.
+struct TReplayConditions {
+  std::filesystem::path ArenaFile;
+  TRobotSimulationParameters Parameters;
+  // the run's cylinder velocity settings, for a replay with a seed
+  bool KeepCylinderVelocities = false;
+  double MinimumCylinderSpeed = 0.0;  // m/s
+  double MaximumCylinderSpeed = 0.0;  // m/s
+  // ExperimentHash of the experiment replayed in; empty: not compared
+  std::string ExperimentSha256;
+};
 
 // The experiment of a result folder: its experiment.toml. Throws
 // TExperimentFileError naming the file when there is none or it is refused.
@@ -35,6 +48,10 @@ class TBrainReplay {
   // (naming every count that differs) or the experiment is refused.
   TBrainReplay(const TExperiment& Experiment, const TBrainRecord& Record,
                std::optional<std::uint32_t> Seed = std::nullopt);
+  // The same with a copy of Template (body, sensors, motors) given the
+  // recorded brain, which must have the shape of Brain.
+  TBrainReplay(const TRobot& Template, const TFSMBrainParameters& Brain, const TReplayConditions& Conditions,
+               const TBrainRecord& Record, std::optional<std::uint32_t> Seed = std::nullopt);
   ~TBrainReplay();
   TBrainReplay(const TBrainReplay&) = delete;
   TBrainReplay& operator=(const TBrainReplay&) = delete;
@@ -61,9 +78,11 @@ class TBrainReplay {
   const TBrainRecord& Record() const { return record_; }
 
  private:
+  void Prepare(const TRobot& Template, const TFSMBrainParameters& Brain);
+
   TBrainRecord record_;
   std::optional<std::uint32_t> seed_;
-  TExperiment experiment_;
+  TReplayConditions conditions_;
   std::unique_ptr<TArena> arena_;
   std::unique_ptr<TRobot> robot_;
   std::unique_ptr<TRobotSimulation> simulation_;

@@ -128,9 +128,8 @@ class TBrainReader {
       const toml::array& row = Array(rowNode, "brain", "genome");
       if (static_cast<std::int64_t>(row.size()) != columns) {
         Refuse(rowNode.source(), "[brain] genome row " + std::to_string(q) + " has " + std::to_string(row.size()) +
-                                     " genes; " + std::to_string(Record.NumberOfConditions) +
-                                     " conditions need 5 x " + std::to_string(Record.NumberOfConditions) +
-                                     " + 6 = " + std::to_string(columns));
+                                     " genes; " + std::to_string(Record.NumberOfConditions) + " conditions need 5 x " +
+                                     std::to_string(Record.NumberOfConditions) + " + 6 = " + std::to_string(columns));
       }
       int column = 0;
       for (const toml::node& gene : row) {
@@ -300,7 +299,6 @@ std::string FormatBrainFile(const TBrain& Brain, const TBrainOrigin& Origin) {
   }
   return BrainFileText(brain, Origin);
 }
-
 
 TBrainRecord ParseBrainFile(std::string_view Text, const std::filesystem::path& File) {
   return TBrainReader(File).Read(Text);

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStringList>
+#include <QTimer>
 #include <iterator>
 #include <stdexcept>
 
@@ -276,7 +277,7 @@ void TMainForm::About1Click() {
   });
 }
 
-void TMainForm::ShowRunWindow() {
+void TMainForm::ShowRunWindow(const QString& BrainFile) {
   // the window works on this window's configuration, which the modal
   // display keeps unchanged while it is open
   TExperimentForm window(this);
@@ -289,6 +290,10 @@ void TMainForm::ShowRunWindow() {
   window.KeepCylinderVelocities = KeepCylinderVelocities;
   window.ShowRunParameters(SimulationTime, TimeStep);
   window.Experiment = MainFormExperiment(*this);
+  if (!BrainFile.isEmpty()) {
+    // once the window is on screen, so that the replay is seen
+    QTimer::singleShot(0, &window, [&window, BrainFile] { window.OpenBrain(BrainFile); });
+  }
   window.exec();
   // the run parameters as the window was left, when they read
   if (const auto parameters = window.EnteredRunParameters()) {

@@ -1,7 +1,5 @@
 // Brain files: exact round trip, refusals with file and line, the shape
 // check against the robot, and the replay of a recorded brain.
-#include "simulation/BrainFile.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +14,7 @@
 #include "experiment/Replay.h"
 #include "numerics/RandomNumbers.h"
 #include "robot/FSMBrain.h"
+#include "simulation/BrainFile.h"
 #include "support/TestSupport.h"
 
 namespace kestrovan {
@@ -137,12 +136,14 @@ TEST(BrainFile, RefusalsNameTheFileTheLineAndWhatIsWrong) {
       {Edited(text, "\"kestrovan-brain\"", "\"other\""),
        "b.brain:" + std::to_string(LineOf(text, "format")) + ": format is 'other', not 'kestrovan-brain'"},
       {Edited(text, "kind = \"fsm\"", "kind = \"net\""),
-       "b.brain:" + std::to_string(LineOf(text, "kind")) + ": [brain] kind 'net' is unknown; this program reads \"fsm\""},
-      {Edited(text, "[recording]", "[recordings]"), "b.brain:" + std::to_string(LineOf(text, "[recording]")) +
-                                                        ": unknown key recordings"},
+       "b.brain:" + std::to_string(LineOf(text, "kind")) +
+           ": [brain] kind 'net' is unknown; this program reads \"fsm\""},
+      {Edited(text, "[recording]", "[recordings]"),
+       "b.brain:" + std::to_string(LineOf(text, "[recording]")) + ": unknown key recordings"},
       {text.substr(0, text.find("[brain]")), "b.brain: section [brain] is missing"},
       {Edited(text, "evaluation = 257", "evaluation = 0"),
-       "b.brain:" + std::to_string(LineOf(text, "evaluation")) + ": [origin] evaluation is 0; it must lie in 1..2147483647"},
+       "b.brain:" + std::to_string(LineOf(text, "evaluation")) +
+           ": [origin] evaluation is 0; it must lie in 1..2147483647"},
       {Edited(text, "fitness = ", "fitness = \"high\"\n#"),
        "b.brain:" + std::to_string(LineOf(text, "fitness")) + ": [origin] fitness must be a number"},
   };
@@ -276,8 +277,7 @@ TEST_F(ReplayTest, TrajectoryCsvStartsAtStep0AndFollowsTheReplay) {
     last.push_back(std::stod(lines.back().substr(start, end - start)));
   }
   ASSERT_EQ(last.size(), 9U);
-  EXPECT_DOUBLE_EQ(std::sqrt(last[5] * last[5] + last[6] * last[6] + last[7] * last[7] + last[8] * last[8]),
-                   fitness);
+  EXPECT_DOUBLE_EQ(std::sqrt(last[5] * last[5] + last[6] * last[6] + last[7] * last[7] + last[8] * last[8]), fitness);
 
   // the replay runs again from step 0 to the same end
   EXPECT_EQ(ReplayTrajectoryCsv(replay), csv);

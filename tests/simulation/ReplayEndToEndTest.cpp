@@ -69,9 +69,8 @@ TEST_F(ReplayEndToEnd, EveryChampionReplaysToItsRecordedFitnessOnOneOrTwoThreads
   for (const char* seed : {"3", "8"}) {
     for (const char* threads : {"1", "2"}) {
       const std::string out = std::string("r") + seed + "-" + threads;
-      const TExit run =
-          Run(std::string("--experiment moving.toml --generations 4 --quiet --seed ") + seed + " --threads " +
-              threads + " --out " + out);
+      const TExit run = Run(std::string("--experiment moving.toml --generations 4 --quiet --seed ") + seed +
+                            " --threads " + threads + " --out " + out);
       ASSERT_EQ(run.Code, 0) << run.Err;
 
       const TExperiment experiment = ResultFolderExperiment(folder.Path() / out);
