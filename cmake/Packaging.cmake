@@ -33,14 +33,16 @@ each one is evaluated by a 2D physics simulation in an arena read from a\n\
 text file.\n\
 .\n\
 The package holds the windows with their 3D view (kestrovan), the headless\n\
-batch runner (kestrovan-batch), the arena checker (kestrovan-arena) and two\n\
-bundled arenas.")
+batch runner (kestrovan-batch), the arena checker (kestrovan-arena), the\n\
+video recorder of a brain's replay (kestrovan-record) and two bundled arenas.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# kestrovan-record pipes its frames to the ffmpeg program
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ffmpeg")
 # the shared libraries the programs link come from dpkg-shlibdeps; the Qt
 # plugins are loaded at run time: the X11 platform and the SVG icon engine
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
