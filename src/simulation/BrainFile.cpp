@@ -347,7 +347,7 @@ std::filesystem::path WriteNewBestBrain(const std::filesystem::path& Folder, con
     return {};
   }
   const std::string text = BrainFileText(brain, Origin);
-  const std::filesystem::path path = Folder / (std::to_string(Origin.Evaluation) + ".brain");
+  std::filesystem::path path = Folder / (std::to_string(Origin.Evaluation) + ".brain");
   WriteFileAtomically(path, text);
   WriteFileAtomically(Folder / kBestBrainFile, text);
   return path;
