@@ -34,7 +34,8 @@ text file.\n\
 .\n\
 The package holds the windows with their 3D view (kestrovan), the headless\n\
 batch runner (kestrovan-batch), the arena checker (kestrovan-arena), the\n\
-plotting program (kestrovan-plot) and two bundled arenas.")
+plotting program (kestrovan-plot), a\n\
+video recorder of a brain's replay (kestrovan-record) and two bundled arenas.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -47,6 +48,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(KESTROVAN_BUILD_GUI)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
 endif()
-# plotting and video tools
+# kestrovan-plot draws with matplotlib; kestrovan-record pipes its frames to
+# the ffmpeg program
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3-matplotlib, ffmpeg")
 include(CPack)

@@ -14,7 +14,7 @@ cmake -S . -B build/fuzz -G Ninja \
   -DKESTROVAN_BUILD_FUZZERS=ON -DKESTROVAN_BUILD_GUI=OFF \
   -DKESTROVAN_BUILD_TESTS=OFF -DKESTROVAN_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build/fuzz -j "$(nproc)" --target fuzz-ArenaLoader fuzz-InformationLine fuzz-BatchOptions fuzz-ExperimentFile \
-  fuzz-TextureImage fuzz-CheckpointReader
+  fuzz-TextureImage fuzz-CheckpointReader fuzz-BrainFile
 
 findings=build/fuzz/findings
 mkdir -p "$findings"
@@ -37,4 +37,5 @@ run BatchOptions fuzz/corpus/batch-options fuzz/batch-options.dict
 run ExperimentFile fuzz/corpus/experiment fuzz/experiment.dict
 run TextureImage fuzz/corpus/texture fuzz/texture.dict
 run CheckpointReader fuzz/corpus/checkpoint fuzz/checkpoint.dict
+run BrainFile fuzz/corpus/brain fuzz/brain.dict
 echo "Fuzzing found nothing." >&2

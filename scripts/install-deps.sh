@@ -13,6 +13,7 @@ packages=(
   libqt6svg6 help2man man-db dpkg-dev file desktop-file-utils x11-utils
   python3 python3-matplotlib python3-numpy
   valgrind
+  ffmpeg
 )
 
 missing=()

@@ -62,6 +62,7 @@ std::string PathValue(const std::string& Option, const std::string& Value, const
 const char* BatchUsage() {
   return "Usage: kestrovan-batch --arena FILE [OPTION]...\n"
          "  or:  kestrovan-batch --experiment FILE [OPTION]...\n"
+         "  or:  kestrovan-batch --replay FILE.brain [--experiment FILE] [--seed N] [--trajectory OUT.csv]\n"
          "\n"
          "Runs an evolution without a window and writes its result files.\n"
          "\n"
@@ -83,10 +84,16 @@ const char* BatchUsage() {
          "  --resume DIR          continue the run in DIR from its checkpoint; with --generations G\n"
          "                        until G generations in all (default: the number it was started with)\n"
          "  --force               start over in a folder that already holds a run\n"
+         "  --replay FILE.brain   evaluate a recorded brain once and print its fitness, elapsed time and\n"
+         "                        steps; the experiment is experiment.toml beside it unless --experiment\n"
+         "                        names one; the cylinders start as in the recording run, or with the\n"
+         "                        random velocities of a run seeded with --seed N\n"
+         "  --trajectory OUT.csv  with --replay: write the robot's pose and every cylinder's position per step\n"
          "  --version             the program's version and source revision\n"
          "  --help                this text\n"
          "\n"
-         "Every new best fitness is written to <evaluation number>.txt, the fitness history to descr.txt;\n"
+         "Every new best fitness is written to <evaluation number>.txt and its brain in full precision to\n"
+         "<evaluation number>.brain (best.brain: the best so far), the fitness history to descr.txt;\n"
          "experiment.toml, arena.txt, manifest.json and generations.csv record the run.\n"
          "Exit status: 0 on success, 1 when the run fails, 2 on bad usage, 130 or 143 when stopped by\n"
          "SIGINT or SIGTERM (the run can be continued with --resume).\n";
@@ -97,7 +104,8 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   static const char* const kSwitches[] = {"--help", "-h", "--quiet", "--version", "--log-evaluations", "--force"};
   static const char* const kValued[] = {
       "--arena",   "--seed", "--generations", "--population",       "--simulation-time",  "--time-step",
-      "--threads", "--out",  "--experiment",  "--write-experiment", "--checkpoint-every", "--resume"};
+      "--threads", "--out",  "--experiment",  "--write-experiment", "--checkpoint-every", "--resume",
+      "--replay",  "--trajectory"};
 
   // A switch written with a value is refused rather than read as true or
   // false, and a negative number after an option is its value.
@@ -204,6 +212,10 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
       options.CheckpointEvery = static_cast<int>(ParseInteger(option, value, 0, kIntMax));
     } else if (option == "--resume") {
       options.ResumeFolder = PathValue(option, value, "folder");
+    } else if (option == "--replay") {
+      options.ReplayFile = PathValue(option, value, "file");
+    } else if (option == "--trajectory") {
+      options.TrajectoryFile = PathValue(option, value, "file");
     } else if (option == "--simulation-time") {
       options.SimulationTime = ParseReal(option, value);
     } else {
@@ -217,10 +229,22 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   // a resumed run takes its settings from its folder
   if (!options.ResumeFolder.empty()) {
     for (const char* option : {"--arena", "--seed", "--population", "--simulation-time", "--time-step", "--out",
-                               "--experiment", "--write-experiment", "--log-evaluations", "--force"}) {
+                               "--experiment", "--write-experiment", "--log-evaluations", "--force", "--replay",
+                               "--trajectory"}) {
       if (options.Has(option)) {
         throw TUsageError(std::string(option) + " cannot be given with --resume: the run's settings come from " +
                           options.ResumeFolder.string());
+      }
+    }
+    return options;
+  }
+  if (options.Has("--trajectory") && !options.Has("--replay")) {
+    throw TUsageError("--trajectory needs --replay");
+  }
+  if (options.Has("--replay")) {
+    for (const std::string& given : options.Given) {
+      if (given != "--replay" && given != "--experiment" && given != "--seed" && given != "--trajectory") {
+        throw TUsageError(given + " does not go with --replay (only --experiment, --seed and --trajectory do)");
       }
     }
     return options;

@@ -37,6 +37,8 @@ struct TBatchOptions {
   int CheckpointEvery = 1;                    // --checkpoint-every; 0: no checkpoints
   std::filesystem::path ResumeFolder;         // --resume; empty: a new run
   bool Force = false;                         // --force: start over in a folder holding a run
+  std::filesystem::path ReplayFile;           // --replay; a brain file to evaluate once instead of a run
+  std::filesystem::path TrajectoryFile;       // --trajectory; with --replay, the CSV to write
   // The options given on the command line ("--seed", ...): they override
   // the experiment file's values.
   std::set<std::string> Given;
@@ -53,8 +55,9 @@ const char* BatchUsage();
 // the next argument or after '='; a value that looks like an option is not
 // taken as one. Throws TUsageError for an unknown, repeated or incomplete
 // option, a value that does not convert or lies out of range, a missing
-// --arena (unless an experiment file may name the arena), and run
-// parameters that a run would refuse.
+// --arena (unless an experiment file may name the arena), run parameters
+// that a run would refuse, and --replay with an option other than
+// --experiment, --seed and --trajectory (or --trajectory without it).
 TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments);
 
 // The EA parameters that the EA setup dialog leaves after OK without edits,

@@ -15,6 +15,7 @@
 
 #include "arena/Arena.h"
 #include "experiment/Checkpoint.h"
+#include "experiment/Replay.h"
 #include "experiment/RunRecord.h"
 #include "robot/DefaultRobot.h"
 #include "simulation/EvolutionRun.h"
@@ -395,6 +396,7 @@ TBatchSummary RunBatch(const TBatchOptions& Options, const TExperiment& Experime
   TRunRecord record(resolved, Options.OutputFolder, Options.CommandLine, threads);
   record.Begin();
   run.Observer = &record;
+  run.ExperimentSha256 = record.ExperimentSha256();
 
   const std::string arena = ReadFileBytes(Options.OutputFolder / kArenaRecordFile);
   TBatchLoop loop{
@@ -475,6 +477,7 @@ TBatchSummary ResumeBatch(const TBatchOptions& Options, std::ostream& Out, std::
   TRunRecord record(experiment, folder, Options.CommandLine, threads);
   record.Resume(checkpoint.Record);
   run.Observer = &record;
+  run.ExperimentSha256 = record.ExperimentSha256();
   if (!Options.Quiet) {
     Err << "resuming " << folder.string() << " after generation " << checkpoint.Generation << " of " << generations
         << std::endl;
@@ -482,6 +485,55 @@ TBatchSummary ResumeBatch(const TBatchOptions& Options, std::ostream& Out, std::
   TBatchLoop loop{Options, Out, Err, run, record, folder, hash, arenaSha256, generations, threads};
   loop.CheckpointGeneration = checkpoint.Generation;
   return loop.Go(simulationParameters, true);
+}
+
+TReplaySummary ReplayBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err) {
+  const TBrainRecord record = ReadBrainFile(Options.ReplayFile);
+  const TExperiment experiment =
+      Options.ExperimentFile.empty()
+          ? ResultFolderExperiment(Options.ReplayFile.parent_path().empty() ? std::filesystem::path(".")
+                                                                            : Options.ReplayFile.parent_path())
+          : ReadExperiment(Options.ExperimentFile);
+  std::unique_ptr<TBrainReplay> replay;
+  try {
+    replay = std::make_unique<TBrainReplay>(experiment, record,
+                                            Options.Has("--seed") ? Options.Seed : std::optional<std::uint32_t>());
+  } catch (const std::invalid_argument& error) {
+    throw std::invalid_argument(Options.ReplayFile.string() + ": " + error.what());
+  }
+  for (const std::string& warning : replay->Warnings()) {
+    Err << "kestrovan-batch: warning: " << warning << '\n';
+  }
+  Err << std::flush;
+
+  const TClock::time_point start = TClock::now();
+  std::string trajectory;
+  if (Options.TrajectoryFile.empty()) {
+    replay->Run();
+  } else {
+    trajectory = ReplayTrajectoryCsv(*replay);
+  }
+  const double seconds = SecondsSince(start);
+  if (!Options.TrajectoryFile.empty()) {
+    WriteFileAtomically(Options.TrajectoryFile, trajectory);
+  }
+
+  TReplaySummary summary;
+  summary.Fitness = replay->Fitness();
+  summary.ElapsedTime = replay->ElapsedTime();
+  summary.Steps = replay->Steps();
+  summary.RecordedFitness = record.Origin.Fitness;
+  Out << "fitness: " << ShortestReal(summary.Fitness) << '\n'
+      << "recorded fitness: " << ShortestReal(summary.RecordedFitness)
+      << (summary.Fitness == summary.RecordedFitness ? " (the same)" : " (differs)") << '\n'
+      << "elapsed time: " << Fixed(summary.ElapsedTime, 2) << " s (simulated, computed in " << Fixed(seconds, 3)
+      << " s)\n"
+      << "steps: " << summary.Steps << '\n';
+  if (!Options.TrajectoryFile.empty()) {
+    Out << "trajectory: " << Options.TrajectoryFile.string() << '\n';
+  }
+  Out << std::flush;
+  return summary;
 }
 
 int BatchMain(const std::vector<std::string>& Arguments, std::ostream& Out, std::ostream& Err) {
@@ -509,6 +561,10 @@ int BatchMain(const std::vector<std::string>& Arguments, std::ostream& Out, std:
       const TBatchSummary summary = ResumeBatch(options, Out, Err);
       return summary.StopSignal != 0 ? 128 + summary.StopSignal : 0;
     }
+    if (!options.ReplayFile.empty()) {
+      ReplayBatch(options, Out, Err);
+      return 0;
+    }
     const TExperiment experiment = ResolveExperiment(options);
     if (!options.WriteExperimentFile.empty()) {
       WriteExperiment(experiment, options.WriteExperimentFile);
@@ -521,6 +577,7 @@ int BatchMain(const std::vector<std::string>& Arguments, std::ostream& Out, std:
     return 2;
   } catch (const TArenaFileError& error) {
     Err << "kestrovan-batch: " << error.Located() << std::endl;
+
   } catch (const std::bad_alloc&) {
     Err << "kestrovan-batch: out of memory" << std::endl;
   } catch (const std::exception& error) {

@@ -46,6 +46,23 @@ TBatchSummary RunBatch(const TBatchOptions& Options, const TExperiment& Experime
 // checkpoint (TCheckpointError), an experiment file or arena that differ
 // from the checkpoint's, a run already complete.
 TBatchSummary ResumeBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err);
+// What a replay of a brain file reports.
+struct TReplaySummary {
+  double Fitness = 0.0;          // the replay's fitness
+  double RecordedFitness = 0.0;  // the fitness of the recording run, from the file
+  double ElapsedTime = 0.0;      // s, simulated
+  int Steps = 0;
+};
+
+// --replay: evaluates the brain of Options.ReplayFile once in the experiment
+// of Options.ExperimentFile or, without one, experiment.toml beside the
+// brain file; with --seed, the cylinders start with that run's random
+// velocities. Prints the fitness, the recorded fitness, the elapsed time
+// and the steps on Out, warnings on Err, and writes the trajectory CSV to
+// Options.TrajectoryFile when given. Throws TBrainFileError,
+// TExperimentFileError, TArenaFileError, or std::invalid_argument naming
+// the brain file when the brain does not fit the robot.
+TReplaySummary ReplayBatch(const TBatchOptions& Options, std::ostream& Out, std::ostream& Err);
 
 // The experiment of a run: without an experiment file, the default
 // experiment with every option's value (defaults included); with one, the

@@ -63,6 +63,8 @@ class TRunRecord : public TRunObserver {
   void Finish(TRunEnd End, const std::string& Error = {});
 
   int GenerationsDone() const { return generations_; }
+  // The experiment's hash (ExperimentHash), known once Begin has run.
+  const std::string& ExperimentSha256() const { return experimentSha256_; }
 
   // The record's state at the end of a generation; the evaluations log is
   // flushed to the disk first, so that its length counts. Throws

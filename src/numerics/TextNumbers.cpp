@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace kestrovan {
 
@@ -145,6 +146,16 @@ void AppendInteger(std::string& Text, long long Value) {
   char digits[32];
   const std::to_chars_result result = std::to_chars(digits, digits + sizeof digits, Value);
   Text.append(digits, result.ptr);
+}
+
+void AppendShortest(std::string& Text, double Value) {
+  char digits[64];
+  const std::to_chars_result result = std::to_chars(digits, digits + sizeof digits, Value);
+  const std::string_view text(digits, static_cast<std::size_t>(result.ptr - digits));
+  Text += text;
+  if (std::isfinite(Value) && text.find_first_of(".e") == std::string_view::npos) {
+    Text += ".0";
+  }
 }
 
 }  // namespace kestrovan

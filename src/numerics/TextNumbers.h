@@ -23,4 +23,8 @@ void AppendFixed(std::string& Text, double Value, int Decimals);
 // Appends Value in decimal digits.
 void AppendInteger(std::string& Text, long long Value);
 
+// Appends the shortest text that reads back as exactly Value, with '.'
+// whatever the locale, and with ".0" added when it would read as an integer.
+void AppendShortest(std::string& Text, double Value);
+
 }  // namespace kestrovan

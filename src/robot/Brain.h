@@ -51,6 +51,13 @@ class TBrain {
   // Appends the brain's own section of a new-best file, lines ending in
   // CR LF; a brain without a readable form appends nothing.
   virtual void AppendDescription(std::string& Text) const { static_cast<void>(Text); }
+  // Appends the brain's own section of a brain file: a TOML table [brain]
+  // with its kind, its shape and every gene exactly, lines ending in LF;
+  // false (and nothing appended) for a brain that cannot be stored.
+  virtual bool AppendExactSection(std::string& Text) const {
+    static_cast<void>(Text);
+    return false;
+  }
 
  protected:
   TBrain() = default;

@@ -260,6 +260,28 @@ void TFSMBrain::AppendDescription(std::string& Text) const {
   }
 }
 
+bool TFSMBrain::AppendExactSection(std::string& Text) const {
+  Text += "[brain]\nkind = \"fsm\"\nnumber_of_states = ";
+  AppendInteger(Text, NumberOfStates);
+  Text += "\nnumber_of_conditions = ";
+  AppendInteger(Text, NumberOfConditions);
+  Text += "\nnumber_of_inputs = ";
+  AppendInteger(Text, NumberOfInputs);
+  Text += "\n# one row per state: the two motor genes, four constants, five genes per condition\ngenome = [\n";
+  for (int q = 1; q <= Genome.Rows(); ++q) {
+    Text += "  [";
+    for (int column = 1; column <= Genome.Columns(); ++column) {
+      if (column > 1) {
+        Text += ", ";
+      }
+      AppendShortest(Text, Genome.GetElement(q, column));
+    }
+    Text += "],\n";
+  }
+  Text += "]\n";
+  return true;
+}
+
 void TFSMBrainFactory::Validate() const { parameters_.Validate(); }
 
 std::unique_ptr<TBrain> TFSMBrainFactory::MakeBrain(TRandomGenerator& Generator) const {

@@ -58,6 +58,9 @@ class TFSMBrain : public TBrain {
   // constants, each followed by its condition lines decoded as the brain
   // decodes them.
   void AppendDescription(std::string& Text) const override;
+  // "[brain]" with kind = "fsm", the three counts and the genome as an
+  // array of S rows, every gene in its shortest exact form.
+  bool AppendExactSection(std::string& Text) const override;
 
   // Input index decoded from a gene: trunc(g (N + 4 - 0.00001)) + 1.
   static int DecodeInputIndex(double Gene, int NumberOfInputs);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "numerics/RandomNumbers.h"
+#include "simulation/BrainFile.h"
 #include "simulation/ResultFiles.h"
 #include "simulation/RunInputCheck.h"
 
@@ -279,6 +280,8 @@ void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
   Configure(recording, simulationParameters_);
   recording.Initialize();
   Start(recording, Agent, *arena_);
+  TBrainOrigin origin;
+  origin.CylinderVelocities = CylinderVelocitiesOf(*arena_);
   do {
     recording.Step();
     Call(Yield);
@@ -288,6 +291,14 @@ void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
 
   WriteFileAtomically(Result.RecordFile,
                       FormatNewBestFile(*Agent.Brain, recording.RobotTrajectory, recording.CylinderTrajectory, Yield));
+  origin.ExperimentSha256 = ExperimentSha256;
+  origin.Seed = seed_;
+  origin.Generation = ea_->Generation() + 1;
+  origin.Evaluation = Result.EvaluationCount;
+  origin.Fitness = Result.RecordedFitness;
+  origin.SimulationTime = simulationParameters_.SimulationTime;
+  origin.TimeStep = simulationParameters_.TimeStep;
+  Result.BrainFile = WriteNewBestBrain(OutputFolder, *Agent.Brain, origin);
   Call(Yield);
 }
 

@@ -28,6 +28,7 @@ struct TEvaluationResult {
   bool NewBest = false;              // strictly above the best fitness of the run so far
   double RecordedFitness = 0.0;      // with NewBest: the fitness of the recording run
   std::filesystem::path RecordFile;  // with NewBest: the new-best file written
+  std::filesystem::path BrainFile;   // with NewBest: the brain file written beside it
 };
 
 // What a run carries from one generation to the next, taken between
@@ -86,6 +87,9 @@ class TEvolutionRun {
   double MaximumCylinderSpeed = 0.0;  // m/s
   // Folder that receives the new-best files and "descr.txt".
   std::filesystem::path OutputFolder = ".";
+  // The experiment's hash (ExperimentHash), carried by every brain file;
+  // may be empty.
+  std::string ExperimentSha256;
   // Called while a new best is recorded and written, so that a user
   // interface can process its events; may be empty.
   std::function<void()> Yield;
@@ -134,7 +138,8 @@ class TEvolutionRun {
   // Counts the evaluation and applies the strict new-best rule (throws
   // TNonFiniteError for a fitness or state that is not finite): a new best
   // is simulated again with trajectory recording and written to
-  // "<EvaluationCount>.txt" in OutputFolder. Throws std::runtime_error
+  // "<EvaluationCount>.txt" in OutputFolder, its brain in full precision to
+  // "<EvaluationCount>.brain" and best.brain. Throws std::runtime_error
   // naming the file when it cannot be written; files already written stay.
   TEvaluationResult FinishEvaluation();
 

@@ -153,11 +153,17 @@ void WriteFileAtomically(const std::filesystem::path& Path, std::string_view Con
 }
 
 bool IsTemporaryResultFileName(const std::string& FileName, long& ProcessId) {
-  const std::size_t marker = FileName.rfind(".txt.tmp");
+  // the text result files and the brain files
+  std::size_t marker = FileName.rfind(".txt.tmp");
+  std::size_t digitsStart = marker + 8;
+  if (marker == std::string::npos) {
+    marker = FileName.rfind(".brain.tmp");
+    digitsStart = marker + 10;
+  }
   if (!FileName.starts_with('.') || marker == std::string::npos || marker < 2) {
     return false;
   }
-  const std::string_view digits = std::string_view(FileName).substr(marker + 8);
+  const std::string_view digits = std::string_view(FileName).substr(digitsStart);
   long id = 0;
   const std::from_chars_result result = std::from_chars(digits.data(), digits.data() + digits.size(), id);
   if (digits.empty() || result.ec != std::errc() || result.ptr != digits.data() + digits.size() || id <= 0) {

@@ -44,7 +44,7 @@ void PrepareOutputFolder(const std::filesystem::path& Folder);
 void RemoveStaleTemporaryFiles(const std::filesystem::path& Folder);
 
 // True for a name WriteFileAtomically gives its temporary files
-// (".NAME.txt.tmpPID"); ProcessId receives PID.
+// (".NAME.txt.tmpPID", ".NAME.brain.tmpPID"); ProcessId receives PID.
 bool IsTemporaryResultFileName(const std::string& FileName, long& ProcessId);
 
 }  // namespace kestrovan

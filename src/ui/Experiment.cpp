@@ -29,8 +29,10 @@
 
 #include "arena/Arena.h"
 #include "ea/EA.h"
+#include "experiment/Replay.h"
 #include "experiment/RunRecord.h"
 #include "robot/Robot.h"
+#include "simulation/BrainFile.h"
 #include "simulation/EvolutionRun.h"
 #include "simulation/ResultFiles.h"
 #include "ui/DialogSupport.h"
@@ -127,7 +129,8 @@ void TExperimentForm::CreateControls() {
   StopEAButton = AddButton(eaGroup, "StopEAButton", QStringLiteral("Stop EA"), QRect(101, 46, 88, 25));
   EvaluateBestButton =
       AddButton(eaGroup, "EvaluateBestButton", QStringLiteral("Re-evaluate best individual"), QRect(8, 74, 181, 25));
-  SaveButton = AddButton(eaGroup, "SaveButton", QStringLiteral("Save history"), QRect(8, 102, 181, 25));
+  SaveButton = AddButton(eaGroup, "SaveButton", QStringLiteral("Save history"), QRect(8, 102, 88, 25));
+  OpenBrainButton = AddButton(eaGroup, "OpenBrainButton", QStringLiteral("Open brain\u2026"), QRect(101, 102, 88, 25));
 
   QGroupBox* performanceGroup = AddControl<QGroupBox>(
       this, "PerformanceGroupBox", QRect(kColumnLeft, 142, kColumnWidth, 70), QStringLiteral("Performance:"));
@@ -227,6 +230,7 @@ void TExperimentForm::CreateControls() {
   connect(EvaluateBestButton, &QPushButton::clicked, this, &TExperimentForm::EvaluateBestButtonClick);
   connect(SaveButton, &QPushButton::clicked, this, &TExperimentForm::SaveButtonClick);
   connect(ResultsFolderButton, &QPushButton::clicked, this, &TExperimentForm::ResultsFolderButtonClick);
+  connect(OpenBrainButton, &QPushButton::clicked, this, &TExperimentForm::OpenBrainButtonClick);
   connect(chkShowSensors, &QCheckBox::clicked, this, &TExperimentForm::chkShowSensorsClick);
 }
 
@@ -288,6 +292,7 @@ void TExperimentForm::SetRobot(const TRobot& Robot) {
 }
 
 void TExperimentForm::SetFSMBrainParameters(const TFSMBrainParameters& Parameters) {
+  brainParameters_ = &Parameters;
   run_->SetFSMBrainParameters(Parameters);
 }
 
@@ -306,6 +311,7 @@ void TExperimentForm::UpdateControls() {
   SimulationTimeBox->setEnabled(!running_);
   TimeStepBox->setEnabled(!running_);
   ResultsFolderButton->setEnabled(!running_);
+  OpenBrainButton->setEnabled(!running_ && !replaying_);
   SaveButton->setEnabled(run_->MaxFitnessHistory().Count() > 0 && !replaying_);
   ShowResultsFolder();
 }
@@ -769,7 +775,7 @@ void TExperimentForm::keyPressEvent(QKeyEvent* Event) {
 }
 
 void TExperimentForm::done(int Result) {
-  if (running_) {
+  if (running_ || replaying_) {
     // the loop uses this window's run and view: end it first, close after
     closeRequested_ = true;
     stopRequested_ = true;
@@ -837,6 +843,106 @@ void TExperimentForm::ReplayBest(bool StopsWithTheRun) {
   }
 }
 
+void TExperimentForm::OpenBrainButtonClick() {
+  if (running_ || replaying_) {
+    return;
+  }
+  const QString start = resultsFolder_.isEmpty() ? ResultsParent : resultsFolder_;
+  const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Open brain"), start,
+                                                    QStringLiteral("Brain files (*.brain);;All files (*)"));
+  if (!file.isEmpty()) {
+    OpenBrain(file);
+  }
+}
+
+void TExperimentForm::OpenBrain(const QString& File) {
+  if (running_ || replaying_) {
+    return;
+  }
+  struct TReplayEnd {
+    TExperimentForm& Form;
+    bool Visualize;
+    ~TReplayEnd() {
+      Form.replayStep_ = false;
+      Form.replaying_ = false;
+      Form.chkVisualize->setChecked(Visualize);
+      Form.UpdateControls();
+    }
+  } replayEnd{*this, chkVisualize->isChecked()};
+  replaying_ = true;
+  UpdateControls();
+  Guarded([this, &File] {
+    if (robot_ == nullptr || brainParameters_ == nullptr) {
+      throw std::logic_error("Open brain needs the template robot and the brain parameters");
+    }
+    const std::filesystem::path path = QFile::encodeName(File).toStdString();
+    const TBrainRecord record = ReadBrainFile(path);
+    TReplayConditions conditions;
+    conditions.ArenaFile = run_->ArenaFileName();
+    conditions.Parameters = ReadRunParameters();
+    if (Experiment.has_value()) {
+      TExperiment experiment = *Experiment;
+      experiment.ArenaFile = conditions.ArenaFile;
+      experiment.SimulationTime = conditions.Parameters.SimulationTime;
+      experiment.TimeStep = conditions.Parameters.TimeStep;
+      // the seed of the recording run, so that only a changed setting differs
+      experiment.Seed = record.Origin.Seed;
+      conditions.ExperimentSha256 = ExperimentHash(experiment);
+    }
+    std::unique_ptr<TBrainReplay> replay;
+    try {
+      replay = std::make_unique<TBrainReplay>(*robot_, *brainParameters_, conditions, record);
+    } catch (const std::invalid_argument& error) {
+      throw std::runtime_error(path.string() + ": " + error.what());
+    }
+
+    // the replay's arena in the view; a run that has not started makes way
+    viewer_.reset();
+    run_->EndRun();
+    brainReplay_ = std::move(replay);
+    auto viewer = std::make_unique<TSimulation3DViewer>(WorldViewPanel);
+    viewer->SetArena(&brainReplay_->Arena());
+    viewer->ShowSensors = chkShowSensors->isChecked();
+    viewer->BuildArenaScene();
+    viewer->BuildRobot(*robot_);
+    viewer->UpdateArenaObjects();
+    viewer->SetViewerGeometry(0, 0, WorldViewPanel->width(), WorldViewPanel->height());
+    viewer_ = std::move(viewer);
+    FormResize();
+    UpdateControls();
+
+    const QString name = QFileInfo(File).fileName();
+    for (const std::string& warning : brainReplay_->Warnings()) {
+      ReevalMemo->appendPlainText(name + QStringLiteral(": ") + QString::fromStdString(warning));
+    }
+    // shown unless the user unchecks "Activate" during it
+    chkVisualize->setChecked(true);
+    replayStep_ = true;
+    paceReset_ = true;
+    const TRobot& robot = brainReplay_->Robot();
+    bool finished = false;
+    do {
+      finished = brainReplay_->Step();
+      AfterStep(robot);
+    } while (!finished && !closeRequested_);
+    if (!finished) {
+      VisualizationGroupBox->setTitle(kElapsedCaption);
+      return;
+    }
+    if (ShowsSteps()) {
+      ShowState(robot);
+    }
+    VisualizationGroupBox->setTitle(ElapsedCaption(robot) + QStringLiteral(", fitness = ") +
+                                    Fixed(brainReplay_->Fitness(), 3));
+    ReevalMemo->appendPlainText(name + QStringLiteral(": fitness ") + Fixed(brainReplay_->Fitness(), 3) +
+                                QStringLiteral(" (recorded ") + Fixed(record.Origin.Fitness, 3) + QStringLiteral(")"));
+  });
+  if (closeRequested_) {
+    closeRequested_ = false;
+    QDialog::done(QDialog::Rejected);
+  }
+}
+
 // ---- history, view options, size
 
 void TExperimentForm::SaveButtonClick() {
@@ -877,8 +983,9 @@ void TExperimentForm::resizeEvent(QResizeEvent* Event) {
 }
 
 void TExperimentForm::FormDestroy() {
-  // the view refers to the run's arena: it goes first
+  // the view refers to the run's or the brain replay's arena: it goes first
   viewer_.reset();
+  brainReplay_.reset();
   run_.reset();
 }
 

@@ -35,6 +35,7 @@ namespace kestrovan {
 
 class TRunRecord;
 
+class TBrainReplay;
 class TEAParameters;
 class TEvolutionRun;
 class TFitnessPlot;
@@ -123,6 +124,17 @@ class TExperimentForm : public QDialog {
   void SaveButtonClick();
   // Lets the user choose the folder that receives the runs' folders.
   void ResultsFolderButtonClick();
+  // "Open brain…": lets the user choose a brain file, then OpenBrain.
+  void OpenBrainButtonClick();
+  // Replays the brain of File (a brain file a run wrote) in the 3D view, as
+  // "Re-evaluate best individual" replays the best agent: the template
+  // robot with the recorded genome, in the window's arena with the times
+  // in the boxes, the cylinders started as in the recording run; the
+  // fitness in the view's caption and in the progress list. Not while a
+  // run is under way; an initialized run that has not started is ended
+  // (the view shows the replay's arena). A refused file or a brain that
+  // does not fit the robot is shown by ShowMessage.
+  void OpenBrain(const QString& File);
   void chkShowSensorsClick();
   // Places the status bar, the view above the plot, and the progress list.
   void FormResize();
@@ -154,6 +166,8 @@ class TExperimentForm : public QDialog {
   TSimulation3DViewer* Viewer() { return viewer_.get(); }
   // The folder of the current or last run; empty before the first run.
   const QString& ResultsFolder() const { return resultsFolder_; }
+  // The last brain replayed by OpenBrain, or nullptr.
+  const TBrainReplay* BrainReplay() const { return brainReplay_.get(); }
 
   QPushButton* InitializeButton;
   QPushButton* RunEAButton;
@@ -161,6 +175,7 @@ class TExperimentForm : public QDialog {
   QPushButton* StopEAButton;
   QPushButton* EvaluateBestButton;
   QPushButton* SaveButton;
+  QPushButton* OpenBrainButton;
   QPushButton* ResultsFolderButton;
   QLabel* ResultsFolderLabel;
   QLabel* MaxLabel;
@@ -265,12 +280,16 @@ class TExperimentForm : public QDialog {
   std::unique_ptr<TEvolutionRun> run_;
   // the record files of the run under way, when Experiment is set
   std::unique_ptr<TRunRecord> record_;
+  // the brain OpenBrain replays, with its own arena and robot (the view
+  // may show them: it goes first)
+  std::unique_ptr<TBrainReplay> brainReplay_;
   std::unique_ptr<TSimulation3DViewer> viewer_;
   // An OpenGL surface from the start: the first one added to a window on
   // screen makes Qt re-create its native window, which then jumps.
   QOpenGLWidget* glSurface_ = nullptr;
   QString resultsFolder_;
-  const TRobot* robot_ = nullptr;  // the template robot, not owned
+  const TRobot* robot_ = nullptr;                         // the template robot, not owned
+  const TFSMBrainParameters* brainParameters_ = nullptr;  // not owned
   QLocale locale_;
   QElapsedTimer sinceEvents_;
   QElapsedTimer sinceProgress_;

@@ -7,8 +7,12 @@
 #include <QMenu>
 #include <exception>
 #include <filesystem>
+#include <stdexcept>
+#include <system_error>
 
 #include "ea/EAParameters.h"
+#include "experiment/Replay.h"
+#include "simulation/BrainFile.h"
 #include "ui/DialogSupport.h"
 #include "ui/Main.h"
 #include "ui/Settings.h"
@@ -73,9 +77,13 @@ TExperimentFileMenu::TExperimentFileMenu(TMainForm& Form, QMenu* Menu, QAction* 
   Menu->insertAction(Before, OpenExperiment1);
   Menu->insertAction(Before, SaveExperiment1);
   Menu->insertMenu(Before, RecentExperiments1);
+  OpenResultFolder1 = new QAction(QStringLiteral("Open result folder\u2026"), Menu);
+  OpenResultFolder1->setObjectName(QStringLiteral("OpenResultFolder1"));
+  Menu->insertAction(Before, OpenResultFolder1);
   Menu->insertSeparator(Before);
   connect(OpenExperiment1, &QAction::triggered, this, &TExperimentFileMenu::OpenClick);
   connect(SaveExperiment1, &QAction::triggered, this, &TExperimentFileMenu::SaveClick);
+  connect(OpenResultFolder1, &QAction::triggered, this, &TExperimentFileMenu::OpenResultFolderClick);
   ShowRecent();
 }
 
@@ -104,6 +112,34 @@ bool TExperimentFileMenu::SaveExperiment(const QString& File) {
 }
 
 QStringList TExperimentFileMenu::RecentExperiments() { return ProgramSettings().value(kRecentKey).toStringList(); }
+bool TExperimentFileMenu::OpenResultFolder(const QString& Folder) {
+  TExperiment experiment;
+  const std::filesystem::path folder = ToPath(Folder);
+  const std::filesystem::path brain = folder / kBestBrainFile;
+  try {
+    experiment = ResultFolderExperiment(folder);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(brain, error)) {
+      throw std::runtime_error(brain.string() +
+                               ": no best brain in the folder (the run found no new best, or it "
+                               "was written by a version without brain files)");
+    }
+  } catch (const std::exception& error) {
+    ShowErrorMessage(&form_, QString::fromStdString(error.what()), QStringLiteral("The result folder was not opened."));
+    return false;
+  }
+  ApplyExperiment(form_, experiment);
+  form_.ShowRunWindow(QString::fromStdString(brain.string()));
+  return true;
+}
+
+void TExperimentFileMenu::OpenResultFolderClick() {
+  const QString folder = QFileDialog::getExistingDirectory(&form_, QStringLiteral("Open result folder"));
+  if (!folder.isEmpty()) {
+    OpenResultFolder(folder);
+  }
+}
+
 
 void TExperimentFileMenu::OpenClick() {
   const QStringList recent = RecentExperiments();

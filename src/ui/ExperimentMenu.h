@@ -22,8 +22,8 @@ TExperiment MainFormExperiment(const TMainForm& Form);
 // template robot.
 void ApplyExperiment(TMainForm& Form, const TExperiment& Experiment);
 
-// "Open experiment…", "Save experiment…" and the recent experiments in the
-// main window's File menu. The recent files are remembered with QSettings
+// "Open experiment…", "Save experiment…", the recent experiments and "Open
+// result folder…" in the main window's File menu. The recent files are remembered with QSettings
 // under "experiments/recent", newest first.
 class TExperimentFileMenu : public QObject {
   Q_OBJECT
@@ -40,14 +40,21 @@ class TExperimentFileMenu : public QObject {
   bool SaveExperiment(const QString& File);
   // The remembered files, newest first.
   static QStringList RecentExperiments();
+  // Reads the experiment of a run's result folder (experiment.toml) into
+  // the main window and opens the run window replaying the folder's best
+  // brain (best.brain). A folder without them is shown in a message and
+  // changes nothing. True when it was opened.
+  bool OpenResultFolder(const QString& Folder);
 
   QAction* OpenExperiment1;
   QAction* SaveExperiment1;
   QMenu* RecentExperiments1;
+  QAction* OpenResultFolder1;
 
  private:
   void OpenClick();
   void SaveClick();
+  void OpenResultFolderClick();
   void Remember(const QString& File);
   void ShowRecent();
 

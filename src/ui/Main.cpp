@@ -18,6 +18,7 @@
 #include <QStringList>
 #include <exception>
 #include <filesystem>
+#include <QTimer>
 #include <iterator>
 #include <stdexcept>
 
@@ -364,7 +365,7 @@ void TMainForm::About1Click() {
   });
 }
 
-void TMainForm::ShowRunWindow() {
+void TMainForm::ShowRunWindow(const QString& BrainFile) {
   // the window works on this window's configuration, which the modal
   // display keeps unchanged while it is open
   TExperimentForm window(this);
@@ -378,6 +379,10 @@ void TMainForm::ShowRunWindow() {
   window.ShowRunParameters(SimulationTime, TimeStep);
   window.Experiment = MainFormExperiment(*this);
   window.RestoreSettings();
+  if (!BrainFile.isEmpty()) {
+    // once the window is on screen, so that the replay is seen
+    QTimer::singleShot(0, &window, [&window, BrainFile] { window.OpenBrain(BrainFile); });
+  }
   window.exec();
   window.SaveSettings();
   // the run parameters as the window was left, when they read

@@ -56,6 +56,9 @@ class TMainForm : public QMainWindow {
   void EvolutionaryAlgorithm1Click();
   void RunEvolution1Click();
   void About1Click();
+  // Creates the run window for the configuration and shows it modally;
+  // with BrainFile, the window replays that brain first (Open brain…).
+  void ShowRunWindow(const QString& BrainFile = QString());
 
   // The configuration; the run window uses these objects without owning them.
   TEAParameters& EAParameters() { return *eaParameters_; }
@@ -109,8 +112,6 @@ class TMainForm : public QMainWindow {
  private:
   void CreateMenus();
   void ShowCheckMarks();
-  // Creates the run window for the configuration and shows it modally.
-  void ShowRunWindow();
 
   std::unique_ptr<TEAParameters> eaParameters_;
   std::unique_ptr<TRobot> robot_;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "numerics/RandomNumbers.h"
+#include "simulation/BrainFile.h"
 #include "simulation/EvolutionRun.h"
 #include "simulation/ResultFiles.h"
 #include "simulation/SimulationTestSupport.h"
@@ -148,7 +149,7 @@ TEST_F(TEvolutionRunLoop, EqualFitnessIsNoNewBestAndTheFirstPositiveGoesTo1txt) 
       EXPECT_DOUBLE_EQ(result.RecordedFitness, 1.0);
     }
   }
-  EXPECT_EQ(FilesIn(run->OutputFolder), std::set<std::string>{"1.txt"});
+  EXPECT_EQ(FilesIn(run->OutputFolder), (std::set<std::string>{"1.txt", "1.brain", "best.brain"}));
   EXPECT_DOUBLE_EQ(run->BestFitness(), 1.0);
 }
 
@@ -185,6 +186,15 @@ TEST_F(TEvolutionRunLoop, NewBestsBeatTheBestSoFarAcrossGenerations) {
         best = Result.Fitness;
         EXPECT_EQ(Result.RecordedFitness, Result.Fitness) << "the recording run repeats the evaluation";
         expectedFiles.insert(std::to_string(Result.EvaluationCount) + ".txt");
+        expectedFiles.insert(std::to_string(Result.EvaluationCount) + ".brain");
+        // the brain file beside it holds the recording and is, for now, the best
+        EXPECT_EQ(Result.BrainFile, run->OutputFolder / (std::to_string(Result.EvaluationCount) + ".brain"));
+        const TBrainRecord record = ReadBrainFile(Result.BrainFile);
+        EXPECT_EQ(record.Origin.Fitness, Result.RecordedFitness);
+        EXPECT_EQ(record.Origin.Evaluation, Result.EvaluationCount);
+        EXPECT_EQ(record.Origin.Generation, g);
+        EXPECT_EQ(record.Origin.Seed, 2024U);
+        EXPECT_EQ(test::ReadFile(run->OutputFolder / "best.brain"), test::ReadFile(Result.BrainFile));
       }
       sum = sum + Result.Fitness;
     });
@@ -195,6 +205,7 @@ TEST_F(TEvolutionRunLoop, NewBestsBeatTheBestSoFarAcrossGenerations) {
     EXPECT_EQ(run->EA()->Generation(), g);
   }
   EXPECT_FALSE(expectedFiles.empty());
+  expectedFiles.insert("best.brain");
   EXPECT_EQ(FilesIn(run->OutputFolder), expectedFiles);
 
   const std::filesystem::path history = run->SaveHistory();
@@ -331,7 +342,11 @@ TEST_F(TEvolutionRunFiles, WriteFailureNamesTheFileAndKeepsEarlierFiles) {
   }
   const std::string kept = bests[0].RecordFile.filename().string();
   EXPECT_EQ(test::ReadFile(second->OutputFolder / kept), test::ReadFile(first->OutputFolder / kept));
-  EXPECT_EQ(FilesIn(second->OutputFolder), (std::set<std::string>{kept, blocked})) << "no temporary file is left";
+  const std::string keptBrain = bests[0].BrainFile.filename().string();
+  EXPECT_EQ(FilesIn(second->OutputFolder), (std::set<std::string>{kept, keptBrain, "best.brain", blocked}))
+      << "no temporary file is left";
+  EXPECT_EQ(test::ReadFile(second->OutputFolder / "best.brain"), test::ReadFile(first->OutputFolder / keptBrain))
+      << "best.brain still names the last brain written";
 }
 
 TEST_F(TEvolutionRunLoop, ReplayRunsOnACopyOfTheBest) {

@@ -169,7 +169,10 @@ TEST(OutputFolder, StaleTemporaryFilesGoAndAProbeProvesTheFolderWritable) {
   long id = 0;
   EXPECT_TRUE(IsTemporaryResultFileName(".12.txt.tmp345", id));
   EXPECT_EQ(id, 345);
-  for (const char* name : {"12.txt.tmp345", ".12.txt.tmp", ".12.txt.tmp34x", ".txt.tmp5", ".12.txt", ".a.tmp5"}) {
+  EXPECT_TRUE(IsTemporaryResultFileName(".best.brain.tmp77", id));
+  EXPECT_EQ(id, 77);
+  for (const char* name : {".brain.tmp5", ".best.brain.tmp", "best.brain.tmp5", "12.txt.tmp345", ".12.txt.tmp",
+                           ".12.txt.tmp34x", ".txt.tmp5", ".12.txt", ".a.tmp5"}) {
     EXPECT_FALSE(IsTemporaryResultFileName(name, id)) << name;
   }
 

@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QOpenGLWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -40,12 +42,18 @@
 #include "BatchRun.h"
 #include "ea/EA.h"
 #include "experiment/Experiment.h"
+#include "experiment/Replay.h"
+#include "numerics/RandomNumbers.h"
 #include "robot/DefaultRobot.h"
 #include "robot/DifferentiallySteeredBody.h"
+#include "robot/FSMBrain.h"
+#include "simulation/BrainFile.h"
 #include "simulation/EvolutionRun.h"
 #include "support/TestSupport.h"
 #include "ui/Experiment.h"
+#include "ui/ExperimentMenu.h"
 #include "ui/FitnessPlot.h"
+#include "ui/Main.h"
 #include "view3d/Simulation3DViewer.h"
 
 namespace kestrovan {
@@ -280,7 +288,9 @@ TEST_F(ExperimentFormTest, StopCompletesTheGenerationAndInitializeStartsAfresh) 
   EXPECT_TRUE(fs::exists(first / "1.txt"));
   EXPECT_TRUE(fs::exists(first / "descr.txt"));
   const std::vector<std::string> files = FilesIn(first);
-  EXPECT_EQ(files.size(), 4U);
+  // three new bests, each as N.txt and N.brain, best.brain and descr.txt
+  EXPECT_EQ(files.size(), 8U);
+  EXPECT_EQ(std::count_if(files.begin(), files.end(), [](const std::string& f) { return f.ends_with(".brain"); }), 4);
   const QStringList lines = form_->ReevalMemo->toPlainText().split(QLatin1Char('\n'));
   ASSERT_EQ(lines.size(), 3);
   EXPECT_TRUE(lines[0].startsWith(QStringLiteral("evaluation 1 (generation 1): "))) << lines[0].toStdString();
@@ -752,6 +762,8 @@ TEST_F(ExperimentFormTest, AFileThatCannotBeWrittenEndsTheRunWithItsName) {
   std::vector<std::string> reference = FilesIn(RunFolder(*form_));
   std::erase(reference, "descr.txt");
   ASSERT_TRUE(messages_.empty());
+  // the new-best files; their brain files are checked below
+  std::erase_if(reference, [](const std::string& f) { return !f.ends_with(".txt"); });
   ASSERT_EQ(reference.size(), 3U);
   std::sort(reference.begin(), reference.end(),
             [](const std::string& a, const std::string& b) { return std::stoi(a) < std::stoi(b); });
@@ -777,7 +789,10 @@ TEST_F(ExperimentFormTest, AFileThatCannotBeWrittenEndsTheRunWithItsName) {
   const fs::path second = RunFolder(*form_);
   EXPECT_EQ(ReadFile(second / reference[0]), ReadFile(first / reference[0]));
   // the history of the run that failed is written all the same
-  EXPECT_EQ(FilesIn(second), (std::vector<std::string>{reference[0], reference[1], "descr.txt"}));
+  std::vector<std::string> expected{reference[0], reference[0].substr(0, reference[0].size() - 4) + ".brain",
+                                    "best.brain", reference[1], "descr.txt"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FilesIn(second), expected);
 }
 
 // The results folder is proven before the first evaluation: one that cannot
@@ -938,6 +953,134 @@ TEST_F(ExperimentFormTest, StatusBarFollowsTheRun) {
   for (std::size_t g = 0; g < 2; ++g) {
     EXPECT_LE(form_->FitnessPlot->MinimumValues()[g], form_->FitnessPlot->AverageValues()[g]);
   }
+}
+
+// ---- brains from files
+
+namespace brains {
+
+// The fitness in the view's caption "..., fitness = 1.234" as a number.
+double CaptionFitness(const TExperimentForm& Form) {
+  const QString title = Form.VisualizationGroupBox->title();
+  const int at = title.indexOf(QStringLiteral("fitness = "));
+  if (at < 0) {
+    return -1.0;
+  }
+  return title.mid(at + 10).replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+}
+
+}  // namespace brains
+
+TEST_F(ExperimentFormTest, OpenBrainReplaysARunsChampionToItsRecordedFitness) {
+  EXPECT_TRUE(form_->OpenBrainButton->isEnabled());
+  EXPECT_EQ(form_->OpenBrainButton->text().toStdString(), "Open brain\u2026");
+  form_->InitializeButton->click();
+  TRepeat disabledWhileRunning([this] {
+    if (form_->Running()) {
+      EXPECT_FALSE(form_->OpenBrainButton->isEnabled());
+      return true;
+    }
+    return false;
+  });
+  RunGenerations(2);
+  EXPECT_TRUE(disabledWhileRunning.Done());
+  ASSERT_TRUE(messages_.empty()) << messages_.front();
+
+  const fs::path folder = fs::path(form_->ResultsFolder().toStdString());
+  const fs::path best = folder / "best.brain";
+  ASSERT_TRUE(fs::exists(best));
+  const TBrainRecord record = ReadBrainFile(best);
+  EXPECT_TRUE(fs::exists(folder / (std::to_string(record.Origin.Evaluation) + ".txt")));
+
+  // an initialized run that has not started makes way for the replay
+  form_->InitializeButton->click();
+  ASSERT_EQ(States(), kInitialized);
+  form_->OpenBrain(QString::fromStdString(best.string()));
+  ASSERT_TRUE(messages_.empty()) << messages_.front();
+  ASSERT_NE(form_->BrainReplay(), nullptr);
+  EXPECT_TRUE(form_->BrainReplay()->Finished());
+  // the drifting cylinder starts as in the recording run: the same fitness to the last bit
+  EXPECT_EQ(form_->BrainReplay()->Fitness(), record.Origin.Fitness);
+  EXPECT_NEAR(brains::CaptionFitness(*form_), record.Origin.Fitness, 0.0005);
+  EXPECT_THAT(form_->ReevalMemo->toPlainText().toStdString(), HasSubstr("best.brain: fitness "));
+  EXPECT_EQ(States(), kOpened);
+  EXPECT_TRUE(form_->OpenBrainButton->isEnabled());
+  EXPECT_NE(form_->Viewer(), nullptr);
+  EXPECT_FALSE(form_->chkVisualize->isChecked()) << "Activate as it was before the replay";
+
+  // a new run after it starts from Initialize as always
+  form_->InitializeButton->click();
+  EXPECT_EQ(States(), kInitialized);
+}
+
+TEST_F(ExperimentFormTest, OpenBrainRefusalsNameTheFileAndWhatDiffers) {
+  TRandomGenerator generator(2);
+  TFSMBrainParameters three = configuration_.Brain;
+  three.NumberOfStates = 3;
+  const TFSMBrain brain(three, generator);
+  TBrainOrigin origin;
+  origin.Generation = 1;
+  origin.Evaluation = 1;
+  const fs::path wrongShape = folder_.Write("three.brain", FormatBrainFile(brain, origin));
+  form_->OpenBrain(QString::fromStdString(wrongShape.string()));
+  ASSERT_EQ(messages_.size(), 1U);
+  EXPECT_THAT(messages_[0], HasSubstr("three.brain: the brain does not fit the robot: number_of_states 3 (the "
+                                      "robot's brain has 5)"));
+  EXPECT_EQ(form_->BrainReplay(), nullptr);
+
+  const fs::path damaged = folder_.Write("damaged.brain", "format = \"kestrovan-brain\"\nversion = 9\n");
+  form_->OpenBrain(QString::fromStdString(damaged.string()));
+  ASSERT_EQ(messages_.size(), 2U);
+  EXPECT_THAT(messages_[1], HasSubstr("damaged.brain:2: unknown version 9"));
+  EXPECT_EQ(States(), kOpened);
+  EXPECT_TRUE(form_->OpenBrainButton->isEnabled());
+}
+
+TEST(MainFormResultFolder, OpenResultFolderReplaysTheBestBrainInTheRunWindow) {
+  const TTemporaryFolder folder;
+  const fs::path arena = folder.Write("arena.txt", kArena);
+  std::ostringstream out;
+  std::ostringstream err;
+  ASSERT_EQ(BatchMain({"--arena", arena.string(), "--seed", "3", "--generations", "2", "--population", "6",
+                       "--simulation-time", "1", "--threads", "2", "--quiet", "--out", (folder.Path() / "r").string()},
+                      out, err),
+            0)
+      << err.str();
+  const TBrainRecord record = ReadBrainFile(folder.Path() / "r" / "best.brain");
+
+  TMainForm form;
+  double shownFitness = -1.0;
+  double replayFitness = -1.0;
+  bool windowSeen = false;
+  std::vector<std::string> messages;
+  TRepeat watch([&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      messages.push_back(box->text().toStdString());
+      box->done(QMessageBox::Ok);
+      return false;
+    }
+    auto* window = qobject_cast<TExperimentForm*>(QApplication::activeModalWidget());
+    if (window == nullptr) {
+      return false;
+    }
+    windowSeen = true;
+    if (window->BrainReplay() == nullptr || !window->BrainReplay()->Finished() || window->Replaying()) {
+      return false;
+    }
+    shownFitness = brains::CaptionFitness(*window);
+    replayFitness = window->BrainReplay()->Fitness();
+    window->done(QDialog::Accepted);
+    return true;
+  });
+  ASSERT_TRUE(form.ExperimentFileMenu->OpenResultFolder(QString::fromStdString((folder.Path() / "r").string())));
+  EXPECT_TRUE(windowSeen);
+  EXPECT_EQ(replayFitness, record.Origin.Fitness);
+  EXPECT_NEAR(shownFitness, record.Origin.Fitness, 0.0005);
+  // the folder's experiment is now the main window's
+  EXPECT_EQ(form.EAParameters().PopulationSize, 6);
+  EXPECT_EQ(form.SimulationTime, 1.0);
+  EXPECT_EQ(form.ExperimentFileMenu->OpenResultFolder1->text().toStdString(), "Open result folder\u2026");
+  EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
 }  // namespace
