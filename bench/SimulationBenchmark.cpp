@@ -16,6 +16,7 @@
 
 #include "arena/Arena.h"
 #include "numerics/RandomNumbers.h"
+#include "numerics/Trig.h"
 #include "robot/Angles.h"
 #include "robot/DefaultRobot.h"
 #include "simulation/EvolutionRun.h"
@@ -204,7 +205,7 @@ class TFlatEvaluation {
         }
         vx = nvx;
         vy = nvy;
-        speed = std::cos(heading) * vx + std::sin(heading) * vy;
+        speed = trig::cos(heading) * vx + trig::sin(heading) * vy;
         const double contact = radius_ + c.Radius;
         x = c.P[0] + contact * nx;
         y = c.P[1] + contact * ny;
@@ -220,8 +221,8 @@ class TFlatEvaluation {
         speed = a * dt + v;
         omega = b * dt + w;
         heading = WrapAngle(omega * dt + phi);
-        vx = std::cos(heading) * speed;
-        vy = std::sin(heading) * speed;
+        vx = trig::cos(heading) * speed;
+        vy = trig::sin(heading) * speed;
         double nx = x + vx * dt;
         double ny = y + vy * dt;
         if (hasFloor_) {
@@ -242,15 +243,15 @@ class TFlatEvaluation {
           distance = distance + speed * dt;
         }
         hasMoved = true;
-        wheelPosition[0][0] = x + radius_ * std::cos(heading + kPi / 2);
-        wheelPosition[0][1] = y + radius_ * std::sin(heading + kPi / 2);
+        wheelPosition[0][0] = x + radius_ * trig::cos(heading + kPi / 2);
+        wheelPosition[0][1] = y + radius_ * trig::sin(heading + kPi / 2);
         leftAngle = WrapAngle((speed - 0.5 * radius_ * omega) / wheelRadius_ * dt + leftAngle);
-        wheelPosition[1][0] = x + radius_ * std::cos(heading - kPi / 2);
-        wheelPosition[1][1] = y + radius_ * std::sin(heading - kPi / 2);
+        wheelPosition[1][0] = x + radius_ * trig::cos(heading - kPi / 2);
+        wheelPosition[1][1] = y + radius_ * trig::sin(heading - kPi / 2);
         rightAngle = WrapAngle((speed + 0.5 * radius_ * omega) / wheelRadius_ * dt + rightAngle);
         const double elevation = height_ / 2;
-        const double c = std::cos(heading);
-        const double s = std::sin(heading);
+        const double c = trig::cos(heading);
+        const double s = trig::sin(heading);
         for (int i = 1; i <= 5; ++i) {
           sensorPX[i] = x + c * sensorX_[i] - s * sensorY_[i];
           sensorPY[i] = y + s * sensorX_[i] + c * sensorY_[i];
@@ -263,8 +264,8 @@ class TFlatEvaluation {
       for (int i = 1; i <= 5; ++i) {
         reading[i] = 0.0;
         const double h = opening_[i] / 2;
-        const double cd = std::cos(sensorDir[i]);
-        const double sd = std::sin(sensorDir[i]);
+        const double cd = trig::cos(sensorDir[i]);
+        const double sd = trig::sin(sensorDir[i]);
         for (const TCylinder& c : cylinders) {
           const double dx = c.P[0] - sensorPX[i];
           const double dy = c.P[1] - sensorPY[i];
@@ -280,7 +281,7 @@ class TFlatEvaluation {
               continue;
             }
           }
-          const double theta = std::atan2(ly, lx);
+          const double theta = trig::atan2(ly, lx);
           if (std::abs(theta) > h) {
             continue;
           }
@@ -288,7 +289,7 @@ class TFlatEvaluation {
           if (d <= 0.0 || d > range_[i]) {
             continue;
           }
-          const double response = std::cos(theta) * (1.0 - d / range_[i]);
+          const double response = trig::cos(theta) * (1.0 - d / range_[i]);
           if (response > reading[i]) {
             reading[i] = response;
           }

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "arena/Arena.h"
+#include "numerics/Trig.h"
 #include "robot/Angles.h"
 #include "robot/ParameterChecks.h"
 
@@ -88,8 +89,8 @@ void TDifferentiallySteeredBody::Move(const TArena& Arena, double TimeStep) {
   const double heading = Coordinates.Heading;
   const double speed = Coordinates.Speed;
 
-  Coordinates.SetVelocity(1, std::cos(heading) * speed);
-  Coordinates.SetVelocity(2, std::sin(heading) * speed);
+  Coordinates.SetVelocity(1, trig::cos(heading) * speed);
+  Coordinates.SetVelocity(2, trig::sin(heading) * speed);
   double x = Coordinates.GetPosition(1) + Coordinates.GetVelocity(1) * dt;
   double y = Coordinates.GetPosition(2) + Coordinates.GetVelocity(2) * dt;
 
@@ -121,13 +122,13 @@ void TDifferentiallySteeredBody::Move(const TArena& Arena, double TimeStep) {
 
   // wheels on either side of the centre
   const double turnRate = Coordinates.AngularVelocity;
-  LeftWheel.Position[0] = x + Radius * std::cos(heading + kHalfPi);
-  LeftWheel.Position[1] = y + Radius * std::sin(heading + kHalfPi);
+  LeftWheel.Position[0] = x + Radius * trig::cos(heading + kHalfPi);
+  LeftWheel.Position[1] = y + Radius * trig::sin(heading + kHalfPi);
   LeftWheel.Position[2] = 0.0;
   LeftWheel.AngularVelocity = (speed - 0.5 * Radius * turnRate) / LeftWheel.Radius;
   LeftWheel.Rotate(dt);
-  RightWheel.Position[0] = x + Radius * std::cos(heading - kHalfPi);
-  RightWheel.Position[1] = y + Radius * std::sin(heading - kHalfPi);
+  RightWheel.Position[0] = x + Radius * trig::cos(heading - kHalfPi);
+  RightWheel.Position[1] = y + Radius * trig::sin(heading - kHalfPi);
   RightWheel.Position[2] = 0.0;
   RightWheel.AngularVelocity = (speed + 0.5 * Radius * turnRate) / RightWheel.Radius;
   RightWheel.Rotate(dt);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "arena/Arena.h"
+#include "numerics/Trig.h"
 #include "robot/Angles.h"
 #include "robot/ParameterChecks.h"
 
@@ -47,8 +48,8 @@ TMatrix TIRSensor::GetReading() const {
 }
 
 void TIRSensor::SetPose(double X, double Y, double Elevation, double Heading) {
-  const double c = std::cos(Heading);
-  const double s = std::sin(Heading);
+  const double c = trig::cos(Heading);
+  const double s = trig::sin(Heading);
   const double rx = RelativePosition.GetElement(1);
   const double ry = RelativePosition.GetElement(2);
   const double rz = RelativePosition.GetElement(3);
@@ -61,8 +62,8 @@ void TIRSensor::SetPose(double X, double Y, double Elevation, double Heading) {
 void TIRSensor::Update(const TArena& Arena) {
   Reading = 0.0;
   const double h = OpeningAngle / 2;
-  const double cosDelta = std::cos(AbsoluteDirection);
-  const double sinDelta = std::sin(AbsoluteDirection);
+  const double cosDelta = trig::cos(AbsoluteDirection);
+  const double sinDelta = trig::sin(AbsoluteDirection);
   const double x = AbsolutePosition.GetElement(1);
   const double y = AbsolutePosition.GetElement(2);
 
@@ -87,7 +88,7 @@ void TIRSensor::Update(const TArena& Arena) {
     }
 
     // bearing of the centre within the cone
-    const double theta = std::atan2(ly, lx);
+    const double theta = trig::atan2(ly, lx);
     if (std::abs(theta) > h) {
       continue;
     }
@@ -96,7 +97,7 @@ void TIRSensor::Update(const TArena& Arena) {
     if (d <= 0.0 || d > Range) {
       continue;
     }
-    const double response = std::cos(theta) * (1.0 - d / Range);
+    const double response = trig::cos(theta) * (1.0 - d / Range);
     if (response > Reading) {
       Reading = response;
     }
