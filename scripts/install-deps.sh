@@ -11,6 +11,7 @@ packages=(
   xvfb xauth fonts-dejavu-core locales
   clang libclang-rt-14-dev
   libqt6svg6 help2man man-db dpkg-dev file desktop-file-utils x11-utils
+  libopenmpi-dev openmpi-bin
 )
 
 missing=()

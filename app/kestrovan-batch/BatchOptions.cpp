@@ -79,6 +79,12 @@ const char* BatchUsage() {
          "  --experiment FILE     run the experiment file; the options above override its values\n"
          "  --write-experiment FILE  write the resolved experiment (every key) to FILE and exit\n"
          "  --log-evaluations     write evaluations.csv, one row per evaluation\n"
+#ifdef KESTROVAN_WITH_MPI
+         "  --mpi                 one evolution over the ranks of an MPI job (mpirun -n R kestrovan-batch\n"
+         "                        --mpi ...): rank 0 writes the files, every rank evaluates on --threads K\n"
+         "  --verbose             with --mpi, the bytes sent and the time waited on other ranks per generation\n"
+#endif
+
          "  --version             the program's version and source revision\n"
          "  --help                this text\n"
          "\n"
@@ -89,7 +95,11 @@ const char* BatchUsage() {
 
 TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   TBatchOptions options;
-  static const char* const kSwitches[] = {"--help", "-h", "--quiet", "--version", "--log-evaluations"};
+  static const char* const kSwitches[] = {"--help", "-h",       "--quiet", "--version", "--log-evaluations",
+#ifdef KESTROVAN_WITH_MPI
+                                          "--mpi",  "--verbose"
+#endif
+  };
   static const char* const kValued[] = {
       "--arena",     "--seed",    "--generations", "--population", "--simulation-time",
       "--time-step", "--threads", "--out",         "--experiment", "--write-experiment"};
@@ -125,6 +135,11 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   for (const char* name : {"--quiet", "--version", "--log-evaluations"}) {
     switches[name] = app.add_flag(name);
   }
+#ifdef KESTROVAN_WITH_MPI
+  for (const char* name : {"--mpi", "--verbose"}) {
+    switches[name] = app.add_flag(name);
+  }
+#endif
   std::map<std::string, std::vector<std::string>> texts;
   std::map<std::string, CLI::Option*> valued;
   for (const char* name : kValued) {
@@ -157,6 +172,10 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   options.Quiet = switches["--quiet"]->count() > 0;
   options.Version = switches["--version"]->count() > 0;
   options.LogEvaluations = switches["--log-evaluations"]->count() > 0;
+#ifdef KESTROVAN_WITH_MPI
+  options.Mpi = switches["--mpi"]->count() > 0;
+  options.Verbose = switches["--verbose"]->count() > 0;
+#endif
   for (const char* name : {"--quiet", "--log-evaluations"}) {
     if (switches[name]->count() > 0) {
       options.Given.insert(name);

@@ -14,6 +14,13 @@
 #include "version/BundledData.h"
 #include "version/Version.h"
 
+#ifdef KESTROVAN_WITH_MPI
+#include <fstream>
+#include <sstream>
+
+#include "distributed/MpiEvaluation.h"
+#endif
+
 namespace kestrovan {
 
 namespace {
@@ -27,6 +34,35 @@ std::string Fixed(double Value, int Decimals) {
 }
 
 double SecondsSince(TClock::time_point Start) { return std::chrono::duration<double>(TClock::now() - Start).count(); }
+
+#ifdef KESTROVAN_WITH_MPI
+// The MPI job of a --mpi run, while BatchMain runs one.
+TMpiSession* gMpiSession = nullptr;
+
+// Rank 0's evaluator of a --mpi run: the workers get the run's experiment
+// and the bytes of its arena file as recorded in the output folder.
+std::unique_ptr<TMpiEvaluator> MakeMpiEvaluator(const TBatchOptions& Options, const TExperiment& Resolved,
+                                                const TEvolutionRun& Run, int Threads) {
+  if (gMpiSession == nullptr) {
+    throw std::logic_error("--mpi needs the MPI job that BatchMain starts");
+  }
+  TExperiment sent = Resolved;
+  sent.ArenaFile.clear();
+  TDistributedSetup setup;
+  setup.ExperimentText = ExperimentText(sent, Options.OutputFolder);
+  const std::filesystem::path arenaCopy = Options.OutputFolder / kArenaRecordFile;
+  std::ifstream arena(arenaCopy, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << arena.rdbuf();
+  if (!arena) {
+    throw std::runtime_error("Cannot read '" + arenaCopy.string() + "'");
+  }
+  setup.ArenaText = bytes.str();
+  setup.ArenaName = Resolved.ArenaFile.string();
+  setup.RandomSeed = Run.RandomSeed();
+  return std::make_unique<TMpiEvaluator>(*gMpiSession, Threads, setup);
+}
+#endif
 
 }  // namespace
 
@@ -113,6 +149,13 @@ TBatchSummary RunBatch(const TBatchOptions& Options, const TExperiment& Experime
   TRunRecord record(resolved, Options.OutputFolder, Options.CommandLine, threads);
   record.Begin();
   run.Observer = &record;
+#ifdef KESTROVAN_WITH_MPI
+  std::unique_ptr<TMpiEvaluator> distributed;
+  if (Options.Mpi) {
+    distributed = MakeMpiEvaluator(Options, resolved, run, threads);
+    run.SetEvaluator(distributed.get());
+  }
+#endif
 
   const TClock::time_point start = TClock::now();
   int newBests = 0;
@@ -148,6 +191,15 @@ TBatchSummary RunBatch(const TBatchOptions& Options, const TExperiment& Experime
             << " evaluated, " << Fixed(rate, 1) << " evaluations/s, " << Fixed(SecondsSince(start), 2) << " s elapsed"
             << std::endl;
       }
+#ifdef KESTROVAN_WITH_MPI
+      if (distributed && Options.Verbose && !Options.Quiet) {
+        const TDistributedStatistics& traffic = distributed->LastGeneration();
+        Err << "  ranks: " << traffic.BytesSent << " bytes sent, " << traffic.BytesReceived << " bytes received in "
+            << traffic.Messages << " messages, " << traffic.RemoteEvaluations << " evaluations in "
+            << traffic.RemoteChunks << " chunks on other ranks, rank 0 waited " << Fixed(traffic.WaitSeconds, 4) << " s"
+            << std::endl;
+      }
+#endif
     }
     history = run.SaveHistory();
     run.Observer = nullptr;
@@ -202,6 +254,32 @@ int BatchMain(const std::vector<std::string>& Arguments, std::ostream& Out, std:
     Out << VersionLine("kestrovan-batch") << std::endl;
     return 0;
   }
+#ifdef KESTROVAN_WITH_MPI
+  // rank 0 runs the evolution; every other rank evaluates what it is sent
+  std::unique_ptr<TMpiSession> mpi;
+  struct TSessionGuard {
+    ~TSessionGuard() { gMpiSession = nullptr; }
+  } guard;
+  if (options.Mpi) {
+    try {
+      mpi = std::make_unique<TMpiSession>();
+    } catch (const std::exception& error) {
+      Err << "kestrovan-batch: " << error.what() << std::endl;
+      return 1;
+    }
+    if (mpi->Rank() != 0) {
+      if (!options.WriteExperimentFile.empty()) {
+        return 0;
+      }
+      return RunMpiWorker(options.Threads > 0 ? options.Threads
+                                              : static_cast<int>(std::max(1U, std::thread::hardware_concurrency())));
+    }
+    gMpiSession = mpi.get();
+    if (options.WriteExperimentFile.empty()) {
+      mpi->Arm();
+    }
+  }
+#endif
   for (const std::string& argument : Arguments) {
     options.CommandLine += (options.CommandLine.empty() ? "" : " ") + argument;
   }
