@@ -151,8 +151,7 @@ bool TryReceive(int Source, int Tag, TMessage& Message, MPI_Status& Status) {
   MPI_Get_count(&Status, MPI_BYTE, &size);
   Message = TMessage();
   Message.Bytes.resize(static_cast<std::size_t>(size));
-  MPI_Recv(Message.Bytes.data(), size, MPI_BYTE, Status.MPI_SOURCE, Status.MPI_TAG, MPI_COMM_WORLD,
-           MPI_STATUS_IGNORE);
+  MPI_Recv(Message.Bytes.data(), size, MPI_BYTE, Status.MPI_SOURCE, Status.MPI_TAG, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
   return true;
 }
 
@@ -337,7 +336,8 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
   const std::size_t genomeSize = count > 0 ? GenomeSize(*Agents.front()) : 0;
 
   // the chunks: guided self-scheduling, each taker's share of what is left
-  // in proportion to its threads, halved, at least one agent
+  // in proportion to its threads, quartered (a worker holds two chunks at a
+  // time, and a slow rank should not hold much), at least one agent
   std::mutex queueMutex;
   std::size_t next = 0;
   const auto take = [&](int TakerThreads, std::size_t& First) -> std::size_t {
@@ -347,7 +347,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
       return 0;
     }
     const auto total = static_cast<std::size_t>(std::max(state.TotalThreads, 1));
-    const std::size_t share = (left * static_cast<std::size_t>(TakerThreads) + 2 * total - 1) / (2 * total);
+    const std::size_t share = (left * static_cast<std::size_t>(TakerThreads) + 4 * total - 1) / (4 * total);
     const std::size_t size = std::clamp<std::size_t>(share, 1, left);
     First = next;
     next += size;

@@ -46,9 +46,9 @@ class TMpiSession {
 
 // What a worker rebuilds a run's evaluation from.
 struct TDistributedSetup {
-  std::string ExperimentText;  // the experiment file of the run, without its arena
-  std::string ArenaText;       // the bytes of the arena file
-  std::string ArenaName;       // names the arena in a worker's messages
+  std::string ExperimentText;   // the experiment file of the run, without its arena
+  std::string ArenaText;        // the bytes of the arena file
+  std::string ArenaName;        // names the arena in a worker's messages
   std::int32_t RandomSeed = 0;  // the run's seed of the cylinders' random velocities
 };
 
@@ -56,10 +56,10 @@ struct TDistributedSetup {
 struct TDistributedStatistics {
   std::uint64_t BytesSent = 0;
   std::uint64_t BytesReceived = 0;
-  int Messages = 0;            // messages sent and received
-  int RemoteChunks = 0;        // chunks evaluated by other ranks
-  int RemoteEvaluations = 0;   // evaluations done by other ranks
-  double WaitSeconds = 0.0;    // rank 0's threads idle, waiting on other ranks' results
+  int Messages = 0;           // messages sent and received
+  int RemoteChunks = 0;       // chunks evaluated by other ranks
+  int RemoteEvaluations = 0;  // evaluations done by other ranks
+  double WaitSeconds = 0.0;   // rank 0's threads idle, waiting on other ranks' results
 };
 
 // Rank 0's evaluator: each generation's agents in chunks that the ranks
