@@ -8,6 +8,7 @@
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <ostream>
 #include <sstream>
@@ -541,47 +542,34 @@ int RunMpiWorker(int Threads) {
     sender.Send(std::move(message), 0, kTagResults);
   };
 
-  for (;;) {
-    TMessage message;
-    MPI_Status mpiStatus;
-    if (!TryReceive(0, MPI_ANY_TAG, message, mpiStatus)) {
-      sender.Progress();
-      std::this_thread::sleep_for(kPollInterval);
-      continue;
-    }
-    if (mpiStatus.MPI_TAG == kTagStop) {
-      break;
-    }
-    if (mpiStatus.MPI_TAG == kTagSetup) {
-      std::string error;
-      try {
-        run = std::make_unique<TWorkerRun>(message);
-      } catch (const std::exception& e) {
-        error = e.what();
-      }
-      // rank 0 reports why this rank cannot take part and ends the run
-      for (int i = 0; i < kCredits; ++i) {
-        request(0, 0, error, {});
-      }
-      continue;
-    }
-    // a chunk
-    const auto first = message.Get<std::uint64_t>();
-    const auto size = message.Get<std::uint64_t>();
-    const auto genomeSize = message.Get<std::uint64_t>();
-    const std::vector<double> genes = message.GetDoubles();
-    std::vector<double> values;
-    std::string error;
+  // A chunk is evaluated on a thread of its own while this one keeps MPI
+  // going: results and requests leave at once, and the next chunk arrives
+  // meanwhile (large messages move only while both sides call MPI).
+  struct TChunk {
+    std::uint64_t First = 0;
+    std::uint64_t Size = 0;
+    std::vector<double> Values;
+    std::string Error;
+    std::atomic<bool> Done{false};
+  };
+  std::deque<TMessage> inbox;
+  std::unique_ptr<TChunk> current;
+  std::jthread evaluation;
+  const auto evaluate = [&run, &evaluator](TMessage Message, TChunk& Chunk) {
     try {
+      Chunk.First = Message.Get<std::uint64_t>();
+      Chunk.Size = Message.Get<std::uint64_t>();
+      const auto genomeSize = Message.Get<std::uint64_t>();
+      const std::vector<double> genes = Message.GetDoubles();
       if (!run) {
         throw std::runtime_error("this rank could not set up the run");
       }
-      if (genes.size() != size * genomeSize) {
+      if (genes.size() != Chunk.Size * genomeSize) {
         throw std::runtime_error("a chunk's genomes have the wrong size");
       }
-      run->Reserve(size);
+      run->Reserve(Chunk.Size);
       std::vector<TRobot*> agents;
-      for (std::size_t i = 0; i < size; ++i) {
+      for (std::size_t i = 0; i < Chunk.Size; ++i) {
         TRobot& agent = *run->Agents[i];
         if (GenomeSize(agent) != genomeSize) {
           throw std::runtime_error("a genome's size differs from this rank's brains");
@@ -591,15 +579,60 @@ int RunMpiWorker(int Threads) {
       }
       const TEvaluationContext context{*run->Arena, *run->Parameters, run->Fitness};
       evaluator->Evaluate(agents, context);
-      values.reserve(size * kResultValues);
+      Chunk.Values.reserve(Chunk.Size * kResultValues);
       for (TRobot* agent : agents) {
-        AppendResults(*agent, values);
+        AppendResults(*agent, Chunk.Values);
       }
     } catch (const std::exception& e) {
-      error = e.what();
-      values.clear();
+      Chunk.Error = e.what();
+      Chunk.Values.clear();
     }
-    request(first, size, error, values);
+    Chunk.Done.store(true);
+  };
+
+  bool stop = false;
+  for (;;) {
+    bool busy = false;
+    TMessage message;
+    MPI_Status mpiStatus;
+    while (!stop && TryReceive(0, MPI_ANY_TAG, message, mpiStatus)) {
+      busy = true;
+      if (mpiStatus.MPI_TAG == kTagStop) {
+        stop = true;
+      } else if (mpiStatus.MPI_TAG == kTagSetup) {
+        std::string error;
+        try {
+          run = std::make_unique<TWorkerRun>(message);
+        } catch (const std::exception& e) {
+          error = e.what();
+        }
+        // rank 0 reports why this rank cannot take part and ends the run
+        for (int i = 0; i < kCredits; ++i) {
+          request(0, 0, error, {});
+        }
+      } else {
+        inbox.push_back(std::move(message));
+      }
+    }
+    if (current && current->Done.load()) {
+      evaluation = std::jthread();  // joins
+      request(current->First, current->Size, current->Error, current->Values);
+      current.reset();
+      busy = true;
+    }
+    if (!current && !inbox.empty()) {
+      current = std::make_unique<TChunk>();
+      evaluation = std::jthread(evaluate, std::move(inbox.front()), std::ref(*current));
+      inbox.pop_front();
+      busy = true;
+    }
+    sender.Progress();
+    if (stop && !current && inbox.empty()) {
+      break;
+    }
+    if (!busy) {
+      std::this_thread::sleep_for(kPollInterval);
+    }
   }
   sender.WaitAll();
   return 0;
