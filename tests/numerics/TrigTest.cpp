@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -22,10 +23,10 @@ TEST(Trig, EveryOrderOfCallsGivesThePortableBits) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   // signed zeros and pi/4 to either side, values that compare equal but differ
   // in their bits, and NaN, which compares unequal to itself
-  std::vector<double> arguments = {0.0,  -0.0,   0x1.921fb54442d18p-1, 0x1.921fb54442d19p-1, -0x1.921fb54442d19p-1,
-                                   2.5,  2.5,    -2.5,                 1e300,                -1e300,
-                                   inf,  -inf,   nan,                  nan,                  3.0,
-                                   -0.0, 1e-310, -1e-310,              7.0,                  7.0};
+  const double quarterPi = 0x1.921fb54442d18p-1;
+  std::vector<double> arguments = {0.0, -0.0, 2.5, 2.5, -2.5, 1e300, -1e300, inf, -inf, nan, nan, 3.0, -0.0, 7.0, 7.0};
+  arguments.insert(arguments.end(), {quarterPi, std::nextafter(quarterPi, 1.0), -std::nextafter(quarterPi, 1.0)});
+  arguments.insert(arguments.end(), {1e-310, -1e-310, 1e-310});
   std::mt19937_64 random(3);
   std::uniform_real_distribution<double> angle(-40.0, 40.0);
   for (int i = 0; i < 2000; ++i) {

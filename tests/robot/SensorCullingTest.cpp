@@ -5,6 +5,7 @@
 #include <random>
 
 #include "RobotTestSupport.h"
+#include "numerics/Trig.h"
 #include "robot/IRSensor.h"
 #include "robot/SensorCulling.h"
 
@@ -40,10 +41,10 @@ class TCullingProbe {
     const bool seen = sensor.Reading > 0.0;
 
     // the axis as the step will build it: angle sums of heading and mounting direction
-    const double ch = std::cos(Case.Heading);
-    const double sh = std::sin(Case.Heading);
-    const double cr = std::cos(Case.RelativeDirection);
-    const double sr = std::sin(Case.RelativeDirection);
+    const double ch = trig::cos(Case.Heading);
+    const double sh = trig::sin(Case.Heading);
+    const double cr = trig::cos(Case.RelativeDirection);
+    const double sr = trig::sin(Case.RelativeDirection);
     const TSensorCull cull(Case.OpeningAngle, Case.Range);
     const bool kept = cull.MayBeVisible(Case.CylinderX - sensor.AbsolutePosition.GetElement(1),
                                         Case.CylinderY - sensor.AbsolutePosition.GetElement(2), ch * cr - sh * sr,
