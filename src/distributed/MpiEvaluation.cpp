@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -43,8 +44,12 @@ constexpr int kCredits = 2;
 constexpr std::size_t kResultValues = 5;
 
 // How long a rank sleeps between looks for a message: MPI's blocking calls
-// spin, which would take a core from the evaluating threads.
+// spin, which would take a core from the evaluating threads. While its own
+// threads evaluate, a rank looks less often (each look costs a wake-up, and a
+// worker's next chunk is already on its way); a worker is woken at once when
+// its chunk is done.
 constexpr std::chrono::microseconds kPollInterval{50};
+constexpr std::chrono::microseconds kBusyPollInterval{1000};
 
 using TClock = std::chrono::steady_clock;
 
@@ -456,7 +461,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
       }
       if (!busy) {
         const TClock::time_point start = TClock::now();
-        std::this_thread::sleep_for(kPollInterval);
+        std::this_thread::sleep_for(localDone ? kPollInterval : kBusyPollInterval);
         if (localDone) {
           statistics_.WaitSeconds += std::chrono::duration<double>(TClock::now() - start).count();
         }
@@ -555,7 +560,9 @@ int RunMpiWorker(int Threads) {
   std::deque<TMessage> inbox;
   std::unique_ptr<TChunk> current;
   std::jthread evaluation;
-  const auto evaluate = [&run, &evaluator](TMessage Message, TChunk& Chunk) {
+  std::mutex doneMutex;
+  std::condition_variable doneSignal;
+  const auto evaluate = [&run, &evaluator, &doneMutex, &doneSignal](TMessage Message, TChunk& Chunk) {
     try {
       Chunk.First = Message.Get<std::uint64_t>();
       Chunk.Size = Message.Get<std::uint64_t>();
@@ -587,7 +594,11 @@ int RunMpiWorker(int Threads) {
       Chunk.Error = e.what();
       Chunk.Values.clear();
     }
-    Chunk.Done.store(true);
+    {
+      const std::lock_guard lock(doneMutex);
+      Chunk.Done.store(true);
+    }
+    doneSignal.notify_one();
   };
 
   bool stop = false;
@@ -630,7 +641,10 @@ int RunMpiWorker(int Threads) {
     if (stop && !current && inbox.empty()) {
       break;
     }
-    if (!busy) {
+    if (!busy && current) {
+      std::unique_lock lock(doneMutex);
+      doneSignal.wait_for(lock, kBusyPollInterval, [&current] { return current->Done.load(); });
+    } else if (!busy) {
       std::this_thread::sleep_for(kPollInterval);
     }
   }
