@@ -14,6 +14,7 @@ packages=(
   python3 python3-matplotlib python3-numpy
   valgrind
   ffmpeg
+  libopenmpi-dev openmpi-bin
 )
 
 missing=()

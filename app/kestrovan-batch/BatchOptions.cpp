@@ -89,6 +89,11 @@ const char* BatchUsage() {
          "                        names one; the cylinders start as in the recording run, or with the\n"
          "                        random velocities of a run seeded with --seed N\n"
          "  --trajectory OUT.csv  with --replay: write the robot's pose and every cylinder's position per step\n"
+#ifdef KESTROVAN_WITH_MPI
+         "  --mpi                 one evolution over the ranks of an MPI job (mpirun -n R kestrovan-batch\n"
+         "                        --mpi ...): rank 0 writes the files, every rank evaluates on --threads K\n"
+         "  --verbose             with --mpi, the bytes sent and the time waited on other ranks per generation\n"
+#endif
          "  --version             the program's version and source revision\n"
          "  --help                this text\n"
          "\n"
@@ -101,7 +106,11 @@ const char* BatchUsage() {
 
 TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   TBatchOptions options;
-  static const char* const kSwitches[] = {"--help", "-h", "--quiet", "--version", "--log-evaluations", "--force"};
+  static const char* const kSwitches[] = {"--help", "-h",    "--quiet", "--version", "--log-evaluations", "--force",
+#ifdef KESTROVAN_WITH_MPI
+                                          "--mpi",  "--verbose"
+#endif
+  };
   static const char* const kValued[] = {
       "--arena",   "--seed", "--generations", "--population",       "--simulation-time",  "--time-step",
       "--threads", "--out",  "--experiment",  "--write-experiment", "--checkpoint-every", "--resume",
@@ -138,6 +147,11 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   for (const char* name : {"--quiet", "--version", "--log-evaluations", "--force"}) {
     switches[name] = app.add_flag(name);
   }
+#ifdef KESTROVAN_WITH_MPI
+  for (const char* name : {"--mpi", "--verbose"}) {
+    switches[name] = app.add_flag(name);
+  }
+#endif
   std::map<std::string, std::vector<std::string>> texts;
   std::map<std::string, CLI::Option*> valued;
   for (const char* name : kValued) {
@@ -171,6 +185,10 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   options.Version = switches["--version"]->count() > 0;
   options.LogEvaluations = switches["--log-evaluations"]->count() > 0;
   options.Force = switches["--force"]->count() > 0;
+#ifdef KESTROVAN_WITH_MPI
+  options.Mpi = switches["--mpi"]->count() > 0;
+  options.Verbose = switches["--verbose"]->count() > 0;
+#endif
   for (const char* name : {"--quiet", "--log-evaluations", "--force"}) {
     if (switches[name]->count() > 0) {
       options.Given.insert(name);

@@ -32,6 +32,8 @@ struct TBatchOptions {
   bool Help = false;
   bool Version = false;
   bool LogEvaluations = false;
+  bool Mpi = false;                           // --mpi: one evolution over the ranks of an MPI job
+  bool Verbose = false;                       // --verbose: with --mpi, the traffic of every generation
   std::filesystem::path ExperimentFile;       // --experiment; empty: the default experiment
   std::filesystem::path WriteExperimentFile;  // --write-experiment; empty: run
   int CheckpointEvery = 1;                    // --checkpoint-every; 0: no checkpoints

@@ -23,6 +23,13 @@
 #include "version/BundledData.h"
 #include "version/Version.h"
 
+#ifdef KESTROVAN_WITH_MPI
+#include <fstream>
+#include <sstream>
+
+#include "distributed/MpiEvaluation.h"
+#endif
+
 namespace kestrovan {
 
 namespace {
@@ -46,6 +53,35 @@ std::string ReadFileBytes(const std::filesystem::path& File) {
   }
   return bytes.str();
 }
+
+#ifdef KESTROVAN_WITH_MPI
+// The MPI job of a --mpi run, while BatchMain runs one.
+TMpiSession* gMpiSession = nullptr;
+
+// Rank 0's evaluator of a --mpi run: the workers get the run's experiment
+// and the bytes of its arena file as recorded in the output folder.
+std::unique_ptr<TMpiEvaluator> MakeMpiEvaluator(const std::filesystem::path& Folder, const TExperiment& Resolved,
+                                                const TEvolutionRun& Run, int Threads) {
+  if (gMpiSession == nullptr) {
+    throw std::logic_error("--mpi needs the MPI job that BatchMain starts");
+  }
+  TExperiment sent = Resolved;
+  sent.ArenaFile.clear();
+  TDistributedSetup setup;
+  setup.ExperimentText = ExperimentText(sent, Folder);
+  const std::filesystem::path arenaCopy = Folder / kArenaRecordFile;
+  std::ifstream arena(arenaCopy, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << arena.rdbuf();
+  if (!arena) {
+    throw std::runtime_error("Cannot read '" + arenaCopy.string() + "'");
+  }
+  setup.ArenaText = bytes.str();
+  setup.ArenaName = Resolved.ArenaFile.string();
+  setup.RandomSeed = Run.RandomSeed();
+  return std::make_unique<TMpiEvaluator>(*gMpiSession, Threads, setup);
+}
+#endif
 
 }  // namespace
 
@@ -209,6 +245,9 @@ struct TBatchLoop {
   int Generations = 0;
   int Threads = 1;
   int CheckpointGeneration = -1;  // generation of the checkpoint in the folder
+#ifdef KESTROVAN_WITH_MPI
+  TMpiEvaluator* Distributed = nullptr;  // with --mpi: the evaluator over the ranks
+#endif
 
   void Checkpoint(const std::vector<std::filesystem::path>& Written) {
     // never a checkpoint that lies behind the one in the folder
@@ -285,6 +324,15 @@ struct TBatchLoop {
               << " evaluated, " << Fixed(rate, 1) << " evaluations/s, " << Fixed(SecondsSince(start), 2) << " s elapsed"
               << std::endl;
         }
+#ifdef KESTROVAN_WITH_MPI
+        if (Distributed != nullptr && Options.Verbose && !Options.Quiet) {
+          const TDistributedStatistics& traffic = Distributed->LastGeneration();
+          Err << "  ranks: " << traffic.BytesSent << " bytes sent, " << traffic.BytesReceived << " bytes received in "
+              << traffic.Messages << " messages, " << traffic.RemoteEvaluations << " evaluations in "
+              << traffic.RemoteChunks << " chunks on other ranks, rank 0 waited " << Fixed(traffic.WaitSeconds, 4)
+              << " s" << std::endl;
+        }
+#endif
       }
       if (StopSignal().load() != 0) {
         throw TRunStopped();
@@ -398,10 +446,21 @@ TBatchSummary RunBatch(const TBatchOptions& Options, const TExperiment& Experime
   run.Observer = &record;
   run.ExperimentSha256 = record.ExperimentSha256();
 
+#ifdef KESTROVAN_WITH_MPI
+  std::unique_ptr<TMpiEvaluator> distributed;
+  if (Options.Mpi) {
+    distributed = MakeMpiEvaluator(Options.OutputFolder, resolved, run, threads);
+    run.SetEvaluator(distributed.get());
+  }
+#endif
+
   const std::string arena = ReadFileBytes(Options.OutputFolder / kArenaRecordFile);
   TBatchLoop loop{
       Options,          Out,         Err,    run, record, Options.OutputFolder, ExperimentHash(resolved, arena),
       Sha256Hex(arena), generations, threads};
+#ifdef KESTROVAN_WITH_MPI
+  loop.Distributed = distributed.get();
+#endif
   return loop.Go(simulationParameters, false);
 }
 
@@ -484,6 +543,15 @@ TBatchSummary ResumeBatch(const TBatchOptions& Options, std::ostream& Out, std::
   }
   TBatchLoop loop{Options, Out, Err, run, record, folder, hash, arenaSha256, generations, threads};
   loop.CheckpointGeneration = checkpoint.Generation;
+#ifdef KESTROVAN_WITH_MPI
+  // a resumed run may go on over another number of ranks
+  std::unique_ptr<TMpiEvaluator> distributed;
+  if (Options.Mpi) {
+    distributed = MakeMpiEvaluator(folder, experiment, run, threads);
+    run.SetEvaluator(distributed.get());
+    loop.Distributed = distributed.get();
+  }
+#endif
   return loop.Go(simulationParameters, true);
 }
 
@@ -552,6 +620,32 @@ int BatchMain(const std::vector<std::string>& Arguments, std::ostream& Out, std:
     Out << VersionLine("kestrovan-batch") << std::endl;
     return 0;
   }
+#ifdef KESTROVAN_WITH_MPI
+  // rank 0 runs the evolution; every other rank evaluates what it is sent
+  std::unique_ptr<TMpiSession> mpi;
+  struct TSessionGuard {
+    ~TSessionGuard() { gMpiSession = nullptr; }
+  } guard;
+  if (options.Mpi) {
+    try {
+      mpi = std::make_unique<TMpiSession>();
+    } catch (const std::exception& error) {
+      Err << "kestrovan-batch: " << error.what() << std::endl;
+      return 1;
+    }
+    if (mpi->Rank() != 0) {
+      if (!options.WriteExperimentFile.empty()) {
+        return 0;
+      }
+      return RunMpiWorker(options.Threads > 0 ? options.Threads
+                                              : static_cast<int>(std::max(1U, std::thread::hardware_concurrency())));
+    }
+    gMpiSession = mpi.get();
+    if (options.WriteExperimentFile.empty()) {
+      mpi->Arm();
+    }
+  }
+#endif
   for (const std::string& argument : Arguments) {
     options.CommandLine += (options.CommandLine.empty() ? "" : " ") + argument;
   }

@@ -9,6 +9,7 @@
 #include "arena/InformationLine.h"
 #include "arena/InputFile.h"
 #include "numerics/RandomNumbers.h"
+#include "numerics/Trig.h"
 
 namespace kestrovan {
 
@@ -547,8 +548,8 @@ void TArena::RandomizeCylinderVelocities(std::int32_t Seed, double MinSpeed, dou
     const double u2 = generator.GetUniform();
     // the angle is formed in extended precision and rounded once to double
     const double direction = static_cast<double>(static_cast<long double>(u2) * 2 * std::numbers::pi_v<long double>);
-    cylinder->Velocity.SetElement(1, std::cos(direction) * speed);
-    cylinder->Velocity.SetElement(2, std::sin(direction) * speed);
+    cylinder->Velocity.SetElement(1, trig::cos(direction) * speed);
+    cylinder->Velocity.SetElement(2, trig::sin(direction) * speed);
   }
 }
 

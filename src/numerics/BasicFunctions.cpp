@@ -2,13 +2,15 @@
 
 #include <cmath>
 
+#include "numerics/Trig.h"
+
 namespace kestrovan {
 
 int Sign(double x) { return x >= 0.0 ? 1 : -1; }
 
 void RotateToFrame(double X, double Y, double Angle, double& XR, double& YR) {
-  const double c = std::cos(Angle);
-  const double s = std::sin(Angle);
+  const double c = trig::cos(Angle);
+  const double s = trig::sin(Angle);
   XR = c * X + s * Y;
   YR = -s * X + c * Y;
 }

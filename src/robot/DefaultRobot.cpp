@@ -3,14 +3,16 @@
 #include <cmath>
 #include <numbers>
 
+#include "numerics/Trig.h"
+
 namespace kestrovan {
 
 namespace {
 
 // Mounts a sensor Radius from the body's centre along its own axis a.
 void Mount(TVector& RelativePosition, double& RelativeDirection, double Radius, double a) {
-  RelativePosition.SetElement(1, Radius * std::cos(a));
-  RelativePosition.SetElement(2, Radius * std::sin(a));
+  RelativePosition.SetElement(1, Radius * trig::cos(a));
+  RelativePosition.SetElement(2, Radius * trig::sin(a));
   RelativePosition.SetElement(3, 0.0);
   RelativeDirection = a;
 }

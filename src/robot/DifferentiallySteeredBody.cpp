@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "arena/Arena.h"
+#include "numerics/Trig.h"
 #include "robot/Angles.h"
 #include "robot/ParameterChecks.h"
 
@@ -88,8 +89,8 @@ void TDifferentiallySteeredBody::Move(const TArena& Arena, double TimeStep) {
   const double speed = Coordinates.Speed;
 
   // the heading's cosine and sine, once per step, for the velocity and the sensors
-  const double cosHeading = std::cos(heading);
-  const double sinHeading = std::sin(heading);
+  const double cosHeading = trig::cos(heading);
+  const double sinHeading = trig::sin(heading);
   Coordinates.SetVelocity(1, cosHeading * speed);
   Coordinates.SetVelocity(2, sinHeading * speed);
   double x = Coordinates.GetPosition(1) + Coordinates.GetVelocity(1) * dt;
@@ -148,11 +149,11 @@ void TDifferentiallySteeredBody::UpdateWheelPositions() {
   const double y = Coordinates.GetPosition(2);
   const double heading = Coordinates.Heading;
   // on either side of the centre
-  LeftWheel.Position[0] = x + Radius * std::cos(heading + kHalfPi);
-  LeftWheel.Position[1] = y + Radius * std::sin(heading + kHalfPi);
+  LeftWheel.Position[0] = x + Radius * trig::cos(heading + kHalfPi);
+  LeftWheel.Position[1] = y + Radius * trig::sin(heading + kHalfPi);
   LeftWheel.Position[2] = 0.0;
-  RightWheel.Position[0] = x + Radius * std::cos(heading - kHalfPi);
-  RightWheel.Position[1] = y + Radius * std::sin(heading - kHalfPi);
+  RightWheel.Position[0] = x + Radius * trig::cos(heading - kHalfPi);
+  RightWheel.Position[1] = y + Radius * trig::sin(heading - kHalfPi);
   RightWheel.Position[2] = 0.0;
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "arena/Arena.h"
+#include "numerics/Trig.h"
 #include "robot/Angles.h"
 #include "robot/ParameterChecks.h"
 
@@ -56,8 +57,8 @@ void TIRSensor::SetPose(double X, double Y, double Elevation, double Heading) {
   pose.Y = Y;
   pose.Elevation = Elevation;
   pose.Heading = Heading;
-  pose.CosHeading = std::cos(Heading);
-  pose.SinHeading = std::sin(Heading);
+  pose.CosHeading = trig::cos(Heading);
+  pose.SinHeading = trig::sin(Heading);
   Place(pose);
 }
 
@@ -76,8 +77,8 @@ void TIRSensor::Place(const TSensorPose& Pose) {
   // from 0 the sum Heading + RelativeDirection itself is too coarse for the
   // test's margin, and Update then takes the exact axis
   if (!(mountFor_ == RelativeDirection)) {
-    mountCos_ = std::cos(RelativeDirection);
-    mountSin_ = std::sin(RelativeDirection);
+    mountCos_ = trig::cos(RelativeDirection);
+    mountSin_ = trig::sin(RelativeDirection);
     mountFor_ = RelativeDirection;
   }
   if (std::fabs(Pose.Heading) + std::fabs(RelativeDirection) <= kAxisSumLimit) {
@@ -117,8 +118,8 @@ void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
   double cosDelta = 1.0;
   double sinDelta = 0.0;
   if (exact) {
-    cosDelta = std::cos(AbsoluteDirection);
-    sinDelta = std::sin(AbsoluteDirection);
+    cosDelta = trig::cos(AbsoluteDirection);
+    sinDelta = trig::sin(AbsoluteDirection);
   }
   const double axisX = exact ? cosDelta : axisX_;
   const double axisY = exact ? sinDelta : axisY_;
@@ -137,8 +138,8 @@ void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
         continue;
       }
       if (!exact) {
-        cosDelta = std::cos(AbsoluteDirection);
-        sinDelta = std::sin(AbsoluteDirection);
+        cosDelta = trig::cos(AbsoluteDirection);
+        sinDelta = trig::sin(AbsoluteDirection);
         exact = true;
       }
     }
@@ -159,7 +160,7 @@ void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
     }
 
     // bearing of the centre within the cone
-    const double theta = std::atan2(ly, lx);
+    const double theta = trig::atan2(ly, lx);
     if (std::abs(theta) > h) {
       continue;
     }
@@ -168,7 +169,7 @@ void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
     if (d <= 0.0 || d > Range) {
       continue;
     }
-    const double response = std::cos(theta) * (1.0 - d / Range);
+    const double response = trig::cos(theta) * (1.0 - d / Range);
     if (response > Reading) {
       Reading = response;
     }

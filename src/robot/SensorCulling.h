@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "numerics/Trig.h"
+
 namespace kestrovan {
 
 // A cheap, conservative test of whether an IR sensor can see a cylinder,
@@ -28,8 +30,8 @@ class TSensorCull {
     const double limit = OpeningAngle / 2 + kAngleMargin;
     // a cone of half an opening near pi or more (or not a number) is not culled by angle
     coneTest_ = limit > 0.0 && limit < std::numbers::pi - 1e-6;
-    cosLimit_ = std::cos(limit);
-    sinLimit_ = std::sin(limit);
+    cosLimit_ = trig::cos(limit);
+    sinLimit_ = trig::sin(limit);
   }
 
   // False only when a cylinder of Radius (m) whose centre lies (Dx, Dy)

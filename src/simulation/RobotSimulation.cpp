@@ -7,6 +7,7 @@
 #include <string>
 
 #include "arena/Arena.h"
+#include "numerics/Trig.h"
 #include "robot/Coordinates.h"
 #include "robot/Robot.h"
 
@@ -221,7 +222,7 @@ void TRobotSimulation::HandleCylinderCollisions() {
     // the body rebuilds its velocity from heading and speed: keep the signed
     // component along the heading, so a robot that backs into a cylinder
     // keeps backing off
-    robot.Speed = std::cos(robot.Heading) * vx + std::sin(robot.Heading) * vy;
+    robot.Speed = trig::cos(robot.Heading) * vx + trig::sin(robot.Heading) * vy;
     // back along the line of centres to exact contact
     const double contact = robotRadius + cylinder->Radius;
     robot.SetPosition(1, xc + contact * nx);

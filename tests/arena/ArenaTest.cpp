@@ -13,6 +13,7 @@
 
 #include "arena/Arena.h"
 #include "numerics/RandomNumbers.h"
+#include "numerics/Trig.h"
 
 // Counts every allocation of the test program, to show that a step of
 // cylinder motion allocates nothing.
@@ -221,8 +222,8 @@ TEST(TArena, RandomVelocitiesDrawSpeedThenDirectionForEachCylinder) {
     const double speed = 0.1 + u1 * (0.3 - 0.1);
     const double u2 = generator.GetUniform();
     const double direction = static_cast<double>(static_cast<long double>(u2) * 2 * std::numbers::pi_v<long double>);
-    EXPECT_EQ(VX(*cylinder), std::cos(direction) * speed) << cylinder->Name;
-    EXPECT_EQ(VY(*cylinder), std::sin(direction) * speed) << cylinder->Name;
+    EXPECT_EQ(VX(*cylinder), trig::cos(direction) * speed) << cylinder->Name;
+    EXPECT_EQ(VY(*cylinder), trig::sin(direction) * speed) << cylinder->Name;
     // the same within rounding when formed in double throughout
     EXPECT_NEAR(std::atan2(VY(*cylinder), VX(*cylinder)),
                 std::remainder(u2 * 2.0 * std::numbers::pi, 2.0 * std::numbers::pi), 1e-12);

@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "numerics/BasicFunctions.h"
+#include "numerics/Trig.h"
 
 namespace kestrovan {
 namespace {
@@ -28,8 +29,8 @@ TEST(BasicFunctions, RotateToFrame) {
   EXPECT_EQ(yr, 3.0);
   const double a = 0.7;
   RotateToFrame(0.3, -1.2, a, xr, yr);
-  EXPECT_EQ(xr, std::cos(a) * 0.3 + std::sin(a) * -1.2);
-  EXPECT_EQ(yr, -std::sin(a) * 0.3 + std::cos(a) * -1.2);
+  EXPECT_EQ(xr, trig::cos(a) * 0.3 + trig::sin(a) * -1.2);
+  EXPECT_EQ(yr, -trig::sin(a) * 0.3 + trig::cos(a) * -1.2);
 }
 
 TEST(BasicFunctions, Distance) {

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "RobotTestSupport.h"
+#include "numerics/Trig.h"
 #include "robot/IRSensor.h"
 
 namespace kestrovan {
@@ -89,12 +90,12 @@ double PlainResponse(const TIRSensor& Sensor, const TCylinderZ& Cylinder) {
   const double dx = Cylinder.Position.GetElement(1) - Sensor.AbsolutePosition.GetElement(1);
   const double dy = Cylinder.Position.GetElement(2) - Sensor.AbsolutePosition.GetElement(2);
   const double delta = Sensor.AbsoluteDirection;
-  const double lx = std::cos(delta) * dx + std::sin(delta) * dy;
-  const double ly = -std::sin(delta) * dx + std::cos(delta) * dy;
-  const double theta = std::atan2(ly, lx);
+  const double lx = trig::cos(delta) * dx + trig::sin(delta) * dy;
+  const double ly = -trig::sin(delta) * dx + trig::cos(delta) * dy;
+  const double theta = trig::atan2(ly, lx);
   const double d = std::sqrt(lx * lx + ly * ly) - Cylinder.Radius;
   if (lx <= 0 || std::abs(theta) > Sensor.OpeningAngle / 2 || d <= 0 || d > Sensor.Range) return 0.0;
-  return std::max(0.0, std::cos(theta) * (1 - d / Sensor.Range));
+  return std::max(0.0, trig::cos(theta) * (1 - d / Sensor.Range));
 }
 
 TEST(TIRSensor, ReadingIsBitIdenticalToThePlainComputation) {

@@ -9,6 +9,7 @@
 
 #include "RobotTestSupport.h"
 #include "robot/DefaultRobot.h"
+#include "numerics/Trig.h"
 #include "robot/IRSensor.h"
 #include "robot/SensorCulling.h"
 
@@ -45,10 +46,10 @@ class TCullingProbe {
     const bool seen = sensor.Reading > 0.0;
 
     // the axis as the step will build it: angle sums of heading and mounting direction
-    const double ch = std::cos(Case.Heading);
-    const double sh = std::sin(Case.Heading);
-    const double cr = std::cos(Case.RelativeDirection);
-    const double sr = std::sin(Case.RelativeDirection);
+    const double ch = trig::cos(Case.Heading);
+    const double sh = trig::sin(Case.Heading);
+    const double cr = trig::cos(Case.RelativeDirection);
+    const double sr = trig::sin(Case.RelativeDirection);
     const TSensorCull cull(Case.OpeningAngle, Case.Range);
     const bool kept = cull.MayBeVisible(Case.CylinderX - sensor.AbsolutePosition.GetElement(1),
                                         Case.CylinderY - sensor.AbsolutePosition.GetElement(2), ch * cr - sh * sr,
@@ -176,8 +177,8 @@ TEST(TIRSensorCulled, ReadsTheBitsOfTheExactComputation) {
     pose.X = between(-2, 2);
     pose.Y = between(-2, 2);
     pose.Heading = heading;
-    pose.CosHeading = std::cos(heading);
-    pose.SinHeading = std::sin(heading);
+    pose.CosHeading = trig::cos(heading);
+    pose.SinHeading = trig::sin(heading);
     if (i % 2 == 0) {
       sensor.Place(pose);
     } else {

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <cmath>
 
+#include "numerics/Trig.h"
 #include "robot/IRSensor.h"
 
 namespace kestrovan::test {
@@ -90,8 +91,8 @@ void CompareSensors(const TRobot& Robot, double Mounting, double Range, double O
     const auto& sensor = dynamic_cast<const TIRSensor&>(Robot.Body->Sensors.Items(i));
     const double a = kDefaultSensorDirections[i - 1];
     QCOMPARE(sensor.RelativeDirection, a);
-    QCOMPARE(sensor.RelativePosition.GetElement(1), Mounting * std::cos(a));
-    QCOMPARE(sensor.RelativePosition.GetElement(2), Mounting * std::sin(a));
+    QCOMPARE(sensor.RelativePosition.GetElement(1), Mounting * trig::cos(a));
+    QCOMPARE(sensor.RelativePosition.GetElement(2), Mounting * trig::sin(a));
     QCOMPARE(sensor.RelativePosition.GetElement(3), 0.0);
     QCOMPARE(sensor.Range, Range);
     QCOMPARE(sensor.OpeningAngle, OpeningAngle);

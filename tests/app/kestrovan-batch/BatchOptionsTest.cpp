@@ -145,5 +145,24 @@ TEST(BatchOptions, OptionLikeValuesAreRefusedButNumbersPass) {
   EXPECT_NE(UsageError({"--arena", "a", "--time-step", "-.5e-2"}).find("TimeStep must be"), std::string::npos);
 }
 
+#ifdef KESTROVAN_WITH_MPI
+TEST(BatchOptions, MpiAndVerboseAreSwitches) {
+  EXPECT_FALSE(Parse({"--arena", "a"}).Mpi);
+  EXPECT_FALSE(Parse({"--arena", "a"}).Verbose);
+  const TBatchOptions options = Parse({"--arena", "a", "--mpi", "--verbose", "--threads", "2"});
+  EXPECT_TRUE(options.Mpi);
+  EXPECT_TRUE(options.Verbose);
+  EXPECT_EQ(options.Threads, 2);
+  EXPECT_EQ(UsageError({"--arena", "a", "--mpi", "--mpi"}), "--mpi given twice");
+  EXPECT_EQ(UsageError({"--arena", "a", "--mpi=4"}), "--mpi takes no value");
+  EXPECT_NE(std::string(BatchUsage()).find("--mpi"), std::string::npos);
+}
+#else
+TEST(BatchOptions, WithoutMpiThereIsNoMpiOption) {
+  EXPECT_EQ(UsageError({"--arena", "a", "--mpi"}), "unknown option '--mpi'");
+  EXPECT_EQ(std::string(BatchUsage()).find("--mpi"), std::string::npos);
+}
+#endif
+
 }  // namespace
 }  // namespace kestrovan
