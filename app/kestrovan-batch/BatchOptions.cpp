@@ -106,14 +106,14 @@ const char* BatchUsage() {
 
 TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   TBatchOptions options;
-  static const char* const kSwitches[] = {"--help", "-h",    "--quiet", "--version", "--log-evaluations", "--force",
+  static const char* const kSwitches[] = {"--help", "-h",       "--quiet", "--version", "--log-evaluations", "--force",
 #ifdef KESTROVAN_WITH_MPI
                                           "--mpi",  "--verbose"
 #endif
   };
   static const char* const kValued[] = {
-      "--arena",   "--seed", "--generations", "--population",       "--simulation-time",  "--time-step",
-      "--threads", "--out",  "--experiment",  "--write-experiment", "--checkpoint-every", "--resume",
+      "--arena",   "--seed",      "--generations", "--population",       "--simulation-time",  "--time-step",
+      "--threads", "--out",       "--experiment",  "--write-experiment", "--checkpoint-every", "--resume",
       "--replay",  "--trajectory"};
 
   // A switch written with a value is refused rather than read as true or
@@ -246,9 +246,9 @@ TBatchOptions ParseBatchOptions(const std::vector<std::string>& Arguments) {
   }
   // a resumed run takes its settings from its folder
   if (!options.ResumeFolder.empty()) {
-    for (const char* option : {"--arena", "--seed", "--population", "--simulation-time", "--time-step", "--out",
-                               "--experiment", "--write-experiment", "--log-evaluations", "--force", "--replay",
-                               "--trajectory"}) {
+    for (const char* option :
+         {"--arena", "--seed", "--population", "--simulation-time", "--time-step", "--out", "--experiment",
+          "--write-experiment", "--log-evaluations", "--force", "--replay", "--trajectory"}) {
       if (options.Has(option)) {
         throw TUsageError(std::string(option) + " cannot be given with --resume: the run's settings come from " +
                           options.ResumeFolder.string());

@@ -172,7 +172,7 @@ bool IsOldRunFile(const std::string& Name) {
 // files (which PrepareOutputFolder cleans): the checkpoint's and the record
 // files' temporary copies and the folder probe, each of a process that no
 // longer runs.
-void RemoveStaleTemporaryFiles(const std::filesystem::path& Folder) {
+void RemoveStaleRecordFiles(const std::filesystem::path& Folder) {
   std::error_code error;
   for (std::filesystem::directory_iterator entry(Folder, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = entry->path().filename().string();
@@ -427,7 +427,7 @@ TBatchSummary RunBatch(const TBatchOptions& Options, const TExperiment& Experime
   run.MaximumCylinderSpeed = Experiment.MaximumCylinderSpeed;
   run.SetArenaFileName(Experiment.ArenaFile.string());
   PrepareOutputFolder(Options.OutputFolder);
-  RemoveStaleTemporaryFiles(Options.OutputFolder);
+  RemoveStaleRecordFiles(Options.OutputFolder);
   ClaimFolder(Options.OutputFolder, Options.Force);
   run.OutputFolder = Options.OutputFolder;
 
@@ -523,7 +523,7 @@ TBatchSummary ResumeBatch(const TBatchOptions& Options, std::ostream& Out, std::
   run.MaximumCylinderSpeed = experiment.MaximumCylinderSpeed;
   run.SetArenaFileName(arenaFile.string());
   PrepareOutputFolder(folder);
-  RemoveStaleTemporaryFiles(folder);
+  RemoveStaleRecordFiles(folder);
   run.OutputFolder = folder;
   run.Initialize(checkpoint.Seed);
   run.BeginRun(simulationParameters);

@@ -201,8 +201,8 @@ int Record(const TOptions& Options) {
     throw std::runtime_error("ffmpeg could not write '" + Options.Out.string() + "'");
   }
   std::cout << "video: " << Options.Out.string() << ", " << frame << " frames of " << Options.Width << "x"
-            << Options.Height << " at " << Options.Fps << " fps; replay fitness "
-            << ShortestReal(replay->Run()) << '\n';
+            << Options.Height << " at " << Options.Fps << " fps; replay fitness " << ShortestReal(replay->Run())
+            << '\n';
   return 0;
 }
 

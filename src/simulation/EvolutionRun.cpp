@@ -269,6 +269,7 @@ void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
     CheckEvaluationFinite(Agent, ea_->Generation() + 1, Result.AgentIndex);
     Result.RecordedFitness = Agent.Fitness;
     WriteFileAtomically(Result.RecordFile, prepared.Text);
+    WriteBrainOf(Agent, Result, std::move(prepared.CylinderVelocities));
     prepared = TPreparedRecord();
     Call(Yield);
     return;
@@ -280,8 +281,7 @@ void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
   Configure(recording, simulationParameters_);
   recording.Initialize();
   Start(recording, Agent, *arena_);
-  TBrainOrigin origin;
-  origin.CylinderVelocities = CylinderVelocitiesOf(*arena_);
+  std::vector<double> velocities = CylinderVelocitiesOf(*arena_);
   do {
     recording.Step();
     Call(Yield);
@@ -291,6 +291,14 @@ void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
 
   WriteFileAtomically(Result.RecordFile,
                       FormatNewBestFile(*Agent.Brain, recording.RobotTrajectory, recording.CylinderTrajectory, Yield));
+  WriteBrainOf(Agent, Result, std::move(velocities));
+  Call(Yield);
+}
+
+void TEvolutionRun::WriteBrainOf(const TRobot& Agent, TEvaluationResult& Result,
+                                 std::vector<double> CylinderVelocities) const {
+  TBrainOrigin origin;
+  origin.CylinderVelocities = std::move(CylinderVelocities);
   origin.ExperimentSha256 = ExperimentSha256;
   origin.Seed = seed_;
   origin.Generation = ea_->Generation() + 1;
@@ -299,7 +307,6 @@ void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
   origin.SimulationTime = simulationParameters_.SimulationTime;
   origin.TimeStep = simulationParameters_.TimeStep;
   Result.BrainFile = WriteNewBestBrain(OutputFolder, *Agent.Brain, origin);
-  Call(Yield);
 }
 
 void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(const TEvaluationResult&)>& OnResult) {
@@ -364,6 +371,7 @@ void TEvolutionRun::PrepareRecord(TRobot& Agent, TArena& Work, TPreparedRecord& 
     recording.Fitness = Fitness;
     recording.Initialize();
     Start(recording, Agent, Work);
+    Record.CylinderVelocities = CylinderVelocitiesOf(Work);
     do {
       recording.Step();
     } while (!recording.Finished);

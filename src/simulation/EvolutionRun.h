@@ -210,12 +210,15 @@ class TEvolutionRun {
     bool Ready = false;
     double Fitness = 0.0;  // the recording run's fitness and elapsed time
     double ElapsedTime = 0.0;
-    std::string Text;  // the new-best file's text
+    std::string Text;                        // the new-best file's text
+    std::vector<double> CylinderVelocities;  // at the recording's start, for its brain file
   };
   class TRecordAhead;
 
   void LoadArena();
   void RecordNewBest(TRobot& Agent, TEvaluationResult& Result);
+  // Writes the brain file of the new best Result beside its new-best file.
+  void WriteBrainOf(const TRobot& Agent, TEvaluationResult& Result, std::vector<double> CylinderVelocities) const;
   // Records Agent's evaluation again on Work and formats its new-best file
   // into Record (thread-safe: touches only Agent, Work and Record).
   void PrepareRecord(TRobot& Agent, TArena& Work, TPreparedRecord& Record) const;

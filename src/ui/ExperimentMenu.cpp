@@ -140,7 +140,6 @@ void TExperimentFileMenu::OpenResultFolderClick() {
   }
 }
 
-
 void TExperimentFileMenu::OpenClick() {
   const QStringList recent = RecentExperiments();
   // beside the last experiment, at first among the bundled examples

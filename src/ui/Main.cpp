@@ -16,9 +16,9 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStringList>
+#include <QTimer>
 #include <exception>
 #include <filesystem>
-#include <QTimer>
 #include <iterator>
 #include <stdexcept>
 

@@ -29,7 +29,7 @@ if [[ " ${programs[*]} " == *" kestrovan "* ]]; then
     fail "the desktop entry does not validate"
 fi
 # nothing else: no libraries, headers or other programs
-unexpected=$(cd "$prefix" && find . -type f | grep -vE '^\./(bin/kestrovan(-arena|-batch|-plot)?|share/kestrovan/.*|share/doc/kestrovan/.*|share/man/man1/kestrovan(-arena|-batch|-plot)?\.1\.gz|share/applications/kestrovan\.desktop|share/icons/hicolor/scalable/apps/kestrovan\.svg)$' || true)
+unexpected=$(cd "$prefix" && find . -type f | grep -vE '^\./(bin/kestrovan(-arena|-batch|-plot|-record)?|share/kestrovan/.*|share/doc/kestrovan/.*|share/man/man1/kestrovan(-arena|-batch|-plot|-record)?\.1\.gz|share/applications/kestrovan\.desktop|share/icons/hicolor/scalable/apps/kestrovan\.svg)$' || true)
 [ -z "$unexpected" ] || fail "unexpected files installed: $unexpected"
 
 # a moved prefix keeps working

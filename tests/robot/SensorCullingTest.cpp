@@ -8,8 +8,8 @@
 #include <string>
 
 #include "RobotTestSupport.h"
-#include "robot/DefaultRobot.h"
 #include "numerics/Trig.h"
+#include "robot/DefaultRobot.h"
 #include "robot/IRSensor.h"
 #include "robot/SensorCulling.h"
 

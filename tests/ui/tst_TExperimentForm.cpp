@@ -17,8 +17,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QOpenGLWidget>
 #include <QMessageBox>
+#include <QOpenGLWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
