@@ -14,7 +14,7 @@ packages=(
   python3 python3-matplotlib python3-numpy
   valgrind
   ffmpeg
-  libopenmpi-dev openmpi-bin
+  libopenmpi-dev openmpi-bin procps
 )
 
 missing=()
