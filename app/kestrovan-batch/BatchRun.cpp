@@ -44,16 +44,6 @@ std::string Fixed(double Value, int Decimals) {
 
 double SecondsSince(TClock::time_point Start) { return std::chrono::duration<double>(TClock::now() - Start).count(); }
 
-std::string ReadFileBytes(const std::filesystem::path& File) {
-  std::ifstream in(File, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (!in || in.bad()) {
-    throw std::runtime_error("Cannot read '" + File.string() + "'");
-  }
-  return bytes.str();
-}
-
 #ifdef KESTROVAN_WITH_MPI
 // The MPI job of a --mpi run, while BatchMain runs one.
 TMpiSession* gMpiSession = nullptr;
@@ -69,14 +59,7 @@ std::unique_ptr<TMpiEvaluator> MakeMpiEvaluator(const std::filesystem::path& Fol
   sent.ArenaFile.clear();
   TDistributedSetup setup;
   setup.ExperimentText = ExperimentText(sent, Folder);
-  const std::filesystem::path arenaCopy = Folder / kArenaRecordFile;
-  std::ifstream arena(arenaCopy, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << arena.rdbuf();
-  if (!arena) {
-    throw std::runtime_error("Cannot read '" + arenaCopy.string() + "'");
-  }
-  setup.ArenaText = bytes.str();
+  setup.ArenaText = ReadFileBytes(Folder / kArenaRecordFile);
   setup.ArenaName = Resolved.ArenaFile.string();
   setup.RandomSeed = Run.RandomSeed();
   return std::make_unique<TMpiEvaluator>(*gMpiSession, Threads, setup);

@@ -19,16 +19,6 @@ namespace kestrovan {
 
 namespace {
 
-std::string ReadBytes(const std::filesystem::path& File) {
-  std::ifstream in(File, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (!in || in.bad()) {
-    throw std::runtime_error("Cannot read '" + File.string() + "'");
-  }
-  return bytes.str();
-}
-
 std::string UtcText(std::chrono::system_clock::time_point Time) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(Time);
   std::tm utc{};
@@ -63,6 +53,16 @@ int StepsOf(double ElapsedTime, double TimeStep) {
   return steps;
 }
 
+std::string ReadFileBytes(const std::filesystem::path& File) {
+  std::ifstream in(File, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (!in || in.bad()) {
+    throw std::runtime_error("Cannot read '" + File.string() + "'");
+  }
+  return bytes.str();
+}
+
 std::string Sha256Hex(const std::string& Bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
@@ -91,7 +91,7 @@ std::string ExperimentHash(const TExperiment& Experiment, const std::string& Are
 }
 
 std::string ExperimentHash(const TExperiment& Experiment) {
-  return ExperimentHash(Experiment, ReadBytes(Experiment.ArenaFile));
+  return ExperimentHash(Experiment, ReadFileBytes(Experiment.ArenaFile));
 }
 
 TRunRecord::TRunRecord(const TExperiment& Experiment, std::filesystem::path Folder, std::string CommandLine,
@@ -112,7 +112,7 @@ void TRunRecord::Begin() {
   start_ = std::chrono::steady_clock::now();
 
   // the arena beside the experiment, so that the folder alone repeats the run
-  const std::string arena = ReadBytes(experiment_.ArenaFile);
+  const std::string arena = ReadFileBytes(experiment_.ArenaFile);
   arenaSha256_ = Sha256Hex(arena);
   experimentSha256_ = ExperimentHash(experiment_, arena);
   WriteFileAtomically(folder_ / kArenaRecordFile, arena);
@@ -181,7 +181,7 @@ void TRunRecord::Resume(const TRunRecordState& State) {
   bestFile_ = State.BestFile;
   generationRows_ = State.GenerationRows;
 
-  const std::string arena = ReadBytes(folder_ / kArenaRecordFile);
+  const std::string arena = ReadFileBytes(folder_ / kArenaRecordFile);
   arenaSha256_ = Sha256Hex(arena);
   experimentSha256_ = ExperimentHash(experiment_, arena);
   experiment_.ArenaFile = folder_ / kArenaRecordFile;

@@ -110,6 +110,9 @@ class TRunRecord : public TRunObserver {
 // them, first reaches ElapsedTime.
 int StepsOf(double ElapsedTime, double TimeStep);
 
+// The bytes of File; throws std::runtime_error naming a file that cannot be read.
+std::string ReadFileBytes(const std::filesystem::path& File);
+
 // SHA-256 of Bytes as 64 lower-case hexadecimal digits.
 std::string Sha256Hex(const std::string& Bytes);
 
