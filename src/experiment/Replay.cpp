@@ -134,7 +134,11 @@ std::string TrajectoryCsvHeader(int Cylinders) {
   std::string text = "step,time,robot_x,robot_y,robot_heading";
   for (int k = 1; k <= Cylinders; ++k) {
     const std::string name = "cylinder" + std::to_string(k);
-    text += "," + name + "_x," + name + "_y";
+    text += ',';
+    text += name;
+    text += "_x,";
+    text += name;
+    text += "_y";
   }
   text += '\n';
   return text;

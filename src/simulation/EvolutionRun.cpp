@@ -45,10 +45,10 @@ class TEvolutionRun::TRecordAhead {
       : done_(Count, 0), fitness_(Count, 0.0), prefixBest_(Count + 1, StartBest) {}
 
   // Notes agent Index's fitness; true when it may be a new best.
-  bool MayBeNewBest(std::size_t Index, double Fitness) {
+  bool MayBeNewBest(std::size_t Index, double AgentFitness) {
     const std::lock_guard<std::mutex> lock(mutex_);
     done_[Index] = 1;
-    fitness_[Index] = Fitness;
+    fitness_[Index] = AgentFitness;
     // the agents evaluated without a gap from the first, and the best before each
     while (prefix_ < done_.size() && done_[prefix_] != 0) {
       const double before = prefixBest_[prefix_];
@@ -56,7 +56,7 @@ class TEvolutionRun::TRecordAhead {
       ++prefix_;
     }
     if (Index <= prefix_) {
-      return Fitness > prefixBest_[Index];
+      return AgentFitness > prefixBest_[Index];
     }
     double best = prefixBest_[prefix_];
     for (std::size_t j = prefix_; j < Index; ++j) {
@@ -64,7 +64,7 @@ class TEvolutionRun::TRecordAhead {
         best = fitness_[j];
       }
     }
-    return Fitness > best;
+    return AgentFitness > best;
   }
 
  private:
