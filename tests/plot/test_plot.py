@@ -5,14 +5,13 @@ arenas, new-best files, trajectory CSVs and result folders written here.
 Environment: KESTROVAN_PLOT (the built program) and KESTROVAN_ARENA (the
 checker)."""
 
-import importlib.machinery
-import importlib.util
 import json
 import os
 import struct
 import subprocess
 import sys
 import tempfile
+import types
 import unittest
 import xml.etree.ElementTree as ElementTree
 
@@ -21,10 +20,12 @@ CHECKER = os.environ["KESTROVAN_ARENA"]
 
 
 def load_plot_module():
-    loader = importlib.machinery.SourceFileLoader("kestrovan_plot", PLOT)
-    spec = importlib.util.spec_from_loader("kestrovan_plot", loader)
-    module = importlib.util.module_from_spec(spec)
-    loader.exec_module(module)
+    # the program has no .py suffix: run its source as a module of its own
+    module = types.ModuleType("kestrovan_plot")
+    module.__file__ = PLOT
+    sys.modules["kestrovan_plot"] = module
+    with open(PLOT, encoding="utf-8") as source:
+        exec(compile(source.read(), PLOT, "exec"), module.__dict__)
     return module
 
 
