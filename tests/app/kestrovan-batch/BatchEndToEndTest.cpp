@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "BatchProgram.h"
 #include "simulation/SimulationTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -20,11 +21,7 @@ namespace {
 
 using test::TArenaText;
 
-struct TExit {
-  int Code = -1;
-  std::string Out;
-  std::string Err;
-};
+using TExit = test::TBatchExit;
 
 class BatchEndToEnd : public ::testing::Test {
  protected:
@@ -38,16 +35,7 @@ class BatchEndToEnd : public ::testing::Test {
   }
 
   // Runs the program in the test's folder with Arguments (shell words).
-  TExit Run(const std::string& Arguments) const {
-    const std::string command = "cd '" + folder.Path().string() + "' && '" KESTROVAN_BATCH_EXECUTABLE "' " + Arguments +
-                                " >stdout.log 2>stderr.log </dev/null";
-    const int status = std::system(command.c_str());
-    TExit result;
-    result.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Out = test::ReadFile(folder.Path() / "stdout.log");
-    result.Err = test::ReadFile(folder.Path() / "stderr.log");
-    return result;
-  }
+  TExit Run(const std::string& Arguments) const { return test::RunBatchProgram(folder.Path(), Arguments); }
 
   // Name and content of every result file (the new-best files and
   // descr.txt) in the folder Name; the record files are checked on their own.
@@ -66,14 +54,7 @@ class BatchEndToEnd : public ::testing::Test {
     return files;
   }
 
-  static std::vector<std::string> Lines(const std::string& Text) {
-    std::vector<std::string> lines;
-    std::istringstream input(Text);
-    for (std::string line; std::getline(input, line);) {
-      lines.push_back(line);
-    }
-    return lines;
-  }
+  static std::vector<std::string> Lines(const std::string& Text) { return test::TextLines(Text); }
 
   test::TTemporaryFolder folder;
 };

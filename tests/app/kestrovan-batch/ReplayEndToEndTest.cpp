@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BatchProgram.h"
 #include "experiment/Replay.h"
 #include "simulation/BrainFile.h"
 #include "simulation/SimulationTestSupport.h"
@@ -19,11 +20,7 @@ namespace {
 
 using test::TArenaText;
 
-struct TExit {
-  int Code = -1;
-  std::string Out;
-  std::string Err;
-};
+using TExit = test::TBatchExit;
 
 class ReplayEndToEnd : public ::testing::Test {
  protected:
@@ -41,25 +38,9 @@ class ReplayEndToEnd : public ::testing::Test {
                  "[simulation]\nsimulation_time = 3.0\nmaximum_cylinder_speed = 0.3\n");
   }
 
-  TExit Run(const std::string& Arguments) const {
-    const std::string command = "cd '" + folder.Path().string() + "' && '" KESTROVAN_BATCH_EXECUTABLE "' " + Arguments +
-                                " >stdout.log 2>stderr.log </dev/null";
-    const int status = std::system(command.c_str());
-    TExit result;
-    result.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Out = test::ReadFile(folder.Path() / "stdout.log");
-    result.Err = test::ReadFile(folder.Path() / "stderr.log");
-    return result;
-  }
+  TExit Run(const std::string& Arguments) const { return test::RunBatchProgram(folder.Path(), Arguments); }
 
-  static std::vector<std::string> Lines(const std::string& Text) {
-    std::vector<std::string> lines;
-    std::istringstream input(Text);
-    for (std::string line; std::getline(input, line);) {
-      lines.push_back(line);
-    }
-    return lines;
-  }
+  static std::vector<std::string> Lines(const std::string& Text) { return test::TextLines(Text); }
 
   test::TTemporaryFolder folder;
 };
