@@ -12,7 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   libqt6svg6 help2man man-db dpkg-dev file desktop-file-utils x11-utils
   python3 python3-matplotlib python3-numpy
-  valgrind
+  valgrind ccache
   ffmpeg
   libopenmpi-dev openmpi-bin procps
 )

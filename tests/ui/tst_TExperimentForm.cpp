@@ -520,6 +520,9 @@ TEST_F(ExperimentFormTest, VisualisedStepsMoveTheViewAndShowTheTime) {
   EXPECT_TRUE(viewer->ShowSensors);
 
   form_->chkVisualize->setChecked(true);
+  // paced at real time, frames come all through an evaluation; at full
+  // speed an evaluation can end between two frames, run after run
+  form_->SpeedBox->setCurrentIndex(kRealTime);
   QString caption;
   double elapsed = 0.0;
   double robotX = 0.0;
