@@ -14,7 +14,9 @@ scripts/check-format.sh
 jobs=$(nproc)
 # a compiler cache makes a rebuild of unchanged sources (the next CI run on
 # this machine) cost a lookup; the results are those of the compiler itself
+# (paths taken relative to the checkout, so that another clone hits too)
 export KESTROVAN_CCACHE="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 
 cmake -S . -B build/test -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
