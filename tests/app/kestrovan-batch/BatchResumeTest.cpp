@@ -243,8 +243,9 @@ TEST_F(BatchResume, KilledAtRandomMomentsAndResumedGivesTheFilesOfTheRunLeftAlon
   const auto alone = Results("alone");
   std::mt19937 random(20261209);
   int kills = 0;
-  // a few dozen kills, in as many runs as that takes
-  for (int attempt = 0; attempt < 20 && kills < 30; ++attempt) {
+  // a few dozen kills, in as many runs as that takes (more runs on a busy
+  // machine, where a resumed run often ends before its kill)
+  for (int attempt = 0; attempt < 60 && kills < 30; ++attempt) {
     const std::string name = "killed" + std::to_string(attempt);
     // kill -9 at a random moment, again and again, until a run gets to its end
     std::vector<std::string> arguments = Fresh(name, kGenerations, 1 + attempt % 2);
