@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <exception>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -231,21 +232,54 @@ struct TBatchLoop {
 #ifdef KESTROVAN_WITH_MPI
   TMpiEvaluator* Distributed = nullptr;  // with --mpi: the evaluator over the ranks
 #endif
+  std::exception_ptr checkpointError_ = nullptr;  // what kept the last checkpoint from being written
+  std::jthread checkpointWriter_ = {};             // writes the last checkpoint; joined before the members go
 
+  // The checkpoint of the generation just ended: the run's state is taken
+  // at once, and a thread of its own syncs the new-best files written since
+  // the last one and the evaluations log, then writes the checkpoint, while
+  // the next generation is evaluated (the disk's waits are not the run's).
+  // One checkpoint at a time, in order; a failure to write one fails the run
+  // at the next checkpoint or at the end.
   void Checkpoint(const std::vector<std::filesystem::path>& Written) {
     // never a checkpoint that lies behind the one in the folder
     const int generation = Run.EA()->Generation();
     if (Options.CheckpointEvery == 0 || generation <= CheckpointGeneration) {
       return;
     }
-    // the new-best files reach the disk before the checkpoint that counts
-    // them; generations.csv is rewritten from the checkpoint on resume
-    for (const std::filesystem::path& file : Written) {
-      SyncFile(file);
+    AwaitCheckpoint();
+    TCheckpoint checkpoint = CaptureCheckpoint(Run, Record.State(), ExperimentHash, ArenaSha256, Generations);
+    // the new-best files and the log's rows reach the disk before the
+    // checkpoint that counts them; generations.csv is rewritten from the
+    // checkpoint on resume
+    std::vector<std::filesystem::path> sync = Written;
+    if (const std::filesystem::path log = Record.EvaluationsLog(); !log.empty()) {
+      sync.push_back(log);
     }
-    WriteCheckpoint(Folder / kCheckpointFile,
-                    CaptureCheckpoint(Run, Record.State(), ExperimentHash, ArenaSha256, Generations));
+    checkpointWriter_ = std::jthread([this, sync = std::move(sync), checkpoint = std::move(checkpoint)] {
+      try {
+        for (const std::filesystem::path& file : sync) {
+          SyncFile(file);
+        }
+        WriteCheckpoint(Folder / kCheckpointFile, checkpoint);
+      } catch (...) {
+        checkpointError_ = std::current_exception();
+      }
+    });
     CheckpointGeneration = generation;
+  }
+
+  // Waits until the checkpoint being written is in the folder; throws what
+  // kept it from being written.
+  void AwaitCheckpoint() {
+    if (checkpointWriter_.joinable()) {
+      checkpointWriter_.join();
+    }
+    if (checkpointError_) {
+      std::exception_ptr error = checkpointError_;
+      checkpointError_ = nullptr;
+      std::rethrow_exception(error);
+    }
   }
 
   TBatchSummary Go(const TRobotSimulationParameters& Parameters, bool Resumed) {
@@ -313,7 +347,8 @@ struct TBatchLoop {
           Err << "  ranks: " << traffic.BytesSent << " bytes sent, " << traffic.BytesReceived << " bytes received in "
               << traffic.Messages << " messages, " << traffic.RemoteEvaluations << " evaluations in "
               << traffic.RemoteChunks << " chunks on other ranks, rank 0 waited " << Fixed(traffic.WaitSeconds, 4)
-              << " s" << std::endl;
+              << " s, other ranks idle " << Fixed(traffic.RemoteIdleSeconds, 4) << " s, rank 0 alone "
+              << Fixed(traffic.SerialSeconds, 4) << " s before" << std::endl;
         }
 #endif
       }
@@ -322,6 +357,7 @@ struct TBatchLoop {
       }
       history = Run.SaveHistory();
       Run.Observer = nullptr;
+      AwaitCheckpoint();
       Record.Finish(TRunEnd::Completed);
     } catch (const TRunStopped&) {
       stopped = StopSignal().load();
@@ -331,11 +367,17 @@ struct TBatchLoop {
       if (!inGeneration) {
         Checkpoint(written);
       }
+      AwaitCheckpoint();
       history = Run.SaveHistory();
       Record.Finish(TRunEnd::Stopped);
     } catch (const std::exception& error) {
       Run.Observer = nullptr;
       // the generations completed so far are kept where the folder allows it
+      try {
+        AwaitCheckpoint();
+      } catch (const std::exception&) {
+        // the run's own error is the one to report
+      }
       try {
         Run.SaveHistory();
       } catch (const std::exception& historyError) {

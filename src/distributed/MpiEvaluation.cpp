@@ -10,6 +10,7 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <ostream>
 #include <sstream>
@@ -189,6 +190,48 @@ void ReadResults(const double* Values, TRobot& Agent) {
   }
 }
 
+// The recordings made ahead on a worker, as they travel after the results:
+// their number, then each one's agent (from the chunk's first), fitness,
+// elapsed time, text and cylinder velocities.
+void PutRecords(TMessage& Message, const std::vector<TNewBestRecord>& Records) {
+  std::uint64_t ready = 0;
+  for (const TNewBestRecord& record : Records) {
+    ready += record.Ready ? 1 : 0;
+  }
+  Message.Put(ready);
+  for (std::size_t i = 0; i < Records.size(); ++i) {
+    const TNewBestRecord& record = Records[i];
+    if (!record.Ready) {
+      continue;
+    }
+    Message.Put(static_cast<std::uint64_t>(i));
+    Message.Put(record.Fitness);
+    Message.Put(record.ElapsedTime);
+    Message.PutText(record.Text);
+    Message.PutDoubles(record.CylinderVelocities);
+  }
+}
+
+// The records of a chunk of Size agents, by agent; throws for an agent
+// outside the chunk.
+std::vector<TNewBestRecord> GetRecords(TMessage& Message, std::size_t Size) {
+  std::vector<TNewBestRecord> records(Size);
+  const auto count = Message.Get<std::uint64_t>();
+  for (std::uint64_t k = 0; k < count; ++k) {
+    const auto index = Message.Get<std::uint64_t>();
+    if (index >= Size) {
+      throw std::runtime_error("distributed run: a recording of an agent outside its chunk");
+    }
+    TNewBestRecord& record = records[index];
+    record.Fitness = Message.Get<double>();
+    record.ElapsedTime = Message.Get<double>();
+    record.Text = Message.GetText();
+    record.CylinderVelocities = Message.GetDoubles();
+    record.Ready = true;
+  }
+  return records;
+}
+
 }  // namespace
 
 std::size_t GenomeSize(const TRobot& Agent) {
@@ -290,6 +333,7 @@ TMpiEvaluator::TMpiEvaluator(TMpiSession& Session, int Threads, const TDistribut
     const auto rank = static_cast<std::size_t>(status.MPI_SOURCE);
     ++state_->OpenRequests[rank];
     const auto threads = message.Get<std::int32_t>();
+    message.Get<double>();
     message.Get<std::uint64_t>();
     message.Get<std::uint64_t>();
     const std::string error = message.GetText();
@@ -337,6 +381,9 @@ TMpiEvaluator::~TMpiEvaluator() {
 
 void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluationContext& Context) {
   statistics_ = TDistributedStatistics();
+  if (lastEnd_ != TClock::time_point()) {
+    statistics_.SerialSeconds = std::chrono::duration<double>(TClock::now() - lastEnd_).count();
+  }
   TState& state = *state_;
   const std::size_t count = Agents.size();
   const std::size_t genomeSize = count > 0 ? GenomeSize(*Agents.front()) : 0;
@@ -360,8 +407,10 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
     return size;
   };
 
-  // rank 0's own threads
+  // rank 0's own threads; the last to finish wakes this one
   std::atomic<int> localRunning{threads_};
+  std::mutex localMutex;
+  std::condition_variable localDone;
   std::vector<std::exception_ptr> localErrors(static_cast<std::size_t>(threads_));
   std::atomic<bool> failed{false};
   std::vector<std::jthread> workers;
@@ -374,13 +423,20 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
         for (std::size_t size = take(1, first); size > 0 && !failed.load(); size = take(1, first)) {
           for (std::size_t i = first; i < first + size; ++i) {
             EvaluateAgent(*Agents[i], work, Context);
+            if (Context.AfterEvaluation) {
+              Context.AfterEvaluation(i, *Agents[i], work);
+            }
           }
         }
       } catch (...) {
         localErrors[static_cast<std::size_t>(w)] = std::current_exception();
         failed.store(true);
       }
-      localRunning.fetch_sub(1);
+      {
+        const std::lock_guard lock(localMutex);
+        localRunning.fetch_sub(1);
+      }
+      localDone.notify_one();
     });
   }
 
@@ -401,10 +457,14 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
       for (std::size_t i = first; i < first + size; ++i) {
         AppendGenome(*Agents[i], genes);
       }
+      // the worker records ahead the agents above what is known of those before
+      const double threshold =
+          Context.RecordThreshold ? Context.RecordThreshold(first) : std::numeric_limits<double>::infinity();
       TMessage work;
       work.Put(static_cast<std::uint64_t>(first));
       work.Put(static_cast<std::uint64_t>(size));
       work.Put(static_cast<std::uint64_t>(genomeSize));
+      work.Put(threshold);
       work.PutDoubles(genes);
       statistics_.BytesSent += state.Sender.Send(std::move(work), Rank, kTagWork);
       ++statistics_.Messages;
@@ -418,6 +478,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
     ++statistics_.Messages;
     ++state.OpenRequests[static_cast<std::size_t>(rank)];
     Message.Get<std::int32_t>();  // the thread count, known since the start
+    statistics_.RemoteIdleSeconds += Message.Get<double>();
     const auto first = Message.Get<std::uint64_t>();
     const auto size = Message.Get<std::uint64_t>();
     const std::string error = Message.GetText();
@@ -435,8 +496,12 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
     if (first > count || size > count - first || values.size() != size * kResultValues) {
       throw std::runtime_error("distributed run: rank " + std::to_string(rank) + " sent results of another chunk");
     }
+    std::vector<TNewBestRecord> records = GetRecords(Message, size);
     for (std::size_t i = 0; i < size; ++i) {
       ReadResults(values.data() + i * kResultValues, *Agents[first + i]);
+      if (Context.AfterRemoteEvaluation) {
+        Context.AfterRemoteEvaluation(first + i, *Agents[first + i], records[i].Ready ? &records[i] : nullptr);
+      }
     }
     statistics_.RemoteEvaluations += static_cast<int>(size);
     ++statistics_.RemoteChunks;
@@ -454,15 +519,23 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
       for (int rank = 1; rank < session_.Size(); ++rank) {
         serve(rank);
       }
-      state.Sender.Progress();
-      const bool localDone = localRunning.load() == 0;
-      if (localDone && outstanding == 0) {
+      const bool sent = state.Sender.Progress();
+      const bool localFinished = localRunning.load() == 0;
+      if (localFinished && outstanding == 0) {
         break;
       }
       if (!busy) {
+        // a large message moves on only while this rank calls MPI, so look
+        // often until the chunks sent have left; otherwise seldom while the
+        // own threads evaluate (woken when the last of them ends)
         const TClock::time_point start = TClock::now();
-        std::this_thread::sleep_for(localDone ? kPollInterval : kBusyPollInterval);
-        if (localDone) {
+        if (localFinished || !sent) {
+          std::this_thread::sleep_for(kPollInterval);
+        } else {
+          std::unique_lock lock(localMutex);
+          localDone.wait_for(lock, kBusyPollInterval, [&localRunning] { return localRunning.load() == 0; });
+        }
+        if (localFinished) {
           statistics_.WaitSeconds += std::chrono::duration<double>(TClock::now() - start).count();
         }
       }
@@ -483,6 +556,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
   if (!remoteError.empty()) {
     throw std::runtime_error(remoteError);
   }
+  lastEnd_ = TClock::now();
 }
 
 // ---- the workers
@@ -536,14 +610,20 @@ int RunMpiWorker(int Threads) {
   } else {
     evaluator = std::make_unique<TSequentialEvaluator>();
   }
+  // time without a chunk to evaluate, reported with the next results
+  double idleSeconds = 0.0;
+  TClock::time_point idleSince = TClock::now();
   const auto request = [&](std::uint64_t First, std::uint64_t Size, const std::string& Error,
-                           const std::vector<double>& Values) {
+                           const std::vector<double>& Values, const std::vector<TNewBestRecord>& Records) {
     TMessage message;
     message.Put(static_cast<std::int32_t>(Threads));
+    message.Put(idleSeconds);
+    idleSeconds = 0.0;
     message.Put(First);
     message.Put(Size);
     message.PutText(Error);
     message.PutDoubles(Values);
+    PutRecords(message, Records);
     sender.Send(std::move(message), 0, kTagResults);
   };
 
@@ -554,6 +634,7 @@ int RunMpiWorker(int Threads) {
     std::uint64_t First = 0;
     std::uint64_t Size = 0;
     std::vector<double> Values;
+    std::vector<TNewBestRecord> Records;  // by agent of the chunk
     std::string Error;
     std::atomic<bool> Done{false};
   };
@@ -567,6 +648,7 @@ int RunMpiWorker(int Threads) {
       Chunk.First = Message.Get<std::uint64_t>();
       Chunk.Size = Message.Get<std::uint64_t>();
       const auto genomeSize = Message.Get<std::uint64_t>();
+      const auto threshold = Message.Get<double>();
       const std::vector<double> genes = Message.GetDoubles();
       if (!run) {
         throw std::runtime_error("this rank could not set up the run");
@@ -584,7 +666,16 @@ int RunMpiWorker(int Threads) {
         ReadGenome(genes.data() + i * genomeSize, agent);
         agents.push_back(&agent);
       }
-      const TEvaluationContext context{*run->Arena, *run->Parameters, run->Fitness};
+      // likely new bests recorded here, right after their evaluation: those
+      // above rank 0's threshold and the agents before them in the chunk
+      TEvaluationContext context{*run->Arena, *run->Parameters, run->Fitness};
+      TNewBestCandidates candidates(agents.size(), threshold);
+      Chunk.Records.resize(agents.size());
+      context.AfterEvaluation = [&candidates, &context, &Chunk](std::size_t Index, TRobot& Agent, TArena& Work) {
+        if (candidates.MayBeNewBest(Index, Agent.Fitness)) {
+          RecordAhead(Agent, Work, context, Chunk.Records[Index]);
+        }
+      };
       evaluator->Evaluate(agents, context);
       Chunk.Values.reserve(Chunk.Size * kResultValues);
       for (TRobot* agent : agents) {
@@ -593,6 +684,7 @@ int RunMpiWorker(int Threads) {
     } catch (const std::exception& e) {
       Chunk.Error = e.what();
       Chunk.Values.clear();
+      Chunk.Records.clear();
     }
     {
       const std::lock_guard lock(doneMutex);
@@ -619,7 +711,7 @@ int RunMpiWorker(int Threads) {
         }
         // rank 0 reports why this rank cannot take part and ends the run
         for (int i = 0; i < kCredits; ++i) {
-          request(0, 0, error, {});
+          request(0, 0, error, {}, {});
         }
       } else {
         inbox.push_back(std::move(message));
@@ -627,11 +719,13 @@ int RunMpiWorker(int Threads) {
     }
     if (current && current->Done.load()) {
       evaluation = std::jthread();  // joins
-      request(current->First, current->Size, current->Error, current->Values);
+      idleSince = TClock::now();
+      request(current->First, current->Size, current->Error, current->Values, current->Records);
       current.reset();
       busy = true;
     }
     if (!current && !inbox.empty()) {
+      idleSeconds += std::chrono::duration<double>(TClock::now() - idleSince).count();
       current = std::make_unique<TChunk>();
       evaluation = std::jthread(evaluate, std::move(inbox.front()), std::ref(*current));
       inbox.pop_front();

@@ -163,7 +163,6 @@ TRunRecordState TRunRecord::State() {
     if (!evaluationsLog_ || length < 0) {
       throw std::runtime_error("Cannot write '" + evaluationsPart_.string() + "'");
     }
-    SyncFile(evaluationsPart_);
     state.EvaluationsBytes = static_cast<std::uint64_t>(length);
   }
   return state;

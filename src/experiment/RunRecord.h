@@ -67,9 +67,15 @@ class TRunRecord : public TRunObserver {
   const std::string& ExperimentSha256() const { return experimentSha256_; }
 
   // The record's state at the end of a generation; the evaluations log is
-  // flushed to the disk first, so that its length counts. Throws
-  // std::runtime_error when the log cannot be written.
+  // handed to the system first, so that its length counts (a checkpoint
+  // that stores the state syncs EvaluationsLog to the disk before it is
+  // written). Throws std::runtime_error when the log cannot be written.
   TRunRecordState State();
+  // The evaluations log being written (under its temporary name), empty
+  // when the run keeps none or the record is finished.
+  std::filesystem::path EvaluationsLog() const {
+    return evaluationsLog_.is_open() ? evaluationsPart_ : std::filesystem::path();
+  }
   // Begin for a run that continues from State in a folder that holds its
   // record already: experiment.toml and arena.txt stay, generations.csv
   // goes back to State's rows, and the evaluations log (under its
