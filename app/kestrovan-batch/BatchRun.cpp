@@ -346,7 +346,8 @@ struct TBatchLoop {
           const TDistributedStatistics& traffic = Distributed->LastGeneration();
           Err << "  ranks: " << traffic.BytesSent << " bytes sent, " << traffic.BytesReceived << " bytes received in "
               << traffic.Messages << " messages, " << traffic.RemoteEvaluations << " evaluations in "
-              << traffic.RemoteChunks << " chunks on other ranks, rank 0 waited " << Fixed(traffic.WaitSeconds, 4)
+              << traffic.RemoteChunks << " chunks and " << traffic.RemoteRecords
+              << " recordings from other ranks, rank 0 waited " << Fixed(traffic.WaitSeconds, 4)
               << " s, other ranks idle " << Fixed(traffic.RemoteIdleSeconds, 4) << " s, rank 0 alone "
               << Fixed(traffic.SerialSeconds, 4) << " s before" << std::endl;
         }

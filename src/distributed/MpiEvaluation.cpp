@@ -499,6 +499,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
     std::vector<TNewBestRecord> records = GetRecords(Message, size);
     for (std::size_t i = 0; i < size; ++i) {
       ReadResults(values.data() + i * kResultValues, *Agents[first + i]);
+      statistics_.RemoteRecords += records[i].Ready ? 1 : 0;
       if (Context.AfterRemoteEvaluation) {
         Context.AfterRemoteEvaluation(first + i, *Agents[first + i], records[i].Ready ? &records[i] : nullptr);
       }

@@ -60,6 +60,7 @@ struct TDistributedStatistics {
   int Messages = 0;           // messages sent and received
   int RemoteChunks = 0;       // chunks evaluated by other ranks
   int RemoteEvaluations = 0;  // evaluations done by other ranks
+  int RemoteRecords = 0;      // new-best recordings made ahead by other ranks
   double WaitSeconds = 0.0;   // rank 0's threads idle, waiting on other ranks' results
   double RemoteIdleSeconds = 0.0;  // other ranks without a chunk, summed, since their previous results
   double SerialSeconds = 0.0;      // rank 0 between the previous generation's evaluation and this one's
