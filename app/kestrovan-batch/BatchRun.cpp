@@ -233,7 +233,7 @@ struct TBatchLoop {
   TMpiEvaluator* Distributed = nullptr;  // with --mpi: the evaluator over the ranks
 #endif
   std::exception_ptr checkpointError_ = nullptr;  // what kept the last checkpoint from being written
-  std::jthread checkpointWriter_ = {};             // writes the last checkpoint; joined before the members go
+  std::jthread checkpointWriter_ = {};            // writes the last checkpoint; joined before the members go
 
   // The checkpoint of the generation just ended: the run's state is taken
   // at once, and a thread of its own syncs the new-best files written since

@@ -407,15 +407,19 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
     return size;
   };
 
-  // rank 0's own threads; the last to finish wakes this one
-  std::atomic<int> localRunning{threads_};
-  std::mutex localMutex;
-  std::condition_variable localDone;
+  // rank 0's own threads: this one, which evaluates between its looks at
+  // MPI (a thread that only looked would wait for a core that two
+  // evaluating threads hold), and Threads - 1 helpers; the last helper to
+  // finish wakes this one
+  const int helpers = threads_ - 1;
+  std::atomic<int> helpersRunning{helpers};
+  std::mutex helperMutex;
+  std::condition_variable helperDone;
   std::vector<std::exception_ptr> localErrors(static_cast<std::size_t>(threads_));
   std::atomic<bool> failed{false};
   std::vector<std::jthread> workers;
-  workers.reserve(static_cast<std::size_t>(threads_));
-  for (int w = 0; w < threads_; ++w) {
+  workers.reserve(static_cast<std::size_t>(helpers));
+  for (int w = 1; w <= helpers; ++w) {
     workers.emplace_back([&, w] {
       try {
         TArena work(Context.Arena);
@@ -433,10 +437,10 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
         failed.store(true);
       }
       {
-        const std::lock_guard lock(localMutex);
-        localRunning.fetch_sub(1);
+        const std::lock_guard lock(helperMutex);
+        helpersRunning.fetch_sub(1);
       }
-      localDone.notify_one();
+      helperDone.notify_one();
     });
   }
 
@@ -508,6 +512,11 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
     ++statistics_.RemoteChunks;
   };
 
+  // this thread's chunk, evaluated one agent between two looks at MPI
+  TArena ownWork(Context.Arena);
+  std::size_t ownNext = 0;
+  std::size_t ownEnd = 0;
+  bool ownDone = count == 0;
   try {
     for (;;) {
       bool busy = false;
@@ -521,20 +530,41 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
         serve(rank);
       }
       const bool sent = state.Sender.Progress();
-      const bool localFinished = localRunning.load() == 0;
+      if (!ownDone && ownNext == ownEnd) {
+        std::size_t first = 0;
+        const std::size_t size = failed.load() || !remoteError.empty() ? 0 : take(1, first);
+        ownNext = first;
+        ownEnd = first + size;
+        ownDone = size == 0;
+      }
+      if (!ownDone) {
+        try {
+          EvaluateAgent(*Agents[ownNext], ownWork, Context);
+          if (Context.AfterEvaluation) {
+            Context.AfterEvaluation(ownNext, *Agents[ownNext], ownWork);
+          }
+          ++ownNext;
+        } catch (...) {
+          localErrors[0] = std::current_exception();
+          failed.store(true);
+          ownDone = true;
+        }
+        continue;
+      }
+      const bool localFinished = helpersRunning.load() == 0;
       if (localFinished && outstanding == 0) {
         break;
       }
       if (!busy) {
         // a large message moves on only while this rank calls MPI, so look
-        // often until the chunks sent have left; otherwise seldom while the
-        // own threads evaluate (woken when the last of them ends)
+        // often until the chunks sent have left; seldom while helpers
+        // evaluate (woken when the last of them ends)
         const TClock::time_point start = TClock::now();
         if (localFinished || !sent) {
           std::this_thread::sleep_for(kPollInterval);
         } else {
-          std::unique_lock lock(localMutex);
-          localDone.wait_for(lock, kBusyPollInterval, [&localRunning] { return localRunning.load() == 0; });
+          std::unique_lock lock(helperMutex);
+          helperDone.wait_for(lock, kBusyPollInterval, [&helpersRunning] { return helpersRunning.load() == 0; });
         }
         if (localFinished) {
           statistics_.WaitSeconds += std::chrono::duration<double>(TClock::now() - start).count();
@@ -600,6 +630,109 @@ struct TWorkerRun {
   }
 };
 
+// A chunk of genomes on a worker, from its message to its results: the
+// agents of the worker's run given the genomes, then evaluated (the likely
+// new bests recorded right after their evaluation: those above rank 0's
+// threshold and above the agents before them in the chunk), then their
+// results. A failure ends the chunk with its message in Error.
+struct TWorkerChunk {
+  std::uint64_t First = 0;
+  std::uint64_t Size = 0;
+  std::vector<TRobot*> Agents;
+  std::vector<double> Values;
+  std::vector<TNewBestRecord> Records;  // by agent of the chunk
+  std::string Error;
+  std::unique_ptr<TEvaluationContext> Context;
+  std::unique_ptr<TNewBestCandidates> Candidates;
+  std::unique_ptr<TArena> Work;  // for the evaluations made one at a time
+  std::size_t Next = 0;          // the next agent evaluated one at a time
+  std::atomic<bool> Done{false};
+
+  void Begin(TMessage& Message, TWorkerRun* Run) {
+    try {
+      First = Message.Get<std::uint64_t>();
+      Size = Message.Get<std::uint64_t>();
+      const auto genomeSize = Message.Get<std::uint64_t>();
+      const auto threshold = Message.Get<double>();
+      const std::vector<double> genes = Message.GetDoubles();
+      if (Run == nullptr) {
+        throw std::runtime_error("this rank could not set up the run");
+      }
+      if (genes.size() != Size * genomeSize) {
+        throw std::runtime_error("a chunk's genomes have the wrong size");
+      }
+      Run->Reserve(Size);
+      for (std::size_t i = 0; i < Size; ++i) {
+        TRobot& agent = *Run->Agents[i];
+        if (GenomeSize(agent) != genomeSize) {
+          throw std::runtime_error("a genome's size differs from this rank's brains");
+        }
+        ReadGenome(genes.data() + i * genomeSize, agent);
+        Agents.push_back(&agent);
+      }
+      Context = std::make_unique<TEvaluationContext>(TEvaluationContext{*Run->Arena, *Run->Parameters, Run->Fitness});
+      Candidates = std::make_unique<TNewBestCandidates>(Agents.size(), threshold);
+      Records.resize(Agents.size());
+      Context->AfterEvaluation = [this](std::size_t Index, TRobot& Agent, TArena& Arena) {
+        if (Candidates->MayBeNewBest(Index, Agent.Fitness)) {
+          RecordAhead(Agent, Arena, *Context, Records[Index]);
+        }
+      };
+    } catch (const std::exception& e) {
+      Fail(e);
+    }
+  }
+
+  // Evaluates the next agent; true when none is left.
+  bool EvaluateNext() {
+    if (!Error.empty() || Next >= Agents.size()) {
+      return true;
+    }
+    try {
+      if (!Work) {
+        Work = std::make_unique<TArena>(Context->Arena);
+      }
+      EvaluateAgent(*Agents[Next], *Work, *Context);
+      Context->AfterEvaluation(Next, *Agents[Next], *Work);
+      ++Next;
+    } catch (const std::exception& e) {
+      Fail(e);
+    }
+    return !Error.empty() || Next >= Agents.size();
+  }
+
+  // Every agent at once on Evaluator's threads.
+  void EvaluateAll(TGenerationEvaluator& Evaluator) {
+    if (!Error.empty()) {
+      return;
+    }
+    try {
+      Evaluator.Evaluate(Agents, *Context);
+      Next = Agents.size();
+    } catch (const std::exception& e) {
+      Fail(e);
+    }
+  }
+
+  // The results of a chunk whose agents are all evaluated.
+  void Finish() {
+    if (!Error.empty()) {
+      return;
+    }
+    Values.reserve(Agents.size() * kResultValues);
+    for (const TRobot* agent : Agents) {
+      AppendResults(*agent, Values);
+    }
+  }
+
+ private:
+  void Fail(const std::exception& E) {
+    Error = E.what();
+    Values.clear();
+    Records.clear();
+  }
+};
+
 }  // namespace
 
 int RunMpiWorker(int Threads) {
@@ -608,8 +741,6 @@ int RunMpiWorker(int Threads) {
   std::unique_ptr<TGenerationEvaluator> evaluator;
   if (Threads > 1) {
     evaluator = std::make_unique<TThreadPoolEvaluator>(Threads);
-  } else {
-    evaluator = std::make_unique<TSequentialEvaluator>();
   }
   // time without a chunk to evaluate, reported with the next results
   double idleSeconds = 0.0;
@@ -628,65 +759,21 @@ int RunMpiWorker(int Threads) {
     sender.Send(std::move(message), 0, kTagResults);
   };
 
-  // A chunk is evaluated on a thread of its own while this one keeps MPI
-  // going: results and requests leave at once, and the next chunk arrives
-  // meanwhile (large messages move only while both sides call MPI).
-  struct TChunk {
-    std::uint64_t First = 0;
-    std::uint64_t Size = 0;
-    std::vector<double> Values;
-    std::vector<TNewBestRecord> Records;  // by agent of the chunk
-    std::string Error;
-    std::atomic<bool> Done{false};
-  };
+  // With one thread, a chunk's agents are evaluated on this thread, one
+  // between two looks at MPI: no second thread waits for a core to answer
+  // rank 0. With more, a chunk is evaluated on threads of their own while
+  // this one keeps MPI going. Either way results and requests leave at
+  // once, and the next chunk arrives meanwhile (large messages move only
+  // while both sides call MPI).
   std::deque<TMessage> inbox;
-  std::unique_ptr<TChunk> current;
+  std::unique_ptr<TWorkerChunk> current;
   std::jthread evaluation;
   std::mutex doneMutex;
   std::condition_variable doneSignal;
-  const auto evaluate = [&run, &evaluator, &doneMutex, &doneSignal](TMessage Message, TChunk& Chunk) {
-    try {
-      Chunk.First = Message.Get<std::uint64_t>();
-      Chunk.Size = Message.Get<std::uint64_t>();
-      const auto genomeSize = Message.Get<std::uint64_t>();
-      const auto threshold = Message.Get<double>();
-      const std::vector<double> genes = Message.GetDoubles();
-      if (!run) {
-        throw std::runtime_error("this rank could not set up the run");
-      }
-      if (genes.size() != Chunk.Size * genomeSize) {
-        throw std::runtime_error("a chunk's genomes have the wrong size");
-      }
-      run->Reserve(Chunk.Size);
-      std::vector<TRobot*> agents;
-      for (std::size_t i = 0; i < Chunk.Size; ++i) {
-        TRobot& agent = *run->Agents[i];
-        if (GenomeSize(agent) != genomeSize) {
-          throw std::runtime_error("a genome's size differs from this rank's brains");
-        }
-        ReadGenome(genes.data() + i * genomeSize, agent);
-        agents.push_back(&agent);
-      }
-      // likely new bests recorded here, right after their evaluation: those
-      // above rank 0's threshold and the agents before them in the chunk
-      TEvaluationContext context{*run->Arena, *run->Parameters, run->Fitness};
-      TNewBestCandidates candidates(agents.size(), threshold);
-      Chunk.Records.resize(agents.size());
-      context.AfterEvaluation = [&candidates, &context, &Chunk](std::size_t Index, TRobot& Agent, TArena& Work) {
-        if (candidates.MayBeNewBest(Index, Agent.Fitness)) {
-          RecordAhead(Agent, Work, context, Chunk.Records[Index]);
-        }
-      };
-      evaluator->Evaluate(agents, context);
-      Chunk.Values.reserve(Chunk.Size * kResultValues);
-      for (TRobot* agent : agents) {
-        AppendResults(*agent, Chunk.Values);
-      }
-    } catch (const std::exception& e) {
-      Chunk.Error = e.what();
-      Chunk.Values.clear();
-      Chunk.Records.clear();
-    }
+  const auto evaluateAll = [&run, &evaluator, &doneMutex, &doneSignal](TMessage Message, TWorkerChunk& Chunk) {
+    Chunk.Begin(Message, run.get());
+    Chunk.EvaluateAll(*evaluator);
+    Chunk.Finish();
     {
       const std::lock_guard lock(doneMutex);
       Chunk.Done.store(true);
@@ -718,6 +805,10 @@ int RunMpiWorker(int Threads) {
         inbox.push_back(std::move(message));
       }
     }
+    if (current && Threads == 1 && !current->Done.load() && current->EvaluateNext()) {
+      current->Finish();
+      current->Done.store(true);
+    }
     if (current && current->Done.load()) {
       evaluation = std::jthread();  // joins
       idleSince = TClock::now();
@@ -727,14 +818,21 @@ int RunMpiWorker(int Threads) {
     }
     if (!current && !inbox.empty()) {
       idleSeconds += std::chrono::duration<double>(TClock::now() - idleSince).count();
-      current = std::make_unique<TChunk>();
-      evaluation = std::jthread(evaluate, std::move(inbox.front()), std::ref(*current));
+      current = std::make_unique<TWorkerChunk>();
+      if (Threads == 1) {
+        current->Begin(inbox.front(), run.get());
+      } else {
+        evaluation = std::jthread(evaluateAll, std::move(inbox.front()), std::ref(*current));
+      }
       inbox.pop_front();
       busy = true;
     }
     sender.Progress();
     if (stop && !current && inbox.empty()) {
       break;
+    }
+    if (current && Threads == 1) {
+      continue;  // the next agent at once
     }
     if (!busy && current) {
       std::unique_lock lock(doneMutex);

@@ -593,7 +593,8 @@ double ExtendedTwoPiTimes(double X) {
   // which ldexp makes infinity), so ldexp is exact
   const int doubleDrop = std::max(11, -1074 - extendedExponent);
   const u128 rounded = doubleDrop >= 128 ? 0 : ShiftRoundedToEven(extended, doubleDrop);
-  const double magnitude = std::ldexp(static_cast<double>(static_cast<uint64_t>(rounded)), extendedExponent + doubleDrop);
+  const double magnitude =
+      std::ldexp(static_cast<double>(static_cast<uint64_t>(rounded)), extendedExponent + doubleDrop);
   return (bits >> 63) != 0 ? -magnitude : magnitude;
 }
 

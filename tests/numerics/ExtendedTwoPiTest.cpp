@@ -90,7 +90,9 @@ TEST(ExtendedTwoPiTimes, ZerosInfinitiesAndNaN) {
 #if LDBL_MANT_DIG == 64
 
 // the computation that ExtendedTwoPiTimes stands for
-double Extended(double X) { return static_cast<double>(static_cast<long double>(X) * 2 * std::numbers::pi_v<long double>); }
+double Extended(double X) {
+  return static_cast<double>(static_cast<long double>(X) * 2 * std::numbers::pi_v<long double>);
+}
 
 // true when X * 2pi, rounded to 64 bits, lies halfway between two doubles
 // (both normal); Up says whether it rounded away from zero
@@ -180,12 +182,15 @@ TEST(ExtendedTwoPiTimes, RunsOfNeighbouringDoubles) {
       x = std::nextafter(x, kInf);
     }
   };
-  run(std::nextafter(1.0, 0.0) - 1'000'000 * 0x1p-53, 1'000'001 / kCountScale);  // up to just below 1
-  run(0.0, 100'000);                                                                 // the least subnormals
-  run(0x1p-1022 - 100'000 * 0x1p-1074, 200'000);                                    // across the least normal
-  run(0x0.517cc1b727220p-1022 - 100'000 * 0x1p-1074, 200'000);  // products across the least normal
-  run(0.5 - 100'000 * 0x1p-54, 200'000);                        // across a binade
-  for (int e = -1074; e < 0; ++e) {                             // every power of two and its neighbours
+  // up to just below 1, the least subnormals, across the least normal (as
+  // argument and as product), across a binade
+  run(std::nextafter(1.0, 0.0) - 1'000'000 * 0x1p-53, 1'000'001 / kCountScale);
+  run(0.0, 100'000);
+  run(0x1p-1022 - 100'000 * 0x1p-1074, 200'000);
+  run(0x0.517cc1b727220p-1022 - 100'000 * 0x1p-1074, 200'000);
+  run(0.5 - 100'000 * 0x1p-54, 200'000);
+  // every power of two and its neighbours
+  for (int e = -1074; e < 0; ++e) {
     run(std::nextafter(std::ldexp(1.0, e), 0.0), 3);
   }
   EXPECT_EQ(comparison.Mismatches, 0);
