@@ -58,6 +58,12 @@ class TRunRecord : public TRunObserver {
   void Begin();
   void EvaluationFinished(const TEvolutionRun& Run, const TEvaluationResult& Result) override;
   void GenerationFinished(const TEvolutionRun& Run) override;
+  // With Deferred, GenerationFinished leaves generations.csv to the caller,
+  // which writes GenerationsText() to it (the batch runner does so beside
+  // the next generation's evaluation).
+  void DeferGenerationsFile(bool Deferred) { deferGenerations_ = Deferred; }
+  // The text of generations.csv: its header and a row per generation done.
+  std::string GenerationsText() const;
   // Writes the final manifest (Error says why a failed run failed), the
   // experiment with the generations completed, and evaluations.csv.
   void Finish(TRunEnd End, const std::string& Error = {});
@@ -105,6 +111,7 @@ class TRunRecord : public TRunObserver {
   double bestFitness_ = 0.0;
   std::string bestFile_;
   std::string generationRows_;
+  bool deferGenerations_ = false;
   // length of the evaluations log at the end of the last generation: a
   // stopped run keeps no rows of a generation it abandoned
   std::uint64_t evaluationsAtGeneration_ = 0;
