@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -15,16 +16,26 @@
 namespace kestrovan {
 
 void EvaluateAgent(TRobot& Agent, TArena& Work, const TEvaluationContext& Context) {
-  TRobotSimulation simulation;
-  simulation.SetParameters(Context.Parameters);
-  simulation.SetArena(Work);
-  simulation.Fitness = Context.Fitness;
+  TAgentEvaluation evaluation(Agent, Work, Context);
+  while (!evaluation.Advance(std::numeric_limits<int>::max())) {
+  }
+}
+
+TAgentEvaluation::TAgentEvaluation(TRobot& Agent, TArena& Work, const TEvaluationContext& Context) {
+  simulation_.SetParameters(Context.Parameters);
+  simulation_.SetArena(Work);
+  simulation_.Fitness = Context.Fitness;
   Agent.Reset();
   Work.ResetObjects();
-  simulation.SetAgent(Agent);
-  do {
-    simulation.Step();
-  } while (!simulation.Finished);
+  simulation_.SetAgent(Agent);
+}
+
+bool TAgentEvaluation::Advance(int Steps) {
+  for (int i = 0; i < Steps && (!started_ || !simulation_.Finished); ++i) {
+    simulation_.Step();
+    started_ = true;
+  }
+  return started_ && simulation_.Finished;
 }
 
 void RecordAhead(TRobot& Agent, TArena& Work, const TEvaluationContext& Context, TNewBestRecord& Record) {

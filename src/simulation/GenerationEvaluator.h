@@ -93,6 +93,22 @@ class TNewBestCandidates {
 // of Context.Arena that nothing else touches meanwhile.
 void EvaluateAgent(TRobot& Agent, TArena& Work, const TEvaluationContext& Context);
 
+// EvaluateAgent a few steps at a time, for a caller with other work between
+// them: the same steps, so the same results.
+class TAgentEvaluation {
+ public:
+  // Prepares as EvaluateAgent does; Agent, Work and Context outlive this.
+  TAgentEvaluation(TRobot& Agent, TArena& Work, const TEvaluationContext& Context);
+
+  // At most Steps more steps (at least one on the first call); true once
+  // the simulation has finished, Agent then holding its results.
+  bool Advance(int Steps);
+
+ private:
+  TRobotSimulation simulation_;
+  bool started_ = false;
+};
+
 // Evaluates the agents of one generation. When Evaluate returns, every
 // agent holds the Fitness and ElapsedTime of one whole evaluation, exactly
 // as EvaluateAgent gives them, whatever the order or place the evaluations
