@@ -287,13 +287,15 @@ class TWriteBehind {
       lock.unlock();
       std::exception_ptr error;
       try {
-        WriteFileAtomically(folder_ / kGenerationsFile, job.GenerationsText);
+        // the checkpoint first: a table that shows a generation promises a
+        // folder that can go on from it
         if (job.Checkpoint) {
           for (const std::filesystem::path& file : job.Sync) {
             SyncFile(file);
           }
           WriteCheckpoint(folder_ / kCheckpointFile, *job.Checkpoint);
         }
+        WriteFileAtomically(folder_ / kGenerationsFile, job.GenerationsText);
       } catch (...) {
         error = std::current_exception();
       }
@@ -338,9 +340,9 @@ struct TBatchLoop {
   std::unique_ptr<TWriteBehind> writer_ = nullptr;  // the files of the generations done
 
   // The files of the generation just ended, written behind while the next
-  // generation is evaluated: generations.csv and, with WithCheckpoint, the
-  // new-best files written since the last checkpoint and the evaluations
-  // log synced, then the checkpoint (the run's state is taken at once).
+  // generation is evaluated: with WithCheckpoint, the new-best files written
+  // since the last checkpoint and the evaluations log synced, then the
+  // checkpoint (the run's state is taken at once); then generations.csv.
   // Throws what kept earlier files from being written.
   void WriteBehind(bool WithCheckpoint, const std::vector<std::filesystem::path>& Written) {
     if (!writer_) {
