@@ -45,16 +45,16 @@ constexpr int kCredits = 2;
 // the body's final x and y (the run loop checks all of them).
 constexpr std::size_t kResultValues = 5;
 
-// How long a rank sleeps between looks for a message: MPI's blocking calls
-// spin, which would take a core from the evaluating threads. While its own
-// threads evaluate, a rank looks less often (each look costs a wake-up, and a
-// worker's next chunk is already on its way); a worker is woken at once when
-// its chunk is done.
+// How long a rank's thread that calls MPI sleeps between looks for a
+// message when it has nothing to evaluate itself: MPI's blocking calls spin,
+// which would take a core from the evaluating threads. While other threads
+// of its own evaluate, it looks less often (each look costs a wake-up, and
+// a worker's next chunk is already on its way), woken at once when they end.
 constexpr std::chrono::microseconds kPollInterval{50};
+constexpr std::chrono::microseconds kBusyPollInterval{1000};
 // Rank 0's thread that calls MPI looks between this many steps of its own
 // evaluations (some 0.1 ms of the default experiment).
 constexpr int kStepsBetweenLooks = 250;
-constexpr std::chrono::microseconds kBusyPollInterval{1000};
 
 using TClock = std::chrono::steady_clock;
 
