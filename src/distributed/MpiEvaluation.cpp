@@ -452,9 +452,21 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
   // their results
   std::string remoteError;
   int outstanding = 0;
+  // chunks sent to each rank and not yet back
+  std::vector<int> inFlight(static_cast<std::size_t>(session_.Size()), 0);
   const auto serve = [&](int Rank) {
     auto& open = state.OpenRequests[static_cast<std::size_t>(Rank)];
+    const int rankThreads = std::max(state.Threads[static_cast<std::size_t>(Rank)], 1);
     while (open > 0 && !failed.load() && remoteError.empty()) {
+      // near the end a rank holds no more than one chunk per thread beyond
+      // those it evaluates, so that it does not finish after the others
+      {
+        const std::lock_guard lock(queueMutex);
+        const auto total = static_cast<std::size_t>(std::max(state.TotalThreads, 1));
+        if (count - next <= 4 * total && inFlight[static_cast<std::size_t>(Rank)] >= rankThreads) {
+          return;
+        }
+      }
       std::size_t first = 0;
       const std::size_t size = take(std::max(state.Threads[static_cast<std::size_t>(Rank)], 1), first);
       if (size == 0) {
@@ -478,6 +490,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
       ++statistics_.Messages;
       --open;
       ++outstanding;
+      ++inFlight[static_cast<std::size_t>(Rank)];
     }
   };
   const auto receive = [&](TMessage& Message, const MPI_Status& Status) {
@@ -495,6 +508,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
       return;  // a first request
     }
     --outstanding;
+    --inFlight[static_cast<std::size_t>(rank)];
     if (!error.empty()) {
       if (remoteError.empty()) {
         remoteError = "rank " + std::to_string(rank) + ": " + error;
