@@ -458,8 +458,8 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
     auto& open = state.OpenRequests[static_cast<std::size_t>(Rank)];
     const int rankThreads = std::max(state.Threads[static_cast<std::size_t>(Rank)], 1);
     while (open > 0 && !failed.load() && remoteError.empty()) {
-      // near the end a rank holds no more than one chunk per thread beyond
-      // those it evaluates, so that it does not finish after the others
+      // near the end a rank holds one chunk per thread at most, none waiting
+      // beside those it evaluates, so that it does not finish after the others
       {
         const std::lock_guard lock(queueMutex);
         const auto total = static_cast<std::size_t>(std::max(state.TotalThreads, 1));
