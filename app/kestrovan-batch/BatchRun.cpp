@@ -6,9 +6,13 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <exception>
 #include <fstream>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -212,6 +216,108 @@ void InstallStopHandlers() {
 
 namespace {
 
+// Writes a run's per-generation files on a thread of its own, so that the
+// disk's waits (a sync can outlast a generation when the disk is busy)
+// never hold up the run: the newest generations.csv and the newest
+// checkpoint, after the files it counts are synced. A job posted while
+// another waits replaces it, keeping the older one's checkpoint when it has
+// none and the files to sync of both: only the newest of each matters.
+class TWriteBehind {
+ public:
+  struct TJob {
+    std::string GenerationsText;
+    std::optional<TCheckpoint> Checkpoint;
+    std::vector<std::filesystem::path> Sync;  // before the checkpoint
+  };
+
+  explicit TWriteBehind(std::filesystem::path Folder) : folder_(std::move(Folder)), thread_([this] { Loop(); }) {}
+  // Writes what is still waiting, then ends the thread; a failure then is lost.
+  ~TWriteBehind() {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+  }
+  TWriteBehind(const TWriteBehind&) = delete;
+  TWriteBehind& operator=(const TWriteBehind&) = delete;
+
+  // Throws what kept earlier files from being written.
+  void Post(TJob Job) {
+    {
+      const std::lock_guard lock(mutex_);
+      RethrowLocked();
+      if (pending_) {
+        if (!Job.Checkpoint) {
+          Job.Checkpoint = std::move(pending_->Checkpoint);
+        }
+        Job.Sync.insert(Job.Sync.begin(), pending_->Sync.begin(), pending_->Sync.end());
+      }
+      pending_ = std::move(Job);
+    }
+    changed_.notify_all();
+  }
+
+  // Waits until everything posted is written; throws what kept it from being written.
+  void Finish() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !pending_ && !busy_; });
+    RethrowLocked();
+  }
+
+ private:
+  void RethrowLocked() {
+    if (error_) {
+      std::exception_ptr error = error_;
+      error_ = nullptr;
+      std::rethrow_exception(error);
+    }
+  }
+
+  void Loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return pending_ || stopping_; });
+      if (!pending_) {
+        return;
+      }
+      TJob job = std::move(*pending_);
+      pending_.reset();
+      busy_ = true;
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        // the checkpoint first: a table that shows a generation promises a
+        // folder that can go on from it
+        if (job.Checkpoint) {
+          for (const std::filesystem::path& file : job.Sync) {
+            SyncFile(file);
+          }
+          WriteCheckpoint(folder_ / kCheckpointFile, *job.Checkpoint);
+        }
+        WriteFileAtomically(folder_ / kGenerationsFile, job.GenerationsText);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      if (error && !error_) {
+        error_ = error;
+      }
+      busy_ = false;
+      changed_.notify_all();
+    }
+  }
+
+  std::filesystem::path folder_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::optional<TJob> pending_;
+  bool busy_ = false;
+  bool stopping_ = false;
+  std::exception_ptr error_;
+  std::jthread thread_;  // last: it starts once the rest is ready, and is joined first
+};
+
 // What a new and a resumed run share: the run loop from the generation after
 // the run's last one to Generations, checkpoints every
 // Options.CheckpointEvery generations and after the last, the stop on a
@@ -231,21 +337,42 @@ struct TBatchLoop {
 #ifdef KESTROVAN_WITH_MPI
   TMpiEvaluator* Distributed = nullptr;  // with --mpi: the evaluator over the ranks
 #endif
+  std::unique_ptr<TWriteBehind> writer_ = nullptr;  // the files of the generations done
 
-  void Checkpoint(const std::vector<std::filesystem::path>& Written) {
+  // The files of the generation just ended, written behind while the next
+  // generation is evaluated: with WithCheckpoint, the new-best files written
+  // since the last checkpoint and the evaluations log synced, then the
+  // checkpoint (the run's state is taken at once); then generations.csv.
+  // Throws what kept earlier files from being written.
+  void WriteBehind(bool WithCheckpoint, const std::vector<std::filesystem::path>& Written) {
+    if (!writer_) {
+      writer_ = std::make_unique<TWriteBehind>(Folder);
+    }
+    TWriteBehind::TJob job;
+    job.GenerationsText = Record.GenerationsText();
     // never a checkpoint that lies behind the one in the folder
     const int generation = Run.EA()->Generation();
-    if (Options.CheckpointEvery == 0 || generation <= CheckpointGeneration) {
-      return;
+    if (WithCheckpoint && Options.CheckpointEvery != 0 && generation > CheckpointGeneration) {
+      job.Checkpoint = CaptureCheckpoint(Run, Record.State(), ExperimentHash, ArenaSha256, Generations);
+      // the new-best files and the log's rows reach the disk before the
+      // checkpoint that counts them; generations.csv is rewritten from the
+      // checkpoint on resume
+      job.Sync = Written;
+      if (const std::filesystem::path log = Record.EvaluationsLog(); !log.empty()) {
+        job.Sync.push_back(log);
+      }
+      CheckpointGeneration = generation;
     }
-    // the new-best files reach the disk before the checkpoint that counts
-    // them; generations.csv is rewritten from the checkpoint on resume
-    for (const std::filesystem::path& file : Written) {
-      SyncFile(file);
+    writer_->Post(std::move(job));
+  }
+
+  // The files written behind in the folder, with generations.csv up to the
+  // last generation done; throws what kept them from being written.
+  void FinishWriting() {
+    if (writer_) {
+      writer_->Finish();
     }
-    WriteCheckpoint(Folder / kCheckpointFile,
-                    CaptureCheckpoint(Run, Record.State(), ExperimentHash, ArenaSha256, Generations));
-    CheckpointGeneration = generation;
+    WriteFileAtomically(Folder / kGenerationsFile, Record.GenerationsText());
   }
 
   TBatchSummary Go(const TRobotSimulationParameters& Parameters, bool Resumed) {
@@ -266,6 +393,7 @@ struct TBatchLoop {
     int stopped = 0;
     bool inGeneration = false;
     try {
+      Record.DeferGenerationsFile(true);
       if (!Resumed) {
         Run.BeginRun(Parameters);
       }
@@ -294,8 +422,9 @@ struct TBatchLoop {
         });
         Run.EndGeneration();
         inGeneration = false;
-        if (generation == Generations || generation % std::max(1, Options.CheckpointEvery) == 0) {
-          Checkpoint(written);
+        const bool checkpoint = generation == Generations || generation % std::max(1, Options.CheckpointEvery) == 0;
+        WriteBehind(checkpoint, written);
+        if (checkpoint) {
           written.clear();
         }
         if (!Options.Quiet) {
@@ -312,8 +441,10 @@ struct TBatchLoop {
           const TDistributedStatistics& traffic = Distributed->LastGeneration();
           Err << "  ranks: " << traffic.BytesSent << " bytes sent, " << traffic.BytesReceived << " bytes received in "
               << traffic.Messages << " messages, " << traffic.RemoteEvaluations << " evaluations in "
-              << traffic.RemoteChunks << " chunks on other ranks, rank 0 waited " << Fixed(traffic.WaitSeconds, 4)
-              << " s" << std::endl;
+              << traffic.RemoteChunks << " chunks and " << traffic.RemoteRecords
+              << " recordings from other ranks, rank 0 waited " << Fixed(traffic.WaitSeconds, 4)
+              << " s, other ranks idle " << Fixed(traffic.RemoteIdleSeconds, 4) << " s, rank 0 alone "
+              << Fixed(traffic.SerialSeconds, 4) << " s before" << std::endl;
         }
 #endif
       }
@@ -322,6 +453,7 @@ struct TBatchLoop {
       }
       history = Run.SaveHistory();
       Run.Observer = nullptr;
+      FinishWriting();
       Record.Finish(TRunEnd::Completed);
     } catch (const TRunStopped&) {
       stopped = StopSignal().load();
@@ -329,13 +461,19 @@ struct TBatchLoop {
       // between generations the run's state is whole: its checkpoint saves
       // the generations done since the last one
       if (!inGeneration) {
-        Checkpoint(written);
+        WriteBehind(true, written);
       }
+      FinishWriting();
       history = Run.SaveHistory();
       Record.Finish(TRunEnd::Stopped);
     } catch (const std::exception& error) {
       Run.Observer = nullptr;
       // the generations completed so far are kept where the folder allows it
+      try {
+        FinishWriting();
+      } catch (const std::exception&) {
+        // the run's own error is the one to report
+      }
       try {
         Run.SaveHistory();
       } catch (const std::exception& historyError) {

@@ -1,13 +1,13 @@
 #include "arena/Arena.h"
 
 #include <cmath>
-#include <numbers>
 #include <string_view>
 #include <typeinfo>
 #include <variant>
 
 #include "arena/InformationLine.h"
 #include "arena/InputFile.h"
+#include "numerics/PortableMath.h"
 #include "numerics/RandomNumbers.h"
 #include "numerics/Trig.h"
 
@@ -546,8 +546,9 @@ void TArena::RandomizeCylinderVelocities(std::int32_t Seed, double MinSpeed, dou
     const double u1 = generator.GetUniform();
     const double speed = MinSpeed + u1 * (MaxSpeed - MinSpeed);
     const double u2 = generator.GetUniform();
-    // the angle is formed in extended precision and rounded once to double
-    const double direction = static_cast<double>(static_cast<long double>(u2) * 2 * std::numbers::pi_v<long double>);
+    // the angle as 80-bit extended arithmetic forms it, emulated in integers
+    // so that every CPU draws the same directions
+    const double direction = ExtendedTwoPiTimes(u2);
     cylinder->Velocity.SetElement(1, trig::cos(direction) * speed);
     cylinder->Velocity.SetElement(2, trig::sin(direction) * speed);
   }

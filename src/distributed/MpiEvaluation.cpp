@@ -10,7 +10,9 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
@@ -43,13 +45,16 @@ constexpr int kCredits = 2;
 // the body's final x and y (the run loop checks all of them).
 constexpr std::size_t kResultValues = 5;
 
-// How long a rank sleeps between looks for a message: MPI's blocking calls
-// spin, which would take a core from the evaluating threads. While its own
-// threads evaluate, a rank looks less often (each look costs a wake-up, and a
-// worker's next chunk is already on its way); a worker is woken at once when
-// its chunk is done.
+// How long a rank's thread that calls MPI sleeps between looks for a
+// message when it has nothing to evaluate itself: MPI's blocking calls spin,
+// which would take a core from the evaluating threads. While other threads
+// of its own evaluate, it looks less often (each look costs a wake-up, and
+// a worker's next chunk is already on its way), woken at once when they end.
 constexpr std::chrono::microseconds kPollInterval{50};
 constexpr std::chrono::microseconds kBusyPollInterval{1000};
+// Rank 0's thread that calls MPI looks between this many steps of its own
+// evaluations (some 0.1 ms of the default experiment).
+constexpr int kStepsBetweenLooks = 250;
 
 using TClock = std::chrono::steady_clock;
 
@@ -189,6 +194,48 @@ void ReadResults(const double* Values, TRobot& Agent) {
   }
 }
 
+// The recordings made ahead on a worker, as they travel after the results:
+// their number, then each one's agent (from the chunk's first), fitness,
+// elapsed time, text and cylinder velocities.
+void PutRecords(TMessage& Message, const std::vector<TNewBestRecord>& Records) {
+  std::uint64_t ready = 0;
+  for (const TNewBestRecord& record : Records) {
+    ready += record.Ready ? 1 : 0;
+  }
+  Message.Put(ready);
+  for (std::size_t i = 0; i < Records.size(); ++i) {
+    const TNewBestRecord& record = Records[i];
+    if (!record.Ready) {
+      continue;
+    }
+    Message.Put(static_cast<std::uint64_t>(i));
+    Message.Put(record.Fitness);
+    Message.Put(record.ElapsedTime);
+    Message.PutText(record.Text);
+    Message.PutDoubles(record.CylinderVelocities);
+  }
+}
+
+// The records of a chunk of Size agents, by agent; throws for an agent
+// outside the chunk.
+std::vector<TNewBestRecord> GetRecords(TMessage& Message, std::size_t Size) {
+  std::vector<TNewBestRecord> records(Size);
+  const auto count = Message.Get<std::uint64_t>();
+  for (std::uint64_t k = 0; k < count; ++k) {
+    const auto index = Message.Get<std::uint64_t>();
+    if (index >= Size) {
+      throw std::runtime_error("distributed run: a recording of an agent outside its chunk");
+    }
+    TNewBestRecord& record = records[index];
+    record.Fitness = Message.Get<double>();
+    record.ElapsedTime = Message.Get<double>();
+    record.Text = Message.GetText();
+    record.CylinderVelocities = Message.GetDoubles();
+    record.Ready = true;
+  }
+  return records;
+}
+
 }  // namespace
 
 std::size_t GenomeSize(const TRobot& Agent) {
@@ -290,6 +337,7 @@ TMpiEvaluator::TMpiEvaluator(TMpiSession& Session, int Threads, const TDistribut
     const auto rank = static_cast<std::size_t>(status.MPI_SOURCE);
     ++state_->OpenRequests[rank];
     const auto threads = message.Get<std::int32_t>();
+    message.Get<double>();
     message.Get<std::uint64_t>();
     message.Get<std::uint64_t>();
     const std::string error = message.GetText();
@@ -337,6 +385,9 @@ TMpiEvaluator::~TMpiEvaluator() {
 
 void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluationContext& Context) {
   statistics_ = TDistributedStatistics();
+  if (lastEnd_ != TClock::time_point()) {
+    statistics_.SerialSeconds = std::chrono::duration<double>(TClock::now() - lastEnd_).count();
+  }
   TState& state = *state_;
   const std::size_t count = Agents.size();
   const std::size_t genomeSize = count > 0 ? GenomeSize(*Agents.front()) : 0;
@@ -360,13 +411,19 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
     return size;
   };
 
-  // rank 0's own threads
-  std::atomic<int> localRunning{threads_};
+  // rank 0's own threads: this one, which evaluates between its looks at
+  // MPI (a thread that only looked would wait for a core that two
+  // evaluating threads hold), and Threads - 1 helpers; the last helper to
+  // finish wakes this one
+  const int helpers = threads_ - 1;
+  std::atomic<int> helpersRunning{helpers};
+  std::mutex helperMutex;
+  std::condition_variable helperDone;
   std::vector<std::exception_ptr> localErrors(static_cast<std::size_t>(threads_));
   std::atomic<bool> failed{false};
   std::vector<std::jthread> workers;
-  workers.reserve(static_cast<std::size_t>(threads_));
-  for (int w = 0; w < threads_; ++w) {
+  workers.reserve(static_cast<std::size_t>(helpers));
+  for (int w = 1; w <= helpers; ++w) {
     workers.emplace_back([&, w] {
       try {
         TArena work(Context.Arena);
@@ -374,13 +431,20 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
         for (std::size_t size = take(1, first); size > 0 && !failed.load(); size = take(1, first)) {
           for (std::size_t i = first; i < first + size; ++i) {
             EvaluateAgent(*Agents[i], work, Context);
+            if (Context.AfterEvaluation) {
+              Context.AfterEvaluation(i, *Agents[i], work);
+            }
           }
         }
       } catch (...) {
         localErrors[static_cast<std::size_t>(w)] = std::current_exception();
         failed.store(true);
       }
-      localRunning.fetch_sub(1);
+      {
+        const std::lock_guard lock(helperMutex);
+        helpersRunning.fetch_sub(1);
+      }
+      helperDone.notify_one();
     });
   }
 
@@ -388,9 +452,21 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
   // their results
   std::string remoteError;
   int outstanding = 0;
+  // chunks sent to each rank and not yet back
+  std::vector<int> inFlight(static_cast<std::size_t>(session_.Size()), 0);
   const auto serve = [&](int Rank) {
     auto& open = state.OpenRequests[static_cast<std::size_t>(Rank)];
+    const int rankThreads = std::max(state.Threads[static_cast<std::size_t>(Rank)], 1);
     while (open > 0 && !failed.load() && remoteError.empty()) {
+      // near the end a rank holds one chunk per thread at most, none waiting
+      // beside those it evaluates, so that it does not finish after the others
+      {
+        const std::lock_guard lock(queueMutex);
+        const auto total = static_cast<std::size_t>(std::max(state.TotalThreads, 1));
+        if (count - next <= 4 * total && inFlight[static_cast<std::size_t>(Rank)] >= rankThreads) {
+          return;
+        }
+      }
       std::size_t first = 0;
       const std::size_t size = take(std::max(state.Threads[static_cast<std::size_t>(Rank)], 1), first);
       if (size == 0) {
@@ -401,15 +477,20 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
       for (std::size_t i = first; i < first + size; ++i) {
         AppendGenome(*Agents[i], genes);
       }
+      // the worker records ahead the agents above what is known of those before
+      const double threshold =
+          Context.RecordThreshold ? Context.RecordThreshold(first) : std::numeric_limits<double>::infinity();
       TMessage work;
       work.Put(static_cast<std::uint64_t>(first));
       work.Put(static_cast<std::uint64_t>(size));
       work.Put(static_cast<std::uint64_t>(genomeSize));
+      work.Put(threshold);
       work.PutDoubles(genes);
       statistics_.BytesSent += state.Sender.Send(std::move(work), Rank, kTagWork);
       ++statistics_.Messages;
       --open;
       ++outstanding;
+      ++inFlight[static_cast<std::size_t>(Rank)];
     }
   };
   const auto receive = [&](TMessage& Message, const MPI_Status& Status) {
@@ -418,6 +499,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
     ++statistics_.Messages;
     ++state.OpenRequests[static_cast<std::size_t>(rank)];
     Message.Get<std::int32_t>();  // the thread count, known since the start
+    statistics_.RemoteIdleSeconds += Message.Get<double>();
     const auto first = Message.Get<std::uint64_t>();
     const auto size = Message.Get<std::uint64_t>();
     const std::string error = Message.GetText();
@@ -426,6 +508,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
       return;  // a first request
     }
     --outstanding;
+    --inFlight[static_cast<std::size_t>(rank)];
     if (!error.empty()) {
       if (remoteError.empty()) {
         remoteError = "rank " + std::to_string(rank) + ": " + error;
@@ -435,13 +518,25 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
     if (first > count || size > count - first || values.size() != size * kResultValues) {
       throw std::runtime_error("distributed run: rank " + std::to_string(rank) + " sent results of another chunk");
     }
+    std::vector<TNewBestRecord> records = GetRecords(Message, size);
     for (std::size_t i = 0; i < size; ++i) {
       ReadResults(values.data() + i * kResultValues, *Agents[first + i]);
+      statistics_.RemoteRecords += records[i].Ready ? 1 : 0;
+      if (Context.AfterRemoteEvaluation) {
+        Context.AfterRemoteEvaluation(first + i, *Agents[first + i], records[i].Ready ? &records[i] : nullptr);
+      }
     }
     statistics_.RemoteEvaluations += static_cast<int>(size);
     ++statistics_.RemoteChunks;
   };
 
+  // this thread's chunk, evaluated a few steps between two looks at MPI, so
+  // that other ranks' requests are answered at once
+  TArena ownWork(Context.Arena);
+  std::optional<TAgentEvaluation> ownEvaluation;
+  std::size_t ownNext = 0;
+  std::size_t ownEnd = 0;
+  bool ownDone = count == 0;
   try {
     for (;;) {
       bool busy = false;
@@ -454,15 +549,49 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
       for (int rank = 1; rank < session_.Size(); ++rank) {
         serve(rank);
       }
-      state.Sender.Progress();
-      const bool localDone = localRunning.load() == 0;
-      if (localDone && outstanding == 0) {
+      const bool sent = state.Sender.Progress();
+      if (!ownDone && ownNext == ownEnd) {
+        std::size_t first = 0;
+        const std::size_t size = failed.load() || !remoteError.empty() ? 0 : take(1, first);
+        ownNext = first;
+        ownEnd = first + size;
+        ownDone = size == 0;
+      }
+      if (!ownDone) {
+        try {
+          if (!ownEvaluation) {
+            ownEvaluation.emplace(*Agents[ownNext], ownWork, Context);
+          }
+          if (ownEvaluation->Advance(kStepsBetweenLooks)) {
+            ownEvaluation.reset();
+            if (Context.AfterEvaluation) {
+              Context.AfterEvaluation(ownNext, *Agents[ownNext], ownWork);
+            }
+            ++ownNext;
+          }
+        } catch (...) {
+          localErrors[0] = std::current_exception();
+          failed.store(true);
+          ownDone = true;
+        }
+        continue;
+      }
+      const bool localFinished = helpersRunning.load() == 0;
+      if (localFinished && outstanding == 0) {
         break;
       }
       if (!busy) {
+        // a large message moves on only while this rank calls MPI, so look
+        // often until the chunks sent have left; seldom while helpers
+        // evaluate (woken when the last of them ends)
         const TClock::time_point start = TClock::now();
-        std::this_thread::sleep_for(localDone ? kPollInterval : kBusyPollInterval);
-        if (localDone) {
+        if (localFinished || !sent) {
+          std::this_thread::sleep_for(kPollInterval);
+        } else {
+          std::unique_lock lock(helperMutex);
+          helperDone.wait_for(lock, kBusyPollInterval, [&helpersRunning] { return helpersRunning.load() == 0; });
+        }
+        if (localFinished) {
           statistics_.WaitSeconds += std::chrono::duration<double>(TClock::now() - start).count();
         }
       }
@@ -483,6 +612,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
   if (!remoteError.empty()) {
     throw std::runtime_error(remoteError);
   }
+  lastEnd_ = TClock::now();
 }
 
 // ---- the workers
@@ -525,6 +655,109 @@ struct TWorkerRun {
   }
 };
 
+// A chunk of genomes on a worker, from its message to its results: the
+// agents of the worker's run given the genomes, then evaluated (the likely
+// new bests recorded right after their evaluation: those above rank 0's
+// threshold and above the agents before them in the chunk), then their
+// results. A failure ends the chunk with its message in Error.
+struct TWorkerChunk {
+  std::uint64_t First = 0;
+  std::uint64_t Size = 0;
+  std::vector<TRobot*> Agents;
+  std::vector<double> Values;
+  std::vector<TNewBestRecord> Records;  // by agent of the chunk
+  std::string Error;
+  std::unique_ptr<TEvaluationContext> Context;
+  std::unique_ptr<TNewBestCandidates> Candidates;
+  std::unique_ptr<TArena> Work;  // for the evaluations made one at a time
+  std::size_t Next = 0;          // the next agent evaluated one at a time
+  std::atomic<bool> Done{false};
+
+  void Begin(TMessage& Message, TWorkerRun* Run) {
+    try {
+      First = Message.Get<std::uint64_t>();
+      Size = Message.Get<std::uint64_t>();
+      const auto genomeSize = Message.Get<std::uint64_t>();
+      const auto threshold = Message.Get<double>();
+      const std::vector<double> genes = Message.GetDoubles();
+      if (Run == nullptr) {
+        throw std::runtime_error("this rank could not set up the run");
+      }
+      if (genes.size() != Size * genomeSize) {
+        throw std::runtime_error("a chunk's genomes have the wrong size");
+      }
+      Run->Reserve(Size);
+      for (std::size_t i = 0; i < Size; ++i) {
+        TRobot& agent = *Run->Agents[i];
+        if (GenomeSize(agent) != genomeSize) {
+          throw std::runtime_error("a genome's size differs from this rank's brains");
+        }
+        ReadGenome(genes.data() + i * genomeSize, agent);
+        Agents.push_back(&agent);
+      }
+      Context = std::make_unique<TEvaluationContext>(TEvaluationContext{*Run->Arena, *Run->Parameters, Run->Fitness});
+      Candidates = std::make_unique<TNewBestCandidates>(Agents.size(), threshold);
+      Records.resize(Agents.size());
+      Context->AfterEvaluation = [this](std::size_t Index, TRobot& Agent, TArena& Arena) {
+        if (Candidates->MayBeNewBest(Index, Agent.Fitness)) {
+          RecordAhead(Agent, Arena, *Context, Records[Index]);
+        }
+      };
+    } catch (const std::exception& e) {
+      Fail(e);
+    }
+  }
+
+  // Evaluates the next agent; true when none is left.
+  bool EvaluateNext() {
+    if (!Error.empty() || Next >= Agents.size()) {
+      return true;
+    }
+    try {
+      if (!Work) {
+        Work = std::make_unique<TArena>(Context->Arena);
+      }
+      EvaluateAgent(*Agents[Next], *Work, *Context);
+      Context->AfterEvaluation(Next, *Agents[Next], *Work);
+      ++Next;
+    } catch (const std::exception& e) {
+      Fail(e);
+    }
+    return !Error.empty() || Next >= Agents.size();
+  }
+
+  // Every agent at once on Evaluator's threads.
+  void EvaluateAll(TGenerationEvaluator& Evaluator) {
+    if (!Error.empty()) {
+      return;
+    }
+    try {
+      Evaluator.Evaluate(Agents, *Context);
+      Next = Agents.size();
+    } catch (const std::exception& e) {
+      Fail(e);
+    }
+  }
+
+  // The results of a chunk whose agents are all evaluated.
+  void Finish() {
+    if (!Error.empty()) {
+      return;
+    }
+    Values.reserve(Agents.size() * kResultValues);
+    for (const TRobot* agent : Agents) {
+      AppendResults(*agent, Values);
+    }
+  }
+
+ private:
+  void Fail(const std::exception& E) {
+    Error = E.what();
+    Values.clear();
+    Records.clear();
+  }
+};
+
 }  // namespace
 
 int RunMpiWorker(int Threads) {
@@ -533,67 +766,39 @@ int RunMpiWorker(int Threads) {
   std::unique_ptr<TGenerationEvaluator> evaluator;
   if (Threads > 1) {
     evaluator = std::make_unique<TThreadPoolEvaluator>(Threads);
-  } else {
-    evaluator = std::make_unique<TSequentialEvaluator>();
   }
+  // time without a chunk to evaluate, reported with the next results
+  double idleSeconds = 0.0;
+  TClock::time_point idleSince = TClock::now();
   const auto request = [&](std::uint64_t First, std::uint64_t Size, const std::string& Error,
-                           const std::vector<double>& Values) {
+                           const std::vector<double>& Values, const std::vector<TNewBestRecord>& Records) {
     TMessage message;
     message.Put(static_cast<std::int32_t>(Threads));
+    message.Put(idleSeconds);
+    idleSeconds = 0.0;
     message.Put(First);
     message.Put(Size);
     message.PutText(Error);
     message.PutDoubles(Values);
+    PutRecords(message, Records);
     sender.Send(std::move(message), 0, kTagResults);
   };
 
-  // A chunk is evaluated on a thread of its own while this one keeps MPI
-  // going: results and requests leave at once, and the next chunk arrives
-  // meanwhile (large messages move only while both sides call MPI).
-  struct TChunk {
-    std::uint64_t First = 0;
-    std::uint64_t Size = 0;
-    std::vector<double> Values;
-    std::string Error;
-    std::atomic<bool> Done{false};
-  };
+  // With one thread, a chunk's agents are evaluated on this thread, one
+  // between two looks at MPI: no second thread waits for a core to answer
+  // rank 0. With more, a chunk is evaluated on threads of their own while
+  // this one keeps MPI going. Either way results and requests leave at
+  // once, and the next chunk arrives meanwhile (large messages move only
+  // while both sides call MPI).
   std::deque<TMessage> inbox;
-  std::unique_ptr<TChunk> current;
+  std::unique_ptr<TWorkerChunk> current;
   std::jthread evaluation;
   std::mutex doneMutex;
   std::condition_variable doneSignal;
-  const auto evaluate = [&run, &evaluator, &doneMutex, &doneSignal](TMessage Message, TChunk& Chunk) {
-    try {
-      Chunk.First = Message.Get<std::uint64_t>();
-      Chunk.Size = Message.Get<std::uint64_t>();
-      const auto genomeSize = Message.Get<std::uint64_t>();
-      const std::vector<double> genes = Message.GetDoubles();
-      if (!run) {
-        throw std::runtime_error("this rank could not set up the run");
-      }
-      if (genes.size() != Chunk.Size * genomeSize) {
-        throw std::runtime_error("a chunk's genomes have the wrong size");
-      }
-      run->Reserve(Chunk.Size);
-      std::vector<TRobot*> agents;
-      for (std::size_t i = 0; i < Chunk.Size; ++i) {
-        TRobot& agent = *run->Agents[i];
-        if (GenomeSize(agent) != genomeSize) {
-          throw std::runtime_error("a genome's size differs from this rank's brains");
-        }
-        ReadGenome(genes.data() + i * genomeSize, agent);
-        agents.push_back(&agent);
-      }
-      const TEvaluationContext context{*run->Arena, *run->Parameters, run->Fitness};
-      evaluator->Evaluate(agents, context);
-      Chunk.Values.reserve(Chunk.Size * kResultValues);
-      for (TRobot* agent : agents) {
-        AppendResults(*agent, Chunk.Values);
-      }
-    } catch (const std::exception& e) {
-      Chunk.Error = e.what();
-      Chunk.Values.clear();
-    }
+  const auto evaluateAll = [&run, &evaluator, &doneMutex, &doneSignal](TMessage Message, TWorkerChunk& Chunk) {
+    Chunk.Begin(Message, run.get());
+    Chunk.EvaluateAll(*evaluator);
+    Chunk.Finish();
     {
       const std::lock_guard lock(doneMutex);
       Chunk.Done.store(true);
@@ -619,27 +824,40 @@ int RunMpiWorker(int Threads) {
         }
         // rank 0 reports why this rank cannot take part and ends the run
         for (int i = 0; i < kCredits; ++i) {
-          request(0, 0, error, {});
+          request(0, 0, error, {}, {});
         }
       } else {
         inbox.push_back(std::move(message));
       }
     }
+    if (current && Threads == 1 && !current->Done.load() && current->EvaluateNext()) {
+      current->Finish();
+      current->Done.store(true);
+    }
     if (current && current->Done.load()) {
       evaluation = std::jthread();  // joins
-      request(current->First, current->Size, current->Error, current->Values);
+      idleSince = TClock::now();
+      request(current->First, current->Size, current->Error, current->Values, current->Records);
       current.reset();
       busy = true;
     }
     if (!current && !inbox.empty()) {
-      current = std::make_unique<TChunk>();
-      evaluation = std::jthread(evaluate, std::move(inbox.front()), std::ref(*current));
+      idleSeconds += std::chrono::duration<double>(TClock::now() - idleSince).count();
+      current = std::make_unique<TWorkerChunk>();
+      if (Threads == 1) {
+        current->Begin(inbox.front(), run.get());
+      } else {
+        evaluation = std::jthread(evaluateAll, std::move(inbox.front()), std::ref(*current));
+      }
       inbox.pop_front();
       busy = true;
     }
     sender.Progress();
     if (stop && !current && inbox.empty()) {
       break;
+    }
+    if (current && Threads == 1) {
+      continue;  // the next agent at once
     }
     if (!busy && current) {
       std::unique_lock lock(doneMutex);

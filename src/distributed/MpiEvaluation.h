@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,10 +57,13 @@ struct TDistributedSetup {
 struct TDistributedStatistics {
   std::uint64_t BytesSent = 0;
   std::uint64_t BytesReceived = 0;
-  int Messages = 0;           // messages sent and received
-  int RemoteChunks = 0;       // chunks evaluated by other ranks
-  int RemoteEvaluations = 0;  // evaluations done by other ranks
-  double WaitSeconds = 0.0;   // rank 0's threads idle, waiting on other ranks' results
+  int Messages = 0;                // messages sent and received
+  int RemoteChunks = 0;            // chunks evaluated by other ranks
+  int RemoteEvaluations = 0;       // evaluations done by other ranks
+  int RemoteRecords = 0;           // new-best recordings made ahead by other ranks
+  double WaitSeconds = 0.0;        // rank 0's threads idle, waiting on other ranks' results
+  double RemoteIdleSeconds = 0.0;  // other ranks without a chunk, summed, since their previous results
+  double SerialSeconds = 0.0;      // rank 0 between the previous generation's evaluation and this one's
 };
 
 // Rank 0's evaluator: each generation's agents in chunks that the ranks
@@ -85,6 +89,7 @@ class TMpiEvaluator : public TGenerationEvaluator {
   int threads_;
   TDistributedStatistics statistics_;
   std::unique_ptr<TState> state_;
+  std::chrono::steady_clock::time_point lastEnd_{};  // when the previous Evaluate returned
 };
 
 // A worker rank: waits for rank 0's setup, then evaluates chunks on Threads

@@ -163,7 +163,6 @@ TRunRecordState TRunRecord::State() {
     if (!evaluationsLog_ || length < 0) {
       throw std::runtime_error("Cannot write '" + evaluationsPart_.string() + "'");
     }
-    SyncFile(evaluationsPart_);
     state.EvaluationsBytes = static_cast<std::uint64_t>(length);
   }
   return state;
@@ -225,7 +224,9 @@ void TRunRecord::GenerationFinished(const TEvolutionRun& Run) {
                      Shortest(Run.AverageFitnessHistory().GetElement(last)) + ',' +
                      Shortest(Run.EA()->Population().MinFitness()) + ',' + std::to_string(Run.EvaluationCount()) + ',' +
                      Fixed(seconds, 3) + '\n';
-  WriteGenerations();
+  if (!deferGenerations_) {
+    WriteGenerations();
+  }
   if (evaluationsLog_.is_open()) {
     evaluationsLog_.flush();
     if (!evaluationsLog_) {
@@ -266,10 +267,11 @@ void TRunRecord::Finish(TRunEnd End, const std::string& Error) {
   WriteManifest(status, Error);
 }
 
-void TRunRecord::WriteGenerations() const {
-  WriteFileAtomically(folder_ / kGenerationsFile,
-                      "generation,max_fitness,avg_fitness,min_fitness,evaluations,seconds\n" + generationRows_);
+std::string TRunRecord::GenerationsText() const {
+  return "generation,max_fitness,avg_fitness,min_fitness,evaluations,seconds\n" + generationRows_;
 }
+
+void TRunRecord::WriteGenerations() const { WriteFileAtomically(folder_ / kGenerationsFile, GenerationsText()); }
 
 void TRunRecord::WriteManifest(const char* Status, const std::string& Error) const {
   nlohmann::ordered_json manifest;

@@ -58,6 +58,12 @@ class TRunRecord : public TRunObserver {
   void Begin();
   void EvaluationFinished(const TEvolutionRun& Run, const TEvaluationResult& Result) override;
   void GenerationFinished(const TEvolutionRun& Run) override;
+  // With Deferred, GenerationFinished leaves generations.csv to the caller,
+  // which writes GenerationsText() to it (the batch runner does so beside
+  // the next generation's evaluation).
+  void DeferGenerationsFile(bool Deferred) { deferGenerations_ = Deferred; }
+  // The text of generations.csv: its header and a row per generation done.
+  std::string GenerationsText() const;
   // Writes the final manifest (Error says why a failed run failed), the
   // experiment with the generations completed, and evaluations.csv.
   void Finish(TRunEnd End, const std::string& Error = {});
@@ -67,9 +73,15 @@ class TRunRecord : public TRunObserver {
   const std::string& ExperimentSha256() const { return experimentSha256_; }
 
   // The record's state at the end of a generation; the evaluations log is
-  // flushed to the disk first, so that its length counts. Throws
-  // std::runtime_error when the log cannot be written.
+  // handed to the system first, so that its length counts (a checkpoint
+  // that stores the state syncs EvaluationsLog to the disk before it is
+  // written). Throws std::runtime_error when the log cannot be written.
   TRunRecordState State();
+  // The evaluations log being written (under its temporary name), empty
+  // when the run keeps none or the record is finished.
+  std::filesystem::path EvaluationsLog() const {
+    return evaluationsLog_.is_open() ? evaluationsPart_ : std::filesystem::path();
+  }
   // Begin for a run that continues from State in a folder that holds its
   // record already: experiment.toml and arena.txt stay, generations.csv
   // goes back to State's rows, and the evaluations log (under its
@@ -99,6 +111,7 @@ class TRunRecord : public TRunObserver {
   double bestFitness_ = 0.0;
   std::string bestFile_;
   std::string generationRows_;
+  bool deferGenerations_ = false;
   // length of the evaluations log at the end of the last generation: a
   // stopped run keeps no rows of a generation it abandoned
   std::uint64_t evaluationsAtGeneration_ = 0;

@@ -1,6 +1,8 @@
 #include "numerics/PortableMath.h"
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -536,6 +538,64 @@ double Atan2(double Y, double X) {
   double lo = 0.0;
   if (offsetHi != 0.0) TwoSum(offsetHi, s1, hi, lo);
   return withSignOfY(hi + (lo + (s2 + (offsetLo + sign * ((kAtanTable[i][1] + dLo) + series)))));
+}
+
+namespace {
+
+// 2pi's 64-bit significand as x86's extended pi has it (pi = this * 2^-62)
+constexpr uint64_t kTwoPiSignificand = 0xC90FDAA22168C235ULL;
+
+// Value / 2^Drop rounded to the nearest integer, ties to even (Drop < 128).
+u128 ShiftRoundedToEven(u128 Value, int Drop) {
+  if (Drop <= 0) {
+    return Value;
+  }
+  const u128 kept = Value >> Drop;
+  const u128 rest = Value - (kept << Drop);
+  const u128 half = static_cast<u128>(1) << (Drop - 1);
+  if (rest > half || (rest == half && (kept & 1) != 0)) {
+    return kept + 1;
+  }
+  return kept;
+}
+
+}  // namespace
+
+double ExtendedTwoPiTimes(double X) {
+  const auto bits = std::bit_cast<uint64_t>(X);
+  const auto biasedExponent = static_cast<int>((bits >> 52) & 0x7ff);
+  const uint64_t fraction = bits & 0x000fffffffffffffULL;
+  if (biasedExponent == 0x7ff || (biasedExponent == 0 && fraction == 0)) {
+    return X;
+  }
+
+  // |X| = significand * 2^exponent, the significand's top bit moved to bit 63
+  // as in the extended format (a subnormal double is normal there)
+  uint64_t significand = biasedExponent == 0 ? fraction : fraction | 0x0010000000000000ULL;
+  int exponent = biasedExponent == 0 ? -1074 : biasedExponent - 1075;
+  const int normalise = std::countl_zero(significand);
+  significand <<= normalise;
+  exponent -= normalise;
+
+  // the exact product, 127 or 128 bits, rounded to 64 significant bits; a
+  // carry out to 2^64 leaves a power of two, which halves exactly
+  const u128 product = static_cast<u128>(significand) * kTwoPiSignificand;
+  const int productDrop = (product >> 127) != 0 ? 64 : 63;
+  u128 extended = ShiftRoundedToEven(product, productDrop);
+  int extendedExponent = exponent - 61 + productDrop;
+  if ((extended >> 64) != 0) {
+    extended >>= 1;
+    ++extendedExponent;
+  }
+
+  // then to 53 significant bits, or to the multiples of 2^-1074 below 2^-1022;
+  // the result times its power of two is a double (or beyond the largest,
+  // which ldexp makes infinity), so ldexp is exact
+  const int doubleDrop = std::max(11, -1074 - extendedExponent);
+  const u128 rounded = doubleDrop >= 128 ? 0 : ShiftRoundedToEven(extended, doubleDrop);
+  const double magnitude =
+      std::ldexp(static_cast<double>(static_cast<uint64_t>(rounded)), extendedExponent + doubleDrop);
+  return (bits >> 63) != 0 ? -magnitude : magnitude;
 }
 
 }  // namespace kestrovan

@@ -20,4 +20,13 @@ void SinCos(double X, double& SinX, double& CosX);
 // signed zeros and infinities of C's atan2.
 double Atan2(double Y, double X);
 
+// X * 2pi with the bits that x86's 80-bit extended arithmetic gives to
+// (double)((long double)X * 2 * pi): the exact product of X and 2pi rounded
+// to a 64-bit significand (nearest, ties to even), with 2pi itself the
+// 64-bit-significand constant 0xC90FDAA22168C235 * 2^-61, then rounded again
+// to double (nearest, ties to even, subnormal and infinite results as a
+// double store gives them). Formed in integer arithmetic, so every machine
+// gives these bits. +-0, +-infinity and NaN give X itself.
+double ExtendedTwoPiTimes(double X);
+
 }  // namespace kestrovan

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
-#include <mutex>
 #include <stdexcept>
 #include <vector>
 
@@ -32,49 +31,6 @@ void Call(const std::function<void()>& Yield) {
 }
 
 }  // namespace
-
-// Decides on the workers which agents to record ahead of the conclusion.
-// Agent i is a new best exactly when its fitness beats the best at the
-// generation's start and the fitness of every agent before it; a worker
-// knows the agents already evaluated, so it records an agent that beats all
-// of those: every new best, and now and then one that an agent still being
-// evaluated will beat (that recording is then not used).
-class TEvolutionRun::TRecordAhead {
- public:
-  TRecordAhead(std::size_t Count, double StartBest)
-      : done_(Count, 0), fitness_(Count, 0.0), prefixBest_(Count + 1, StartBest) {}
-
-  // Notes agent Index's fitness; true when it may be a new best.
-  bool MayBeNewBest(std::size_t Index, double AgentFitness) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    done_[Index] = 1;
-    fitness_[Index] = AgentFitness;
-    // the agents evaluated without a gap from the first, and the best before each
-    while (prefix_ < done_.size() && done_[prefix_] != 0) {
-      const double before = prefixBest_[prefix_];
-      prefixBest_[prefix_ + 1] = fitness_[prefix_] > before ? fitness_[prefix_] : before;
-      ++prefix_;
-    }
-    if (Index <= prefix_) {
-      return AgentFitness > prefixBest_[Index];
-    }
-    double best = prefixBest_[prefix_];
-    for (std::size_t j = prefix_; j < Index; ++j) {
-      if (done_[j] != 0 && fitness_[j] > best) {
-        best = fitness_[j];
-      }
-    }
-    return AgentFitness > best;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<char> done_;
-  std::vector<double> fitness_;
-  std::size_t prefix_ = 0;
-  // prefixBest_[k]: the best of the start and agents 0..k-1, for k <= prefix_
-  std::vector<double> prefixBest_;
-};
 
 TEvolutionRun::TEvolutionRun() = default;
 TEvolutionRun::~TEvolutionRun() = default;
@@ -263,14 +219,14 @@ void TEvolutionRun::RecordNewBest(TRobot& Agent, TEvaluationResult& Result) {
   // recorded ahead on a worker: the same run, the same text
   const auto index = static_cast<std::size_t>(Result.AgentIndex - 1);
   if (index < prepared_.size() && prepared_[index].Ready) {
-    TPreparedRecord& prepared = prepared_[index];
+    TNewBestRecord& prepared = prepared_[index];
     Agent.Fitness = prepared.Fitness;
     Agent.ElapsedTime = prepared.ElapsedTime;
     CheckEvaluationFinite(Agent, ea_->Generation() + 1, Result.AgentIndex);
     Result.RecordedFitness = Agent.Fitness;
     WriteFileAtomically(Result.RecordFile, prepared.Text);
     WriteBrainOf(Agent, Result, std::move(prepared.CylinderVelocities));
-    prepared = TPreparedRecord();
+    prepared = TNewBestRecord();
     Call(Yield);
     return;
   }
@@ -325,12 +281,21 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
   // likely new bests are recorded and formatted on the workers, right after
   // their evaluation; the conclusion below then only writes the ready text.
   // A user interface that yields during recordings records them itself.
-  prepared_.assign(static_cast<std::size_t>(count), TPreparedRecord());
-  TRecordAhead ahead(static_cast<std::size_t>(count), bestFitness_);
+  // An evaluator that runs evaluations in other processes records there,
+  // and hands the records over with the results.
+  prepared_.assign(static_cast<std::size_t>(count), TNewBestRecord());
+  TNewBestCandidates candidates(static_cast<std::size_t>(count), bestFitness_);
   if (!Yield) {
-    context.AfterEvaluation = [this, &ahead](std::size_t Index, TRobot& Agent, TArena& Work) {
-      if (Index < prepared_.size() && ahead.MayBeNewBest(Index, Agent.Fitness)) {
-        PrepareRecord(Agent, Work, prepared_[Index]);
+    context.AfterEvaluation = [this, &candidates, &context](std::size_t Index, TRobot& Agent, TArena& Work) {
+      if (Index < prepared_.size() && candidates.MayBeNewBest(Index, Agent.Fitness)) {
+        RecordAhead(Agent, Work, context, prepared_[Index]);
+      }
+    };
+    context.RecordThreshold = [&candidates](std::size_t Index) { return candidates.Threshold(Index); };
+    context.AfterRemoteEvaluation = [this, &candidates](std::size_t Index, const TRobot& Agent,
+                                                        TNewBestRecord* Record) {
+      if (Index < prepared_.size() && candidates.MayBeNewBest(Index, Agent.Fitness) && Record != nullptr) {
+        prepared_[Index] = std::move(*Record);
       }
     };
   }
@@ -355,35 +320,6 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
     throw;
   }
   prepared_.clear();
-}
-
-void TEvolutionRun::PrepareRecord(TRobot& Agent, TArena& Work, TPreparedRecord& Record) const {
-  // the recording of RecordNewBest, on the evaluation's own arena; a failure
-  // leaves the record unprepared, and the conclusion records it itself
-  // the agent keeps its evaluation's own results for the conclusion
-  const double fitness = Agent.Fitness;
-  const double elapsedTime = Agent.ElapsedTime;
-  try {
-    TRobotSimulation recording;
-    recording.RecordTrajectory = true;
-    recording.SetParameters(simulationParameters_);
-    recording.SetArena(Work);
-    recording.Fitness = Fitness;
-    recording.Initialize();
-    Start(recording, Agent, Work);
-    Record.CylinderVelocities = CylinderVelocitiesOf(Work);
-    do {
-      recording.Step();
-    } while (!recording.Finished);
-    Record.Fitness = Agent.Fitness;
-    Record.ElapsedTime = Agent.ElapsedTime;
-    Record.Text = FormatNewBestFile(*Agent.Brain, recording.RobotTrajectory, recording.CylinderTrajectory);
-    Record.Ready = true;
-  } catch (...) {
-    Record = TPreparedRecord();
-  }
-  Agent.Fitness = fitness;
-  Agent.ElapsedTime = elapsedTime;
 }
 
 TRobotSimulation& TEvolutionRun::BeginReplay(const TRobotSimulationParameters& Parameters) {

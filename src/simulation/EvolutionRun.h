@@ -205,23 +205,10 @@ class TEvolutionRun {
   void RestoreState(TEvolutionRunState State);
 
  private:
-  // A new-best recording made ahead of the ordered conclusion, on a worker.
-  struct TPreparedRecord {
-    bool Ready = false;
-    double Fitness = 0.0;  // the recording run's fitness and elapsed time
-    double ElapsedTime = 0.0;
-    std::string Text;                        // the new-best file's text
-    std::vector<double> CylinderVelocities;  // at the recording's start, for its brain file
-  };
-  class TRecordAhead;
-
   void LoadArena();
   void RecordNewBest(TRobot& Agent, TEvaluationResult& Result);
   // Writes the brain file of the new best Result beside its new-best file.
   void WriteBrainOf(const TRobot& Agent, TEvaluationResult& Result, std::vector<double> CylinderVelocities) const;
-  // Records Agent's evaluation again on Work and formats its new-best file
-  // into Record (thread-safe: touches only Agent, Work and Record).
-  void PrepareRecord(TRobot& Agent, TArena& Work, TPreparedRecord& Record) const;
   // Parameters, arena and fitness handed to a simulation.
   void Configure(TRobotSimulation& Simulation, const TRobotSimulationParameters& Parameters);
   // Counts the evaluation of agent Index and applies the new-best rule.
@@ -248,7 +235,7 @@ class TEvolutionRun {
   std::unique_ptr<TRobotSimulation> replay_;
   int evaluatedIndex_ = 0;
   // recordings prepared during EvaluateGeneration, by agent index from 0
-  std::vector<TPreparedRecord> prepared_;
+  std::vector<TNewBestRecord> prepared_;
   TRobotSimulationParameters simulationParameters_;
   TRandomGenerator random_;
   std::uint32_t seed_ = 0;

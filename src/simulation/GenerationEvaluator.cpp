@@ -3,26 +3,111 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
 #include "arena/Arena.h"
 #include "robot/Robot.h"
+#include "simulation/BrainFile.h"
+#include "simulation/ResultFiles.h"
 
 namespace kestrovan {
 
 void EvaluateAgent(TRobot& Agent, TArena& Work, const TEvaluationContext& Context) {
-  TRobotSimulation simulation;
-  simulation.SetParameters(Context.Parameters);
-  simulation.SetArena(Work);
-  simulation.Fitness = Context.Fitness;
+  TAgentEvaluation evaluation(Agent, Work, Context);
+  while (!evaluation.Advance(std::numeric_limits<int>::max())) {
+  }
+}
+
+TAgentEvaluation::TAgentEvaluation(TRobot& Agent, TArena& Work, const TEvaluationContext& Context) {
+  simulation_.SetParameters(Context.Parameters);
+  simulation_.SetArena(Work);
+  simulation_.Fitness = Context.Fitness;
   Agent.Reset();
   Work.ResetObjects();
-  simulation.SetAgent(Agent);
-  do {
-    simulation.Step();
-  } while (!simulation.Finished);
+  simulation_.SetAgent(Agent);
+}
+
+bool TAgentEvaluation::Advance(int Steps) {
+  for (int i = 0; i < Steps && (!started_ || !simulation_.Finished); ++i) {
+    simulation_.Step();
+    started_ = true;
+  }
+  return started_ && simulation_.Finished;
+}
+
+void RecordAhead(TRobot& Agent, TArena& Work, const TEvaluationContext& Context, TNewBestRecord& Record) {
+  // the agent keeps its evaluation's own results for the conclusion
+  const double fitness = Agent.Fitness;
+  const double elapsedTime = Agent.ElapsedTime;
+  try {
+    TRobotSimulation recording;
+    recording.RecordTrajectory = true;
+    recording.SetParameters(Context.Parameters);
+    recording.SetArena(Work);
+    recording.Fitness = Context.Fitness;
+    recording.Initialize();
+    Agent.Reset();
+    Work.ResetObjects();
+    recording.SetAgent(Agent);
+    Record.CylinderVelocities = CylinderVelocitiesOf(Work);
+    do {
+      recording.Step();
+    } while (!recording.Finished);
+    Record.Fitness = Agent.Fitness;
+    Record.ElapsedTime = Agent.ElapsedTime;
+    Record.Text = FormatNewBestFile(*Agent.Brain, recording.RobotTrajectory, recording.CylinderTrajectory);
+    Record.Ready = true;
+  } catch (...) {
+    Record = TNewBestRecord();
+  }
+  Agent.Fitness = fitness;
+  Agent.ElapsedTime = elapsedTime;
+}
+
+TNewBestCandidates::TNewBestCandidates(std::size_t Count, double Start)
+    : done_(Count, 0), fitness_(Count, 0.0), prefixBest_(Count + 1, Start) {}
+
+void TNewBestCandidates::Advance() {
+  while (prefix_ < done_.size() && done_[prefix_] != 0) {
+    const double before = prefixBest_[prefix_];
+    prefixBest_[prefix_ + 1] = fitness_[prefix_] > before ? fitness_[prefix_] : before;
+    ++prefix_;
+  }
+}
+
+bool TNewBestCandidates::MayBeNewBest(std::size_t Index, double AgentFitness) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  done_[Index] = 1;
+  fitness_[Index] = AgentFitness;
+  Advance();
+  if (Index <= prefix_) {
+    return AgentFitness > prefixBest_[Index];
+  }
+  double best = prefixBest_[prefix_];
+  for (std::size_t j = prefix_; j < Index; ++j) {
+    if (done_[j] != 0 && fitness_[j] > best) {
+      best = fitness_[j];
+    }
+  }
+  return AgentFitness > best;
+}
+
+double TNewBestCandidates::Threshold(std::size_t Index) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  const std::size_t end = std::min(Index, done_.size());
+  if (end <= prefix_) {
+    return prefixBest_[end];
+  }
+  double best = prefixBest_[prefix_];
+  for (std::size_t j = prefix_; j < end; ++j) {
+    if (done_[j] != 0 && fitness_[j] > best) {
+      best = fitness_[j];
+    }
+  }
+  return best;
 }
 
 void TSequentialEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluationContext& Context) {

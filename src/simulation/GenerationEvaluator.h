@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <functional>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "simulation/RobotSimulation.h"
@@ -23,11 +25,66 @@ using TAfterEvaluation = std::function<void(std::size_t Index, TRobot& Agent, TA
 // set, lets the run loop do work of its own on the workers (the recording of
 // likely new bests); an evaluator that does not call it changes no result,
 // only where that work is done.
+// The recording of a likely new best made ahead of the run loop's ordered
+// conclusion, where the agent was evaluated; Ready when it was made.
+struct TNewBestRecord {
+  bool Ready = false;
+  double Fitness = 0.0;  // the recording run's fitness and elapsed time
+  double ElapsedTime = 0.0;
+  std::string Text;                        // the new-best file's text
+  std::vector<double> CylinderVelocities;  // at the recording's start, for its brain file
+};
+
+// Called by an evaluator whose evaluations run elsewhere (another process)
+// once agent Index's results are in Agent, with the recording made there
+// (nullptr when none was).
+using TAfterRemoteEvaluation = std::function<void(std::size_t Index, const TRobot& Agent, TNewBestRecord* Record)>;
+
 struct TEvaluationContext {
   const TArena& Arena;
   const TRobotSimulationParameters& Parameters;
   const TFitnessFunction& Fitness;
   TAfterEvaluation AfterEvaluation = {};
+  // For an evaluator whose evaluations run elsewhere: the fitness above
+  // which agent Index or one after it may be a new best, from the results
+  // handed over so far (unset: record nothing there), and the hand-over of
+  // each result. An evaluator that uses neither changes no result.
+  std::function<double(std::size_t Index)> RecordThreshold = {};
+  TAfterRemoteEvaluation AfterRemoteEvaluation = {};
+};
+
+// The run loop's recording of a new best: Agent, just evaluated in Work,
+// evaluated again there with trajectories, and its new-best file formatted.
+// Agent keeps the fitness and elapsed time of its first evaluation. A
+// failure leaves Record not Ready (the run loop then records the agent
+// itself). Touches only Agent, Work and Record.
+void RecordAhead(TRobot& Agent, TArena& Work, const TEvaluationContext& Context, TNewBestRecord& Record);
+
+// Which of Count agents, evaluated in any order, may be new bests. Agent i
+// is a new best exactly when its fitness beats Start (the best before them)
+// and the fitness of every agent before it; knowing only the agents already
+// evaluated, this picks every new best and now and then an agent that one
+// still being evaluated will beat. Thread-safe.
+class TNewBestCandidates {
+ public:
+  TNewBestCandidates(std::size_t Count, double Start);
+
+  // Notes agent Index's fitness; true when it may be a new best.
+  bool MayBeNewBest(std::size_t Index, double AgentFitness);
+  // The best of Start and every agent before Index noted so far: agent
+  // Index, or one after it, is a new best only above it.
+  double Threshold(std::size_t Index);
+
+ private:
+  // the agents noted without a gap from the first, and the best before each
+  void Advance();
+
+  std::mutex mutex_;
+  std::vector<char> done_;
+  std::vector<double> fitness_;
+  std::size_t prefix_ = 0;
+  // prefixBest_[k]: the best of the start and agents 0..k-1, for k <= prefix_
+  std::vector<double> prefixBest_;
 };
 
 // A whole evaluation of Agent: the robot reset, Work reset to its objects as
@@ -35,6 +92,22 @@ struct TEvaluationContext {
 // elapsed time end up in Agent. Work is the evaluation's own arena, a copy
 // of Context.Arena that nothing else touches meanwhile.
 void EvaluateAgent(TRobot& Agent, TArena& Work, const TEvaluationContext& Context);
+
+// EvaluateAgent a few steps at a time, for a caller with other work between
+// them: the same steps, so the same results.
+class TAgentEvaluation {
+ public:
+  // Prepares as EvaluateAgent does; Agent, Work and Context outlive this.
+  TAgentEvaluation(TRobot& Agent, TArena& Work, const TEvaluationContext& Context);
+
+  // At most Steps more steps (at least one on the first call); true once
+  // the simulation has finished, Agent then holding its results.
+  bool Advance(int Steps);
+
+ private:
+  TRobotSimulation simulation_;
+  bool started_ = false;
+};
 
 // Evaluates the agents of one generation. When Evaluate returns, every
 // agent holds the Fitness and ElapsedTime of one whole evaluation, exactly

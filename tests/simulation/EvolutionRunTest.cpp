@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
+#include <random>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "numerics/RandomNumbers.h"
@@ -311,6 +314,127 @@ TEST_F(TEvolutionRunLoop, RecordsMadeAheadOnTheWorkersGiveTheFilesOfTheConclusio
       EXPECT_EQ(test::ReadFile(folder.Path() / output / name), test::ReadFile(folder.Path() / "serial" / name))
           << output << "/" << name;
     }
+  }
+}
+
+// Evaluates as another process would: in chunks of three, the last chunk
+// first, each in an arena of its own; the agents of a chunk above the run
+// loop's threshold (and above those before them in the chunk) are recorded
+// there and the records handed over with the results.
+class TElsewhereEvaluator : public TGenerationEvaluator {
+ public:
+  void Evaluate(const std::vector<TRobot*>& Agents, const TEvaluationContext& Context) override {
+    Concluding = false;
+    TEvaluationContext elsewhere{Context.Arena, Context.Parameters, Context.Fitness};
+    TArena work(Context.Arena);
+    const std::size_t chunks = (Agents.size() + 2) / 3;
+    for (std::size_t c = chunks; c-- > 0;) {
+      const std::size_t first = 3 * c;
+      const std::size_t size = std::min<std::size_t>(3, Agents.size() - first);
+      TNewBestCandidates candidates(size, Context.RecordThreshold(first));
+      std::vector<TNewBestRecord> records(size);
+      for (std::size_t i = 0; i < size; ++i) {
+        EvaluateAgent(*Agents[first + i], work, elsewhere);
+        if (candidates.MayBeNewBest(i, Agents[first + i]->Fitness)) {
+          RecordAhead(*Agents[first + i], work, elsewhere, records[i]);
+        }
+      }
+      for (std::size_t i = 0; i < size; ++i) {
+        HandedOver += records[i].Ready ? 1 : 0;
+        Context.AfterRemoteEvaluation(first + i, *Agents[first + i], records[i].Ready ? &records[i] : nullptr);
+      }
+    }
+    Concluding = true;
+  }
+  bool Concluding = false;
+  int HandedOver = 0;
+};
+
+TEST_F(TEvolutionRunLoop, RecordsMadeElsewhereAndHandedOverGiveTheFilesOfTheConclusionsOwn) {
+  eaParameters.PopulationSize = 13;
+  std::vector<std::vector<TEvaluationResult>> results;
+  TElsewhereEvaluator evaluator;
+  int concludingCalls = 0;
+  for (const char* output : {"serial", "elsewhere"}) {
+    const bool elsewhere = std::string(output) == "elsewhere";
+    auto run = MakeRun(ReachableArena(), output);
+    run->Fitness = [&evaluator, &concludingCalls](const TRobotSimulation& Simulation) {
+      concludingCalls += evaluator.Concluding ? 1 : 0;
+      return CylinderDistanceFitness(Simulation);
+    };
+    if (elsewhere) {
+      run->SetEvaluator(&evaluator);
+    }
+    run->Initialize(31);
+    run->BeginRun(shortRun);
+    results.push_back(Evolve(*run, 3, 1));
+    run->SaveHistory();
+  }
+  int newBests = 0;
+  ASSERT_EQ(results[1].size(), results[0].size());
+  for (std::size_t i = 0; i < results[0].size(); ++i) {
+    EXPECT_EQ(results[1][i].Fitness, results[0][i].Fitness) << i;
+    EXPECT_EQ(results[1][i].NewBest, results[0][i].NewBest) << i;
+    EXPECT_EQ(results[1][i].RecordedFitness, results[0][i].RecordedFitness) << i;
+    newBests += results[1][i].NewBest ? 1 : 0;
+  }
+  // every new best came recorded: the conclusion ran no simulation itself
+  EXPECT_GE(newBests, 2);
+  EXPECT_GE(evaluator.HandedOver, newBests);
+  EXPECT_EQ(concludingCalls, 0);
+  const std::set<std::string> names = FilesIn(folder.Path() / "serial");
+  ASSERT_EQ(FilesIn(folder.Path() / "elsewhere"), names);
+  for (const std::string& name : names) {
+    EXPECT_EQ(test::ReadFile(folder.Path() / "elsewhere" / name), test::ReadFile(folder.Path() / "serial" / name))
+        << name;
+  }
+}
+
+// Agent i is a new best when it beats the start and every agent before it.
+TEST(TNewBestCandidates, PicksEveryNewBestWhateverTheOrderAndNeverThresholdsTooHigh) {
+  std::mt19937 random(5);
+  for (int trial = 0; trial < 300; ++trial) {
+    const std::size_t count = 1 + random() % 25;
+    // few distinct values, so that ties (which are no new best) occur
+    std::vector<double> fitness(count);
+    for (double& f : fitness) {
+      f = static_cast<double>(random() % 8);
+    }
+    const double start = static_cast<double>(random() % 5);
+    std::vector<std::size_t> order(count);
+    std::iota(order.begin(), order.end(), 0);
+    const bool inOrder = trial % 3 == 0;
+    if (!inOrder) {
+      std::shuffle(order.begin(), order.end(), random);
+    }
+    // bestBefore[i]: the best of the start and agents 0..i-1
+    std::vector<double> bestBefore(count + 1, start);
+    for (std::size_t i = 0; i < count; ++i) {
+      bestBefore[i + 1] = std::max(bestBefore[i], fitness[i]);
+    }
+
+    TNewBestCandidates candidates(count, start);
+    std::vector<bool> picked(count, false);
+    std::vector<bool> noted(count, false);
+    for (const std::size_t i : order) {
+      // from a partial view, the threshold of any agent lies at or below the truth
+      const std::size_t probe = random() % (count + 1);
+      EXPECT_LE(candidates.Threshold(probe), bestBefore[probe]) << "trial " << trial << ", agent " << probe;
+      picked[i] = candidates.MayBeNewBest(i, fitness[i]);
+      noted[i] = true;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      const bool newBest = fitness[i] > bestBefore[i];
+      if (newBest) {
+        EXPECT_TRUE(picked[i]) << "trial " << trial << ", agent " << i;
+      }
+      if (inOrder) {
+        EXPECT_EQ(picked[i], newBest) << "trial " << trial << ", agent " << i;
+      }
+      // with every agent noted, the threshold is exact
+      EXPECT_EQ(candidates.Threshold(i), bestBefore[i]) << "trial " << trial;
+    }
+    EXPECT_EQ(candidates.Threshold(count), bestBefore[count]);
   }
 }
 

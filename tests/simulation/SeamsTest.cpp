@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -472,6 +473,67 @@ TEST(ThreadPoolEvaluator, EvaluationsOverlapAndGiveTheSequentialResults) {
     EXPECT_EQ(pooled[i].ElapsedTime, sequential[i].ElapsedTime) << i;
   }
   EXPECT_THROW(TThreadPoolEvaluator(0), std::invalid_argument);
+}
+
+// Evaluations interleaved a few steps at a time, two in one arena each,
+// end with the bits of whole evaluations; a robot that leaves the floor at
+// once finishes in the first call.
+TEST(AgentEvaluation, InterleavedStepsGiveTheWholeEvaluationsResults) {
+  auto arena = TArenaText().Floor(2, 2).Cylinder(0.12, 0.02, 0.03, 0.1).Cylinder(0.1, -0.1, 0.03, 0.05).Arena();
+  const TRobotSimulationParameters parameters(2.0, 0.01);
+  const TFitnessFunction fitness = CylinderDistanceFitness;
+  const TEvaluationContext context{*arena, parameters, fitness};
+  const TFSMBrainParameters brainParameters = TRobotConfiguration::Default().Brain;
+  const std::unique_ptr<TRobot> base = test::DefaultRobot();
+  RandSeed = 7;
+  std::vector<TRobot> whole;
+  for (int i = 0; i < 4; ++i) {
+    whole.emplace_back(*base);
+    whole.back().Brain = std::make_unique<TFSMBrain>(brainParameters);
+  }
+  std::vector<TRobot> stepped(whole.begin(), whole.end());
+  TArena work(*arena);
+  for (TRobot& robot : whole) {
+    EvaluateAgent(robot, work, context);
+  }
+
+  for (const int steps : {1, 7, 250, 1000000}) {
+    for (std::size_t i = 0; i + 1 < stepped.size(); i += 2) {
+      TArena first(*arena);
+      TArena second(*arena);
+      TAgentEvaluation a(stepped[i], first, context);
+      TAgentEvaluation b(stepped[i + 1], second, context);
+      bool aDone = false;
+      bool bDone = false;
+      int calls = 0;
+      while (!aDone || !bDone) {
+        aDone = aDone || a.Advance(steps);
+        bDone = bDone || b.Advance(steps);
+        ++calls;
+      }
+      EXPECT_TRUE(a.Advance(steps)) << "a finished evaluation stays finished";
+      EXPECT_EQ(calls > 1, steps < 200) << steps;
+      for (const std::size_t k : {i, i + 1}) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(stepped[k].Fitness), std::bit_cast<std::uint64_t>(whole[k].Fitness))
+            << steps << " steps, robot " << k;
+        EXPECT_EQ(stepped[k].ElapsedTime, whole[k].ElapsedTime) << steps << " steps, robot " << k;
+      }
+    }
+  }
+
+  TRobot edge = SlidingRobot(0.99, 0.1, 1.0);
+  TRobot edgeWhole = SlidingRobot(0.99, 0.1, 1.0);
+  EvaluateAgent(edgeWhole, work, context);
+  ASSERT_LT(edgeWhole.ElapsedTime, 0.05) << "the disc must leave the floor at once";
+  TArena edgeWork(*arena);
+  TAgentEvaluation atTheEdge(edge, edgeWork, context);
+  bool done = false;
+  for (int i = 0; i < 5 && !done; ++i) {
+    done = atTheEdge.Advance(1);
+  }
+  EXPECT_TRUE(done);
+  EXPECT_EQ(edge.ElapsedTime, edgeWhole.ElapsedTime);
+  EXPECT_EQ(std::bit_cast<std::uint64_t>(edge.Fitness), std::bit_cast<std::uint64_t>(edgeWhole.Fitness));
 }
 
 }  // namespace
