@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "experiment/Experiment.h"
 #include "numerics/RandomNumbers.h"
 #include "robot/DefaultRobot.h"
@@ -369,7 +369,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
   for (int w = 0; w < threads_; ++w) {
     workers.emplace_back([&, w] {
       try {
-        TArena work(Context.Arena);
+        TArenaState work(Context.Model);
         std::size_t first = 0;
         for (std::size_t size = take(1, first); size > 0 && !failed.load(); size = take(1, first)) {
           for (std::size_t i = first; i < first + size; ++i) {
@@ -493,6 +493,7 @@ namespace {
 struct TWorkerRun {
   TExperiment Experiment;
   std::unique_ptr<TArena> Arena;
+  std::unique_ptr<TArenaModel> Model;  // of Arena, shared by the rank's threads
   std::unique_ptr<TRobotSimulationParameters> Parameters;
   TFitnessFunction Fitness = CylinderDistanceFitness;
   std::unique_ptr<TRobot> Template;
@@ -509,6 +510,7 @@ struct TWorkerRun {
     if (!Experiment.KeepCylinderVelocities) {
       Arena->RandomizeCylinderVelocities(randomSeed, Experiment.MinimumCylinderSpeed, Experiment.MaximumCylinderSpeed);
     }
+    Model = std::make_unique<TArenaModel>(*Arena);
     Parameters = std::make_unique<TRobotSimulationParameters>(Experiment.SimulationTime, Experiment.TimeStep);
     Parameters->Validate();
     const TRobotConfiguration configuration = Experiment.RobotConfiguration();
@@ -584,7 +586,7 @@ int RunMpiWorker(int Threads) {
         ReadGenome(genes.data() + i * genomeSize, agent);
         agents.push_back(&agent);
       }
-      const TEvaluationContext context{*run->Arena, *run->Parameters, run->Fitness};
+      const TEvaluationContext context{*run->Model, *run->Parameters, run->Fitness};
       evaluator->Evaluate(agents, context);
       Chunk.Values.reserve(Chunk.Size * kResultValues);
       for (TRobot* agent : agents) {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "numerics/Trig.h"
 #include "robot/Angles.h"
 #include "robot/ParameterChecks.h"
@@ -90,9 +90,33 @@ void TIRSensor::Place(const TSensorPose& Pose) {
   }
 }
 
-void TIRSensor::Update(const TArena& Arena) { ComputeReading<true>(Arena.Cylinders()); }
+namespace {
 
-void TIRSensor::UpdateEveryCylinder(const TArena& Arena) { ComputeReading<false>(Arena.Cylinders()); }
+// The indices 0..Count - 1, without a list in memory.
+struct TEveryIndex {
+  struct TIterator {
+    std::uint32_t Index;
+    std::uint32_t operator*() const { return Index; }
+    TIterator& operator++() {
+      ++Index;
+      return *this;
+    }
+    bool operator!=(const TIterator& Other) const { return Index != Other.Index; }
+  };
+  std::uint32_t Count;
+  TIterator begin() const { return TIterator{0}; }
+  TIterator end() const { return TIterator{Count}; }
+};
+
+}  // namespace
+
+void TIRSensor::Update(const TCylinderView& Cylinders) {
+  ComputeReading<true>(Cylinders, TEveryIndex{static_cast<std::uint32_t>(Cylinders.Size())});
+}
+
+void TIRSensor::UpdateEveryCylinder(const TCylinderView& Cylinders) {
+  ComputeReading<false>(Cylinders, TEveryIndex{static_cast<std::uint32_t>(Cylinders.Size())});
+}
 
 bool TIRSensor::SensingDisc(double& X, double& Y, double& Radius) const {
   X = AbsolutePosition.GetElement(1);
@@ -101,12 +125,12 @@ bool TIRSensor::SensingDisc(double& X, double& Y, double& Radius) const {
   return true;
 }
 
-void TIRSensor::UpdateAmong(const TArena&, std::span<const TCylinderZ* const> Candidates) {
-  ComputeReading<true>(Candidates);
+void TIRSensor::UpdateAmong(const TCylinderView& Cylinders, std::span<const std::uint32_t> Candidates) {
+  ComputeReading<true>(Cylinders, Candidates);
 }
 
-template <bool Culled, class TCylinderList>
-void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
+template <bool Culled, class TIndices>
+void TIRSensor::ComputeReading(const TCylinderView& Cylinders, const TIndices& Indices) {
   Reading = 0.0;
   const double h = OpeningAngle / 2;
   const double x = AbsolutePosition.GetElement(1);
@@ -129,10 +153,12 @@ void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
     cullRange_ = Range;
   }
 
-  for (const TCylinderZ* cylinder : Cylinders) {
-    const double dx = cylinder->Position.GetElement(1) - x;
-    const double dy = cylinder->Position.GetElement(2) - y;
-    const double radius = cylinder->Radius;
+  const TCylinderState* states = Cylinders.States.data();
+  const TCylinderConstants* constants = Cylinders.Constants.data();
+  for (const std::uint32_t i : Indices) {
+    const double dx = states[i].Position[0] - x;
+    const double dy = states[i].Position[1] - y;
+    const double radius = constants[i].Radius;
     if constexpr (Culled) {
       if (!cull_.MayBeVisible(dx, dy, axisX, axisY, radius)) {
         continue;

@@ -43,13 +43,13 @@ class TIRSensor : public TSensor {
   std::unique_ptr<TSensor> Copy() const override;
   TMatrix GetReading() const override;
   double GetScalarReading() const override { return Reading; }
-  void Update(const TArena& Arena) override;
+  void Update(const TCylinderView& Cylinders) override;
   // The reading computed for every cylinder, without the rejection test:
   // the same reading as Update, only slower (for checks).
-  void UpdateEveryCylinder(const TArena& Arena);
+  void UpdateEveryCylinder(const TCylinderView& Cylinders);
   // The position and Range.
   bool SensingDisc(double& X, double& Y, double& Radius) const override;
-  void UpdateAmong(const TArena& Arena, std::span<const TCylinderZ* const> Candidates) override;
+  void UpdateAmong(const TCylinderView& Cylinders, std::span<const std::uint32_t> Candidates) override;
   void Reset() override { Reading = 0.0; }
   void SetPose(double X, double Y, double Elevation, double Heading) override;
   void Place(const TSensorPose& Pose) override;
@@ -63,8 +63,10 @@ class TIRSensor : public TSensor {
   double Reading;
 
  private:
-  template <bool Culled, class TCylinderList>
-  void ComputeReading(const TCylinderList& Cylinders);
+  // The reading over the cylinders at the indices Indices gives (an
+  // index list, or every index).
+  template <bool Culled, class TIndices>
+  void ComputeReading(const TCylinderView& Cylinders, const TIndices& Indices);
 
   static constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
   // The rejection test and the OpeningAngle and Range it was built for.

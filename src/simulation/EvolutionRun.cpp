@@ -320,7 +320,10 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
   for (int i = 1; i <= count; ++i) {
     agents.push_back(&RobotAt(i));
   }
-  TEvaluationContext context{*arena_, simulationParameters_, Fitness};
+  // one read-only model of the run's arena for every evaluation of the
+  // generation; each evaluator keeps the cylinders' motion in states of its own
+  const TArenaModel model(*arena_);
+  TEvaluationContext context{model, simulationParameters_, Fitness};
 
   // likely new bests are recorded and formatted on the workers, right after
   // their evaluation; the conclusion below then only writes the ready text.
@@ -328,9 +331,9 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
   prepared_.assign(static_cast<std::size_t>(count), TPreparedRecord());
   TRecordAhead ahead(static_cast<std::size_t>(count), bestFitness_);
   if (!Yield) {
-    context.AfterEvaluation = [this, &ahead](std::size_t Index, TRobot& Agent, TArena& Work) {
+    context.AfterEvaluation = [this, &ahead, &model](std::size_t Index, TRobot& Agent, TArenaState& Work) {
       if (Index < prepared_.size() && ahead.MayBeNewBest(Index, Agent.Fitness)) {
-        PrepareRecord(Agent, Work, prepared_[Index]);
+        PrepareRecord(Agent, model, Work, prepared_[Index]);
       }
     };
   }
@@ -357,8 +360,9 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
   prepared_.clear();
 }
 
-void TEvolutionRun::PrepareRecord(TRobot& Agent, TArena& Work, TPreparedRecord& Record) const {
-  // the recording of RecordNewBest, on the evaluation's own arena; a failure
+void TEvolutionRun::PrepareRecord(TRobot& Agent, const TArenaModel& Model, TArenaState& Work,
+                                  TPreparedRecord& Record) const {
+  // the recording of RecordNewBest, in the evaluation's own state; a failure
   // leaves the record unprepared, and the conclusion records it itself
   // the agent keeps its evaluation's own results for the conclusion
   const double fitness = Agent.Fitness;
@@ -367,10 +371,12 @@ void TEvolutionRun::PrepareRecord(TRobot& Agent, TArena& Work, TPreparedRecord& 
     TRobotSimulation recording;
     recording.RecordTrajectory = true;
     recording.SetParameters(simulationParameters_);
-    recording.SetArena(Work);
+    recording.SetWorld(Model, Work);
     recording.Fitness = Fitness;
     recording.Initialize();
-    Start(recording, Agent, Work);
+    Agent.Reset();
+    Work.Reset(Model);
+    recording.SetAgent(Agent);
     Record.CylinderVelocities = CylinderVelocitiesOf(Work);
     do {
       recording.Step();

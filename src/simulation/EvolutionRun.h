@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "ea/EA.h"
 #include "ea/EAParameters.h"
 #include "numerics/Matrices.h"
@@ -221,7 +221,7 @@ class TEvolutionRun {
   void WriteBrainOf(const TRobot& Agent, TEvaluationResult& Result, std::vector<double> CylinderVelocities) const;
   // Records Agent's evaluation again on Work and formats its new-best file
   // into Record (thread-safe: touches only Agent, Work and Record).
-  void PrepareRecord(TRobot& Agent, TArena& Work, TPreparedRecord& Record) const;
+  void PrepareRecord(TRobot& Agent, const TArenaModel& Model, TArenaState& Work, TPreparedRecord& Record) const;
   // Parameters, arena and fitness handed to a simulation.
   void Configure(TRobotSimulation& Simulation, const TRobotSimulationParameters& Parameters);
   // Counts the evaluation of agent Index and applies the new-best rule.

@@ -7,18 +7,18 @@
 #include <string>
 #include <thread>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "robot/Robot.h"
 
 namespace kestrovan {
 
-void EvaluateAgent(TRobot& Agent, TArena& Work, const TEvaluationContext& Context) {
+void EvaluateAgent(TRobot& Agent, TArenaState& Work, const TEvaluationContext& Context) {
   TRobotSimulation simulation;
   simulation.SetParameters(Context.Parameters);
-  simulation.SetArena(Work);
+  simulation.SetWorld(Context.Model, Work);
   simulation.Fitness = Context.Fitness;
   Agent.Reset();
-  Work.ResetObjects();
+  Work.Reset(Context.Model);
   simulation.SetAgent(Agent);
   do {
     simulation.Step();
@@ -29,7 +29,7 @@ void TSequentialEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TE
   if (Agents.empty()) {
     return;
   }
-  TArena work(Context.Arena);
+  TArenaState work(Context.Model);
   for (std::size_t i = 0; i < Agents.size(); ++i) {
     EvaluateAgent(*Agents[i], work, Context);
     if (Context.AfterEvaluation) {
@@ -61,7 +61,7 @@ void TThreadPoolEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TE
     for (std::size_t w = 0; w < workers; ++w) {
       threads.emplace_back([w, count, &Agents, &Context, &next, &failed, &errors] {
         try {
-          TArena work(Context.Arena);
+          TArenaState work(Context.Model);
           for (std::size_t i = next.fetch_add(1); i < count && !failed.load(); i = next.fetch_add(1)) {
             EvaluateAgent(*Agents[i], work, Context);
             if (Context.AfterEvaluation) {

@@ -252,8 +252,8 @@ class TReverseEvaluator : public TGenerationEvaluator {
   explicit TReverseEvaluator(bool Ahead) : ahead_(Ahead) {}
   void Evaluate(const std::vector<TRobot*>& Agents, const TEvaluationContext& Context) override {
     Concluding = false;
-    const TEvaluationContext plain{Context.Arena, Context.Parameters, Context.Fitness};
-    TArena work(Context.Arena);
+    const TEvaluationContext plain{Context.Model, Context.Parameters, Context.Fitness};
+    TArenaState work(Context.Model);
     for (std::size_t i = Agents.size(); i-- > 0;) {
       EvaluateAgent(*Agents[i], work, ahead_ ? Context : plain);
       if (ahead_ && Context.AfterEvaluation) {

@@ -29,7 +29,7 @@ class TSlidingDisc : public TBody {
  public:
   TSlidingDisc(double Radius, double Mass, double VX) : radius_(Radius), mass_(Mass), vx_(VX) { Reset(); }
   std::unique_ptr<TBody> Copy() const override { return std::make_unique<TSlidingDisc>(radius_, mass_, vx_); }
-  void Move(const TArena&, double TimeStep) override {
+  void Move(const TArenaModel&, double TimeStep) override {
     pose_.SetPosition(1, pose_.GetPosition(1) + pose_.GetVelocity(1) * TimeStep);
     pose_.SetPosition(2, pose_.GetPosition(2) + pose_.GetVelocity(2) * TimeStep);
   }
@@ -55,7 +55,7 @@ class TSlidingDisc : public TBody {
 class TPoselessBody : public TBody {
  public:
   std::unique_ptr<TBody> Copy() const override { return std::make_unique<TPoselessBody>(); }
-  void Move(const TArena&, double) override {}
+  void Move(const TArenaModel&, double) override {}
   void UpdateMotors() override {}
   void Reset() override {}
   double GetDistance() const override { return 0.0; }
@@ -215,8 +215,8 @@ class TStepCounter : public TAgent {
  public:
   std::unique_ptr<TAgent> Copy() const override { return std::make_unique<TStepCounter>(*this); }
   void Step(double TimeStep) override { static_cast<void>(TimeStep); }
-  void Move(TArena& Arena, double TimeStep) override {
-    static_cast<void>(Arena);
+  void Move(const TArenaModel& Model, double TimeStep) override {
+    static_cast<void>(Model);
     static_cast<void>(TimeStep);
   }
   void Mutate() override {}
@@ -448,7 +448,8 @@ TEST(ThreadPoolEvaluator, EvaluationsOverlapAndGiveTheSequentialResults) {
   };
 
   const TFitnessFunction plain = CylinderDistanceFitness;
-  TSequentialEvaluator().Evaluate(pointers(sequential), TEvaluationContext{*arena, parameters, plain});
+  const TArenaModel model(*arena);
+  TSequentialEvaluator().Evaluate(pointers(sequential), TEvaluationContext{model, parameters, plain});
   std::set<double> distinct;
   for (const TRobot& robot : sequential) {
     distinct.insert(robot.Fitness);
@@ -462,7 +463,7 @@ TEST(ThreadPoolEvaluator, EvaluationsOverlapAndGiveTheSequentialResults) {
     const double met = rendezvous.Meet();
     return met + CylinderDistanceFitness(Simulation);
   };
-  TThreadPoolEvaluator(2).Evaluate(pointers(pooled), TEvaluationContext{*arena, parameters, meeting});
+  TThreadPoolEvaluator(2).Evaluate(pointers(pooled), TEvaluationContext{model, parameters, meeting});
 
   EXPECT_FALSE(rendezvous.TimedOut()) << "an evaluation waited in vain for one on the other worker";
   EXPECT_EQ(rendezvous.Arrived(), 8);
