@@ -76,14 +76,17 @@ void TArenaState::Reset(const TArenaModel& Model) {
 }
 
 void TArenaState::Move(const TArenaModel& Model, double TimeStep) {
-  const TFloorRectangle& floor = Model.FloorRectangle();
-  const std::span<const TCylinderConstants> constants = Model.Cylinders();
-  for (std::size_t i = 0; i < cylinders_.size(); ++i) {
+  // the floor in registers, not read again for every cylinder
+  const TFloorRectangle floor = Model.FloorRectangle();
+  const TCylinderConstants* constants = Model.Cylinders().data();
+  TCylinderState* cylinders = cylinders_.data();
+  const std::size_t count = cylinders_.size();
+  for (std::size_t i = 0; i < count; ++i) {
     const TCylinderConstants& cylinder = constants[i];
     if (cylinder.Immovable) {
       continue;
     }
-    MoveCylinder(cylinders_[i], cylinder.Mass, cylinder.Radius, floor, TimeStep);
+    MoveCylinder(cylinders[i], cylinder.Mass, cylinder.Radius, floor, TimeStep);
   }
 }
 

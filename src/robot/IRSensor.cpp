@@ -90,32 +90,12 @@ void TIRSensor::Place(const TSensorPose& Pose) {
   }
 }
 
-namespace {
-
-// The indices 0..Count - 1, without a list in memory.
-struct TEveryIndex {
-  struct TIterator {
-    std::uint32_t Index;
-    std::uint32_t operator*() const { return Index; }
-    TIterator& operator++() {
-      ++Index;
-      return *this;
-    }
-    bool operator!=(const TIterator& Other) const { return Index != Other.Index; }
-  };
-  std::uint32_t Count;
-  TIterator begin() const { return TIterator{0}; }
-  TIterator end() const { return TIterator{Count}; }
-};
-
-}  // namespace
-
 void TIRSensor::Update(const TCylinderView& Cylinders) {
-  ComputeReading<true>(Cylinders, TEveryIndex{static_cast<std::uint32_t>(Cylinders.Size())});
+  ComputeReading<true, false>(Cylinders, nullptr, Cylinders.Size());
 }
 
 void TIRSensor::UpdateEveryCylinder(const TCylinderView& Cylinders) {
-  ComputeReading<false>(Cylinders, TEveryIndex{static_cast<std::uint32_t>(Cylinders.Size())});
+  ComputeReading<false, false>(Cylinders, nullptr, Cylinders.Size());
 }
 
 bool TIRSensor::SensingDisc(double& X, double& Y, double& Radius) const {
@@ -126,12 +106,51 @@ bool TIRSensor::SensingDisc(double& X, double& Y, double& Radius) const {
 }
 
 void TIRSensor::UpdateAmong(const TCylinderView& Cylinders, std::span<const std::uint32_t> Candidates) {
-  ComputeReading<true>(Cylinders, Candidates);
+  ComputeReading<true, true>(Cylinders, Candidates.data(), Candidates.size());
 }
 
-template <bool Culled, class TIndices>
-void TIRSensor::ComputeReading(const TCylinderView& Cylinders, const TIndices& Indices) {
-  Reading = 0.0;
+template <bool Culled, bool Listed>
+void TIRSensor::ComputeReading(const TCylinderView& Cylinders, const std::uint32_t* Indices, std::size_t Count) {
+  std::size_t first = 0;
+  if constexpr (Culled) {
+    // with the axis of Place, the cylinders that the rejection test turns
+    // away (usually all of them) are passed over here, without the set-up
+    // of the exact computation; ReadFrom starts at the first that passes
+    if (axisFor_ == AbsoluteDirection) {
+      if (!(cullOpening_ == OpeningAngle && cullRange_ == Range)) {
+        cull_ = TSensorCull(OpeningAngle, Range);
+        cullOpening_ = OpeningAngle;
+        cullRange_ = Range;
+      }
+      const TSensorCull cull = cull_;
+      const double x = AbsolutePosition.GetElement(1);
+      const double y = AbsolutePosition.GetElement(2);
+      const double axisX = axisX_;
+      const double axisY = axisY_;
+      const TCylinderState* states = Cylinders.States.data();
+      const TCylinderConstants* constants = Cylinders.Constants.data();
+      while (first < Count) {
+        const std::size_t i = Listed ? Indices[first] : first;
+        if (cull.MayBeVisible(states[i].Position[0] - x, states[i].Position[1] - y, axisX, axisY,
+                              constants[i].Radius)) {
+          break;
+        }
+        ++first;
+      }
+      if (first == Count) {
+        Reading = 0.0;
+        return;
+      }
+    }
+  }
+  ReadFrom<Culled, Listed>(Cylinders, Indices, Count, first);
+}
+
+template <bool Culled, bool Listed>
+void TIRSensor::ReadFrom(const TCylinderView& Cylinders, const std::uint32_t* Indices, std::size_t Count,
+                         std::size_t First) {
+  double reading = 0.0;
+  const double range = Range;
   const double h = OpeningAngle / 2;
   const double x = AbsolutePosition.GetElement(1);
   const double y = AbsolutePosition.GetElement(2);
@@ -152,15 +171,18 @@ void TIRSensor::ComputeReading(const TCylinderView& Cylinders, const TIndices& I
     cullOpening_ = OpeningAngle;
     cullRange_ = Range;
   }
+  // the test and the reading in locals, which no store in the loop can change
+  const TSensorCull cull = cull_;
 
   const TCylinderState* states = Cylinders.States.data();
   const TCylinderConstants* constants = Cylinders.Constants.data();
-  for (const std::uint32_t i : Indices) {
+  for (std::size_t k = First; k < Count; ++k) {
+    const std::size_t i = Listed ? Indices[k] : k;
     const double dx = states[i].Position[0] - x;
     const double dy = states[i].Position[1] - y;
     const double radius = constants[i].Radius;
     if constexpr (Culled) {
-      if (!cull_.MayBeVisible(dx, dy, axisX, axisY, radius)) {
+      if (!cull.MayBeVisible(dx, dy, axisX, axisY, radius)) {
         continue;
       }
       if (!exact) {
@@ -179,7 +201,7 @@ void TIRSensor::ComputeReading(const TCylinderView& Cylinders, const TIndices& I
 
     // cheap rejection of cylinders clearly beyond the range
     if (radius >= 0.0) {
-      const double reach = Range + radius;
+      const double reach = range + radius;
       if (squaredDistance > reach * reach * kReachSlack) {
         continue;
       }
@@ -192,14 +214,15 @@ void TIRSensor::ComputeReading(const TCylinderView& Cylinders, const TIndices& I
     }
     // surface distance: touching or overlapping cylinders, and those out of range, are not seen
     const double d = std::sqrt(squaredDistance) - radius;
-    if (d <= 0.0 || d > Range) {
+    if (d <= 0.0 || d > range) {
       continue;
     }
-    const double response = trig::cos(theta) * (1.0 - d / Range);
-    if (response > Reading) {
-      Reading = response;
+    const double response = trig::cos(theta) * (1.0 - d / range);
+    if (response > reading) {
+      reading = response;
     }
   }
+  Reading = reading;
 }
 
 }  // namespace kestrovan

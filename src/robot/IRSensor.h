@@ -63,10 +63,14 @@ class TIRSensor : public TSensor {
   double Reading;
 
  private:
-  // The reading over the cylinders at the indices Indices gives (an
-  // index list, or every index).
-  template <bool Culled, class TIndices>
-  void ComputeReading(const TCylinderView& Cylinders, const TIndices& Indices);
+  // The reading over the Count cylinders at Indices[0..Count) when Listed,
+  // else over cylinders 0..Count - 1.
+  template <bool Culled, bool Listed>
+  void ComputeReading(const TCylinderView& Cylinders, const std::uint32_t* Indices, std::size_t Count);
+  // The reading from cylinder First on (the ones before cannot be seen).
+  template <bool Culled, bool Listed>
+  [[gnu::noinline]] void ReadFrom(const TCylinderView& Cylinders, const std::uint32_t* Indices, std::size_t Count,
+                                  std::size_t First);
 
   static constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
   // The rejection test and the OpeningAngle and Range it was built for.
