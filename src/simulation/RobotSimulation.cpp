@@ -74,9 +74,8 @@ struct TRobotSimulation::TOwnWorld {
 };
 
 void TRobotSimulation::SetArena(TArena& NewArena) {
-  if (own_ == nullptr || Arena != &NewArena) {
-    own_ = std::make_shared<TOwnWorld>(NewArena);
-  }
+  // built anew every time: an arena loaded again may have other cylinders
+  own_ = std::make_shared<TOwnWorld>(NewArena);
   Arena = &NewArena;
   model_ = &own_->Model;
   state_ = &own_->State;
