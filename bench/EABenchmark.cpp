@@ -25,7 +25,7 @@ class TGenomeAgent : public TAgent {
 
   std::unique_ptr<TAgent> Copy() const override { return std::make_unique<TGenomeAgent>(*this); }
   void Step(double) override {}
-  void Move(TArena&, double) override {}
+  void Move(const TArenaModel&, double) override {}
   void Mutate() override {
     for (int i = 1; i <= genome_.Rows(); ++i) {
       for (int j = 1; j <= genome_.Columns(); ++j) {

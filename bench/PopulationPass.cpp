@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "robot/DefaultRobot.h"
 #include "simulation/EvolutionRun.h"
 #include "simulation/GenerationEvaluator.h"
@@ -82,7 +82,8 @@ int Run(int ArgumentCount, char** Arguments) {
   for (int i = 1; i <= run.PopulationCount(); ++i) {
     agents.push_back(&static_cast<TRobot&>(run.EA()->Population().GetAgent(i)));
   }
-  const TEvaluationContext context{*run.Arena(), times, run.Fitness};
+  const TArenaModel model(*run.Arena());
+  const TEvaluationContext context{model, times, run.Fitness};
 
   TPassResult result;
   const std::clock_t cpuStart = std::clock();

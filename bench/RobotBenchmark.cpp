@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "numerics/RandomNumbers.h"
 #include "robot/DefaultRobot.h"
 
@@ -52,14 +52,16 @@ TArena MakeArena() {
 // as at the start of an evaluation.
 void BM_RobotStep(benchmark::State& state) {
   TArena arena = MakeArena();
+  const TArenaModel model(arena);
+  const TArenaState cylinders(model);
   RandSeed = 12345;
   const auto robot = BuildRobot(TRobotConfiguration::Default(), 0.05);
   robot->Reset();
   int step = 0;
   for (auto _ : state) {
     robot->Step(kTimeStep);
-    robot->Move(arena, kTimeStep);
-    robot->Body->UpdateSensors(arena);
+    robot->Move(model, kTimeStep);
+    robot->Body->UpdateSensors(ViewOf(model, cylinders));
     if (++step == kStepsPerEvaluation) {
       step = 0;
       robot->Reset();
@@ -74,14 +76,16 @@ BENCHMARK(BM_RobotStep);
 // The five sensor updates alone, at a pose that sees a cylinder.
 void BM_SensorUpdate(benchmark::State& state) {
   TArena arena = MakeArena();
+  const TArenaModel model(arena);
+  const TArenaState cylinders(model);
   RandSeed = 12345;
   const auto robot = BuildRobot(TRobotConfiguration::Default(), 0.05);
   auto& body = dynamic_cast<TDifferentiallySteeredBody&>(*robot->Body);
   body.Coordinates.SetPosition(1, 0.15);
   body.Coordinates.SetPosition(2, 0.1);
-  robot->Move(arena, 0.0);
+  robot->Move(model, 0.0);
   for (auto _ : state) {
-    robot->Body->UpdateSensors(arena);
+    robot->Body->UpdateSensors(ViewOf(model, cylinders));
     benchmark::DoNotOptimize(robot->Body->Sensors.Items(2).GetScalarReading());
   }
   benchmark::DoNotOptimize(robot->Body->Sensors.Items(2).GetScalarReading());

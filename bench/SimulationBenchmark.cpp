@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "numerics/RandomNumbers.h"
 #include "robot/DefaultRobot.h"
 #include "simulation/EvolutionRun.h"
@@ -73,7 +73,8 @@ void BM_PopulationPassStep(benchmark::State& State) {
   for (int i = 1; i <= run.PopulationCount(); ++i) {
     agents.push_back(&static_cast<TRobot&>(run.EA()->Population().GetAgent(i)));
   }
-  const TEvaluationContext context{*run.Arena(), kDefaultTimes, run.Fitness};
+  const TArenaModel model(*run.Arena());
+  const TEvaluationContext context{model, kDefaultTimes, run.Fitness};
   std::int64_t steps = 0;
   for (auto _ : State) {
     TSequentialEvaluator().Evaluate(agents, context);

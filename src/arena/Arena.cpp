@@ -5,6 +5,7 @@
 #include <typeinfo>
 #include <variant>
 
+#include "arena/ArenaModel.h"
 #include "arena/InformationLine.h"
 #include "arena/InputFile.h"
 #include "numerics/PortableMath.h"
@@ -348,21 +349,6 @@ void CheckPartCounts(const TArenaObject& Object) {
   }
 }
 
-// Reverses the cylinder's velocity component k and puts it back inside
-// [Min, Max] when its disc crosses an edge; touching an edge is no contact.
-void BounceOffEdges(TCylinderZ& Cylinder, int k, double Min, double Max) {
-  const double r = Cylinder.Radius;
-  TVector& p = Cylinder.Position;
-  TVector& v = Cylinder.Velocity;
-  if (p.GetElement(k) + r > Max) {
-    v.SetElement(k, -v.GetElement(k));
-    p.SetElement(k, Max - r);
-  } else if (p.GetElement(k) - r < Min) {
-    v.SetElement(k, -v.GetElement(k));
-    p.SetElement(k, Min + r);
-  }
-}
-
 }  // namespace
 
 const char* ArenaClassName(const TArenaObject& Object) {
@@ -555,24 +541,21 @@ void TArena::RandomizeCylinderVelocities(std::int32_t Seed, double MinSpeed, dou
 }
 
 void TArena::MoveObjects(double TimeStep) {
-  // without a floor rectangle there is nothing to bounce against
-  const bool hasFloor = floorRectangle_.Present;
-  const double xMin = floorRectangle_.XMin;
-  const double xMax = floorRectangle_.XMax;
-  const double yMin = floorRectangle_.YMin;
-  const double yMax = floorRectangle_.YMax;
-
+  // the arithmetic of an evaluation's state (MoveCylinder), on the objects
   for (TCylinderZ* cylinder : cylinders_) {
     if (cylinder->IsImmovable()) {
       continue;
     }
-    cylinder->Move(TimeStep);
-    if (!hasFloor) {
-      continue;
+    TCylinderState state;
+    for (int k = 0; k < 3; ++k) {
+      state.Position[k] = cylinder->Position.GetElement(k + 1);
+      state.Velocity[k] = cylinder->Velocity.GetElement(k + 1);
     }
-    // elastic bounce off the floor's edges
-    BounceOffEdges(*cylinder, 1, xMin, xMax);
-    BounceOffEdges(*cylinder, 2, yMin, yMax);
+    MoveCylinder(state, cylinder->Mass, cylinder->Radius, floorRectangle_, TimeStep);
+    for (int k = 0; k < 3; ++k) {
+      cylinder->Position.SetElement(k + 1, state.Position[k]);
+      cylinder->Velocity.SetElement(k + 1, state.Velocity[k]);
+    }
   }
 }
 

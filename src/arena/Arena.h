@@ -258,8 +258,10 @@ class TArena {
   // Random horizontal velocities for the cylinders from a seeded
   // TUniformRandomGenerator: speed first, then direction, per cylinder.
   void RandomizeCylinderVelocities(std::int32_t Seed, double MinSpeed, double MaxSpeed);
-  // One step of cylinder motion: drag and move, then bounce off the floor
-  // rectangle. Immovable cylinders stay where they are. Allocates nothing.
+  // One step of cylinder motion on the objects (MoveCylinder, as an
+  // evaluation's TArenaState moves its cylinders): drag and move, then
+  // bounce off the floor rectangle. Immovable cylinders stay where they
+  // are. Allocates nothing.
   void MoveObjects(double TimeStep);
 
   // Position, velocity and angle of an object as loaded.

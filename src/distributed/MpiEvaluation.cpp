@@ -19,7 +19,7 @@
 #include <string>
 #include <thread>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "experiment/Experiment.h"
 #include "numerics/RandomNumbers.h"
 #include "robot/DefaultRobot.h"
@@ -426,7 +426,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
   for (int w = 1; w <= helpers; ++w) {
     workers.emplace_back([&, w] {
       try {
-        TArena work(Context.Arena);
+        TArenaState work(Context.Model);
         std::size_t first = 0;
         for (std::size_t size = take(1, first); size > 0 && !failed.load(); size = take(1, first)) {
           for (std::size_t i = first; i < first + size; ++i) {
@@ -532,7 +532,7 @@ void TMpiEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TEvaluati
 
   // this thread's chunk, evaluated a few steps between two looks at MPI, so
   // that other ranks' requests are answered at once
-  TArena ownWork(Context.Arena);
+  TArenaState ownWork(Context.Model);
   std::optional<TAgentEvaluation> ownEvaluation;
   std::size_t ownNext = 0;
   std::size_t ownEnd = 0;
@@ -623,6 +623,7 @@ namespace {
 struct TWorkerRun {
   TExperiment Experiment;
   std::unique_ptr<TArena> Arena;
+  std::unique_ptr<TArenaModel> Model;  // of Arena, shared by the rank's threads
   std::unique_ptr<TRobotSimulationParameters> Parameters;
   TFitnessFunction Fitness = CylinderDistanceFitness;
   std::unique_ptr<TRobot> Template;
@@ -639,6 +640,7 @@ struct TWorkerRun {
     if (!Experiment.KeepCylinderVelocities) {
       Arena->RandomizeCylinderVelocities(randomSeed, Experiment.MinimumCylinderSpeed, Experiment.MaximumCylinderSpeed);
     }
+    Model = std::make_unique<TArenaModel>(*Arena);
     Parameters = std::make_unique<TRobotSimulationParameters>(Experiment.SimulationTime, Experiment.TimeStep);
     Parameters->Validate();
     const TRobotConfiguration configuration = Experiment.RobotConfiguration();
@@ -669,7 +671,7 @@ struct TWorkerChunk {
   std::string Error;
   std::unique_ptr<TEvaluationContext> Context;
   std::unique_ptr<TNewBestCandidates> Candidates;
-  std::unique_ptr<TArena> Work;  // for the evaluations made one at a time
+  std::unique_ptr<TArenaState> Work;  // for the evaluations made one at a time
   std::size_t Next = 0;          // the next agent evaluated one at a time
   std::atomic<bool> Done{false};
 
@@ -695,12 +697,12 @@ struct TWorkerChunk {
         ReadGenome(genes.data() + i * genomeSize, agent);
         Agents.push_back(&agent);
       }
-      Context = std::make_unique<TEvaluationContext>(TEvaluationContext{*Run->Arena, *Run->Parameters, Run->Fitness});
+      Context = std::make_unique<TEvaluationContext>(TEvaluationContext{*Run->Model, *Run->Parameters, Run->Fitness});
       Candidates = std::make_unique<TNewBestCandidates>(Agents.size(), threshold);
       Records.resize(Agents.size());
-      Context->AfterEvaluation = [this](std::size_t Index, TRobot& Agent, TArena& Arena) {
+      Context->AfterEvaluation = [this](std::size_t Index, TRobot& Agent, TArenaState& State) {
         if (Candidates->MayBeNewBest(Index, Agent.Fitness)) {
-          RecordAhead(Agent, Arena, *Context, Records[Index]);
+          RecordAhead(Agent, State, *Context, Records[Index]);
         }
       };
     } catch (const std::exception& e) {
@@ -715,7 +717,7 @@ struct TWorkerChunk {
     }
     try {
       if (!Work) {
-        Work = std::make_unique<TArena>(Context->Arena);
+        Work = std::make_unique<TArenaState>(Context->Model);
       }
       EvaluateAgent(*Agents[Next], *Work, *Context);
       Context->AfterEvaluation(Next, *Agents[Next], *Work);

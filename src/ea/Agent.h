@@ -4,7 +4,7 @@
 
 namespace kestrovan {
 
-class TArena;
+class TArenaModel;
 class TRandomGenerator;
 
 // An individual of the evolutionary algorithm: a fitness and the operations
@@ -17,8 +17,8 @@ class TAgent {
   virtual std::unique_ptr<TAgent> Copy() const = 0;
   // One sense-think-act cycle.
   virtual void Step(double TimeStep) = 0;
-  // Moves the agent through the arena by one time step.
-  virtual void Move(TArena& Arena, double TimeStep) = 0;
+  // Moves the agent through the model's arena by one time step.
+  virtual void Move(const TArenaModel& Model, double TimeStep) = 0;
   // Changes the genome in place.
   virtual void Mutate() = 0;
   // Mutate drawing from Generator; an agent that draws only through Random

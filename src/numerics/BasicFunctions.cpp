@@ -6,8 +6,6 @@
 
 namespace kestrovan {
 
-int Sign(double x) { return x >= 0.0 ? 1 : -1; }
-
 void RotateToFrame(double X, double Y, double Angle, double& XR, double& YR) {
   const double c = trig::cos(Angle);
   const double s = trig::sin(Angle);

@@ -3,7 +3,7 @@
 namespace kestrovan {
 
 // +1 for x >= 0 (also for 0 and -0.0), otherwise -1; never 0.
-int Sign(double x);
+inline int Sign(double x) { return x >= 0.0 ? 1 : -1; }
 
 // Components (XR, YR) of the plane vector (X, Y) in a frame whose first axis
 // points in the direction Angle (rad, counter-clockwise from x) and whose

@@ -60,6 +60,10 @@ class TVector {
   int Count() const { return count_; }
   double GetElement(int i) const { return data_[static_cast<std::size_t>(i)]; }
   void SetElement(int i, double Value) { data_[static_cast<std::size_t>(i)] = Value; }
+  // The storage: element i at Elements()[i], 1 <= i <= Count (valid until
+  // the next Append).
+  double* Elements() { return data_.data(); }
+  const double* Elements() const { return data_.data(); }
 
   // Elements 1..Count := 0.0.
   void SetToZero();

@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 
 namespace kestrovan {
 
@@ -23,12 +23,12 @@ constexpr double kBoxMargin = 1e-6;
 
 }  // namespace
 
-void TBody::UpdateSensors(const TArena& Arena) {
+void TBody::UpdateSensors(const TCylinderView& Cylinders) {
   const int count = Sensors.Count();
   // among a few cylinders the sensors' own rejection is cheaper than the box
-  if (Arena.Cylinders().size() <= kDirectCylinders) {
+  if (Cylinders.Size() <= kDirectCylinders) {
     for (int i = 1; i <= count; ++i) {
-      Sensors.Items(i).Update(Arena);
+      Sensors.Items(i).Update(Cylinders);
     }
     return;
   }
@@ -51,13 +51,13 @@ void TBody::UpdateSensors(const TArena& Arena) {
 
   // the cylinders that reach into the box (their radius and the margin
   // added): the only ones any sensor can see
-  std::array<const TCylinderZ*, kMaximumCandidates> candidates{};
+  std::array<std::uint32_t, kMaximumCandidates> candidates{};
   std::size_t found = 0;
   if (bounded) {
-    for (const TCylinderZ* cylinder : Arena.Cylinders()) {
-      const double reach = std::fabs(cylinder->Radius) + kBoxMargin;
-      const double cx = cylinder->Position.GetElement(1);
-      const double cy = cylinder->Position.GetElement(2);
+    for (std::size_t k = 0; k < Cylinders.Size(); ++k) {
+      const double reach = std::fabs(Cylinders.Constants[k].Radius) + kBoxMargin;
+      const double cx = Cylinders.States[k].Position[0];
+      const double cy = Cylinders.States[k].Position[1];
       // not a number or outside: no reading can come from it
       if (!(cx + reach >= xMin && cx - reach <= xMax && cy + reach >= yMin && cy - reach <= yMax)) {
         continue;
@@ -66,15 +66,15 @@ void TBody::UpdateSensors(const TArena& Arena) {
         bounded = false;
         break;
       }
-      candidates[found++] = cylinder;
+      candidates[found++] = static_cast<std::uint32_t>(k);
     }
   }
 
   for (int i = 1; i <= count; ++i) {
     if (bounded) {
-      Sensors.Items(i).UpdateAmong(Arena, std::span<const TCylinderZ* const>(candidates.data(), found));
+      Sensors.Items(i).UpdateAmong(Cylinders, std::span<const std::uint32_t>(candidates.data(), found));
     } else {
-      Sensors.Items(i).Update(Arena);
+      Sensors.Items(i).Update(Cylinders);
     }
   }
 }

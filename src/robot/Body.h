@@ -8,7 +8,8 @@
 
 namespace kestrovan {
 
-class TArena;
+class TArenaModel;
+struct TCylinderView;
 
 // Base of the bodies' parameter classes.
 class TBodyParameters {
@@ -23,12 +24,13 @@ class TBody {
 
   // A deep copy of the same class; the copy starts from a fresh pose.
   virtual std::unique_ptr<TBody> Copy() const = 0;
-  // Integrates the motion over one step.
-  virtual void Move(const TArena& Arena, double TimeStep) = 0;
+  // Integrates the motion over one step in the model's arena (its floor
+  // rectangle).
+  virtual void Move(const TArenaModel& Model, double TimeStep) = 0;
   // Hands wheel speeds to the motors and lets them compute their torques.
   virtual void UpdateMotors() = 0;
   // Updates sensors 1..Count in order.
-  virtual void UpdateSensors(const TArena& Arena);
+  virtual void UpdateSensors(const TCylinderView& Cylinders);
   // Returns to the start state.
   virtual void Reset() = 0;
   // Distance (m) accumulated since the last Reset.

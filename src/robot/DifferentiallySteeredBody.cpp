@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "numerics/Trig.h"
 #include "robot/Angles.h"
 #include "robot/ParameterChecks.h"
@@ -70,7 +70,7 @@ void TDifferentiallySteeredBody::UpdateMotors() {
   right.UpdateTorque();
 }
 
-void TDifferentiallySteeredBody::Move(const TArena& Arena, double TimeStep) {
+void TDifferentiallySteeredBody::Move(const TArenaModel& Model, double TimeStep) {
   assert(Motors.Count() >= 2);
   const double dt = TimeStep;
   const double v = Coordinates.Speed;
@@ -97,7 +97,7 @@ void TDifferentiallySteeredBody::Move(const TArena& Arena, double TimeStep) {
   double y = Coordinates.GetPosition(2) + Coordinates.GetVelocity(2) * dt;
 
   // re-enter at the opposite edge of the floor rectangle; no floor, no wrap
-  const TArena::TFloorRectangle& floor = Arena.FloorRectangle();
+  const TFloorRectangle& floor = Model.FloorRectangle();
   if (WrapAround && floor.Present) {
     const double xMin = floor.XMin;
     const double xMax = floor.XMax;

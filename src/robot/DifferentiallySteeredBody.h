@@ -36,7 +36,7 @@ class TDifferentiallySteeredBody : public TBody {
   TDifferentiallySteeredBody(const TDifferentiallySteeredBody& Source);
 
   std::unique_ptr<TBody> Copy() const override;
-  void Move(const TArena& Arena, double TimeStep) override;
+  void Move(const TArenaModel& Model, double TimeStep) override;
   void UpdateMotors() override;
   void Reset() override;
   double GetDistance() const override { return Distance; }

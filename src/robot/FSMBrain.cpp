@@ -143,17 +143,22 @@ void TFSMBrain::CheckFits(int SensorCount, int MotorCount) const {
 void TFSMBrain::ReadInputs(const TSensors& Sensors) {
   const int n = Sensors.Count();
   assert(n >= 1 && n + 5 <= Inputs.Count());
-  Inputs.SetToZero();
-  // the readings and their mean
+  double* inputs = Inputs.Elements();
+  // inputs past the sensors, their mean and the four constants stay 0
+  for (int i = n + 6; i <= Inputs.Count(); ++i) {
+    inputs[i] = 0.0;
+  }
+  // the readings and their mean, summed from 0 in sensor order
+  double sum = 0.0;
   for (int i = 1; i <= n; ++i) {
     const double reading = Sensors.Items(i).GetScalarReading();
-    Inputs.SetElement(i, reading);
-    Inputs.SetElement(n + 1, Inputs.GetElement(n + 1) + reading);
+    inputs[i] = reading;
+    sum = sum + reading;
   }
-  Inputs.SetElement(n + 1, Inputs.GetElement(n + 1) / n);
+  inputs[n + 1] = sum / n;
   // the current state's four constants
   for (int m = 0; m < 4; ++m) {
-    Inputs.SetElement(n + 2 + m, Genome.GetElement(CurrentState, kConstantsColumn + m));
+    inputs[n + 2 + m] = Genome.GetElement(CurrentState, kConstantsColumn + m);
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "numerics/Trig.h"
 #include "robot/Angles.h"
 #include "robot/ParameterChecks.h"
@@ -90,9 +90,13 @@ void TIRSensor::Place(const TSensorPose& Pose) {
   }
 }
 
-void TIRSensor::Update(const TArena& Arena) { ComputeReading<true>(Arena.Cylinders()); }
+void TIRSensor::Update(const TCylinderView& Cylinders) {
+  ComputeReading<true, false>(Cylinders, nullptr, Cylinders.Size());
+}
 
-void TIRSensor::UpdateEveryCylinder(const TArena& Arena) { ComputeReading<false>(Arena.Cylinders()); }
+void TIRSensor::UpdateEveryCylinder(const TCylinderView& Cylinders) {
+  ComputeReading<false, false>(Cylinders, nullptr, Cylinders.Size());
+}
 
 bool TIRSensor::SensingDisc(double& X, double& Y, double& Radius) const {
   X = AbsolutePosition.GetElement(1);
@@ -101,13 +105,52 @@ bool TIRSensor::SensingDisc(double& X, double& Y, double& Radius) const {
   return true;
 }
 
-void TIRSensor::UpdateAmong(const TArena&, std::span<const TCylinderZ* const> Candidates) {
-  ComputeReading<true>(Candidates);
+void TIRSensor::UpdateAmong(const TCylinderView& Cylinders, std::span<const std::uint32_t> Candidates) {
+  ComputeReading<true, true>(Cylinders, Candidates.data(), Candidates.size());
 }
 
-template <bool Culled, class TCylinderList>
-void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
-  Reading = 0.0;
+template <bool Culled, bool Listed>
+void TIRSensor::ComputeReading(const TCylinderView& Cylinders, const std::uint32_t* Indices, std::size_t Count) {
+  std::size_t first = 0;
+  if constexpr (Culled) {
+    // with the axis of Place, the cylinders that the rejection test turns
+    // away (usually all of them) are passed over here, without the set-up
+    // of the exact computation; ReadFrom starts at the first that passes
+    if (axisFor_ == AbsoluteDirection) {
+      if (!(cullOpening_ == OpeningAngle && cullRange_ == Range)) {
+        cull_ = TSensorCull(OpeningAngle, Range);
+        cullOpening_ = OpeningAngle;
+        cullRange_ = Range;
+      }
+      const TSensorCull cull = cull_;
+      const double x = AbsolutePosition.GetElement(1);
+      const double y = AbsolutePosition.GetElement(2);
+      const double axisX = axisX_;
+      const double axisY = axisY_;
+      const TCylinderState* states = Cylinders.States.data();
+      const TCylinderConstants* constants = Cylinders.Constants.data();
+      while (first < Count) {
+        const std::size_t i = Listed ? Indices[first] : first;
+        if (cull.MayBeVisible(states[i].Position[0] - x, states[i].Position[1] - y, axisX, axisY,
+                              constants[i].Radius)) {
+          break;
+        }
+        ++first;
+      }
+      if (first == Count) {
+        Reading = 0.0;
+        return;
+      }
+    }
+  }
+  ReadFrom<Culled, Listed>(Cylinders, Indices, Count, first);
+}
+
+template <bool Culled, bool Listed>
+void TIRSensor::ReadFrom(const TCylinderView& Cylinders, const std::uint32_t* Indices, std::size_t Count,
+                         std::size_t First) {
+  double reading = 0.0;
+  const double range = Range;
   const double h = OpeningAngle / 2;
   const double x = AbsolutePosition.GetElement(1);
   const double y = AbsolutePosition.GetElement(2);
@@ -128,13 +171,18 @@ void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
     cullOpening_ = OpeningAngle;
     cullRange_ = Range;
   }
+  // the test and the reading in locals, which no store in the loop can change
+  const TSensorCull cull = cull_;
 
-  for (const TCylinderZ* cylinder : Cylinders) {
-    const double dx = cylinder->Position.GetElement(1) - x;
-    const double dy = cylinder->Position.GetElement(2) - y;
-    const double radius = cylinder->Radius;
+  const TCylinderState* states = Cylinders.States.data();
+  const TCylinderConstants* constants = Cylinders.Constants.data();
+  for (std::size_t k = First; k < Count; ++k) {
+    const std::size_t i = Listed ? Indices[k] : k;
+    const double dx = states[i].Position[0] - x;
+    const double dy = states[i].Position[1] - y;
+    const double radius = constants[i].Radius;
     if constexpr (Culled) {
-      if (!cull_.MayBeVisible(dx, dy, axisX, axisY, radius)) {
+      if (!cull.MayBeVisible(dx, dy, axisX, axisY, radius)) {
         continue;
       }
       if (!exact) {
@@ -153,7 +201,7 @@ void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
 
     // cheap rejection of cylinders clearly beyond the range
     if (radius >= 0.0) {
-      const double reach = Range + radius;
+      const double reach = range + radius;
       if (squaredDistance > reach * reach * kReachSlack) {
         continue;
       }
@@ -166,14 +214,15 @@ void TIRSensor::ComputeReading(const TCylinderList& Cylinders) {
     }
     // surface distance: touching or overlapping cylinders, and those out of range, are not seen
     const double d = std::sqrt(squaredDistance) - radius;
-    if (d <= 0.0 || d > Range) {
+    if (d <= 0.0 || d > range) {
       continue;
     }
-    const double response = trig::cos(theta) * (1.0 - d / Range);
-    if (response > Reading) {
-      Reading = response;
+    const double response = trig::cos(theta) * (1.0 - d / range);
+    if (response > reading) {
+      reading = response;
     }
   }
+  Reading = reading;
 }
 
 }  // namespace kestrovan

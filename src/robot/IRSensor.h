@@ -43,13 +43,13 @@ class TIRSensor : public TSensor {
   std::unique_ptr<TSensor> Copy() const override;
   TMatrix GetReading() const override;
   double GetScalarReading() const override { return Reading; }
-  void Update(const TArena& Arena) override;
+  void Update(const TCylinderView& Cylinders) override;
   // The reading computed for every cylinder, without the rejection test:
   // the same reading as Update, only slower (for checks).
-  void UpdateEveryCylinder(const TArena& Arena);
+  void UpdateEveryCylinder(const TCylinderView& Cylinders);
   // The position and Range.
   bool SensingDisc(double& X, double& Y, double& Radius) const override;
-  void UpdateAmong(const TArena& Arena, std::span<const TCylinderZ* const> Candidates) override;
+  void UpdateAmong(const TCylinderView& Cylinders, std::span<const std::uint32_t> Candidates) override;
   void Reset() override { Reading = 0.0; }
   void SetPose(double X, double Y, double Elevation, double Heading) override;
   void Place(const TSensorPose& Pose) override;
@@ -63,8 +63,14 @@ class TIRSensor : public TSensor {
   double Reading;
 
  private:
-  template <bool Culled, class TCylinderList>
-  void ComputeReading(const TCylinderList& Cylinders);
+  // The reading over the Count cylinders at Indices[0..Count) when Listed,
+  // else over cylinders 0..Count - 1.
+  template <bool Culled, bool Listed>
+  void ComputeReading(const TCylinderView& Cylinders, const std::uint32_t* Indices, std::size_t Count);
+  // The reading from cylinder First on (the ones before cannot be seen).
+  template <bool Culled, bool Listed>
+  [[gnu::noinline]] void ReadFrom(const TCylinderView& Cylinders, const std::uint32_t* Indices, std::size_t Count,
+                                  std::size_t First);
 
   static constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
   // The rejection test and the OpeningAngle and Range it was built for.

@@ -25,9 +25,9 @@ void TRobot::Step(double TimeStep) {
   Body->UpdateMotors();
 }
 
-void TRobot::Move(TArena& Arena, double TimeStep) {
+void TRobot::Move(const TArenaModel& Model, double TimeStep) {
   assert(Body);
-  Body->Move(Arena, TimeStep);
+  Body->Move(Model, TimeStep);
   DistanceTravelled = Body->GetDistance();
 }
 

@@ -24,7 +24,7 @@ class TRobot : public TAgent {
   // transition and sets the motor signals; the motors compute their torques.
   void Step(double TimeStep) override;
   // The body's move, then DistanceTravelled := the body's distance.
-  void Move(TArena& Arena, double TimeStep) override;
+  void Move(const TArenaModel& Model, double TimeStep) override;
   // Mutates the brain; the body is never mutated.
   void Mutate() override;
   void MutateFrom(TRandomGenerator& Generator) override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <vector>
@@ -9,8 +10,7 @@
 
 namespace kestrovan {
 
-class TArena;
-class TCylinderZ;
+struct TCylinderView;
 
 // Where a body puts its sensors in one step: the body's position (m), the
 // elevation of the sensor plane (m), its heading (rad) and the heading's
@@ -30,7 +30,8 @@ class TSensorParameters {
   virtual ~TSensorParameters() = default;
 };
 
-// A sensor mounted on a body: computes a reading from the arena at its pose.
+// A sensor mounted on a body: computes a reading from the arena's cylinders
+// at its pose.
 class TSensor {
  public:
   virtual ~TSensor() = default;
@@ -41,8 +42,9 @@ class TSensor {
   virtual TMatrix GetReading() const = 0;
   // The reading as one number, without allocating (what the brain reads).
   virtual double GetScalarReading() const = 0;
-  // Computes the reading from the arena at the sensor's current pose.
-  virtual void Update(const TArena& Arena) = 0;
+  // Computes the reading from the cylinders (their constants and the
+  // evaluation's state) at the sensor's current pose.
+  virtual void Update(const TCylinderView& Cylinders) = 0;
   // Clears the reading.
   virtual void Reset() = 0;
   // Moves the sensor with its body: the body's position (m), elevation of
@@ -62,11 +64,12 @@ class TSensor {
     static_cast<void>(Radius);
     return false;
   }
-  // Update when only the cylinders in Candidates can be seen (every other
-  // one lies outside SensingDisc): the same reading, sooner. By default Update.
-  virtual void UpdateAmong(const TArena& Arena, std::span<const TCylinderZ* const> Candidates) {
+  // Update when only the cylinders at the indices in Candidates (in
+  // increasing order) can be seen (every other one lies outside
+  // SensingDisc): the same reading, sooner. By default Update.
+  virtual void UpdateAmong(const TCylinderView& Cylinders, std::span<const std::uint32_t> Candidates) {
     static_cast<void>(Candidates);
-    Update(Arena);
+    Update(Cylinders);
   }
 
  protected:

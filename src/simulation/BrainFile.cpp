@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "numerics/RandomNumbers.h"
 #include "numerics/TextNumbers.h"
 #include "robot/FSMBrain.h"
@@ -288,6 +288,16 @@ std::vector<double> CylinderVelocitiesOf(const TArena& Arena) {
   for (const TCylinderZ* cylinder : Arena.Cylinders()) {
     velocities.push_back(cylinder->Velocity.GetElement(1));
     velocities.push_back(cylinder->Velocity.GetElement(2));
+  }
+  return velocities;
+}
+
+std::vector<double> CylinderVelocitiesOf(const TArenaState& State) {
+  std::vector<double> velocities;
+  velocities.reserve(2 * State.Cylinders().size());
+  for (const TCylinderState& cylinder : State.Cylinders()) {
+    velocities.push_back(cylinder.Velocity[0]);
+    velocities.push_back(cylinder.Velocity[1]);
   }
   return velocities;
 }

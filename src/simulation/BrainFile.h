@@ -14,6 +14,7 @@
 namespace kestrovan {
 
 class TArena;
+class TArenaState;
 class TBrain;
 class TFSMBrain;
 class TFSMBrainParameters;
@@ -63,8 +64,10 @@ class TBrainFileError : public std::runtime_error {
   std::string message_;
 };
 
-// The cylinder velocities of Arena as they are now, x and y per cylinder.
+// The cylinder velocities of Arena (or of an evaluation's State) as they
+// are now, x and y per cylinder.
 std::vector<double> CylinderVelocitiesOf(const TArena& Arena);
+std::vector<double> CylinderVelocitiesOf(const TArenaState& State);
 
 // The text of a brain file (TOML): format and version, the origin, then the
 // brain's own section (TBrain::AppendExactSection) with every number in its

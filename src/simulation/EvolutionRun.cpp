@@ -276,7 +276,10 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
   for (int i = 1; i <= count; ++i) {
     agents.push_back(&RobotAt(i));
   }
-  TEvaluationContext context{*arena_, simulationParameters_, Fitness};
+  // one read-only model of the run's arena for every evaluation of the
+  // generation; each evaluator keeps the cylinders' motion in states of its own
+  const TArenaModel model(*arena_);
+  TEvaluationContext context{model, simulationParameters_, Fitness};
 
   // likely new bests are recorded and formatted on the workers, right after
   // their evaluation; the conclusion below then only writes the ready text.
@@ -286,7 +289,7 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
   prepared_.assign(static_cast<std::size_t>(count), TNewBestRecord());
   TNewBestCandidates candidates(static_cast<std::size_t>(count), bestFitness_);
   if (!Yield) {
-    context.AfterEvaluation = [this, &candidates, &context](std::size_t Index, TRobot& Agent, TArena& Work) {
+    context.AfterEvaluation = [this, &candidates, &context](std::size_t Index, TRobot& Agent, TArenaState& Work) {
       if (Index < prepared_.size() && candidates.MayBeNewBest(Index, Agent.Fitness)) {
         RecordAhead(Agent, Work, context, prepared_[Index]);
       }

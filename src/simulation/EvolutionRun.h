@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "ea/EA.h"
 #include "ea/EAParameters.h"
 #include "numerics/Matrices.h"
@@ -145,7 +145,8 @@ class TEvolutionRun {
 
   // Evaluates every agent of the generation through the evaluator (the one
   // given to SetEvaluator, else the sequential one for one thread or a
-  // thread pool of Threads workers, each with its own copy of the arena),
+  // thread pool of Threads workers, all reading one model of the arena,
+  // each with its own cylinder state),
   // then applies the new-best rule and writes the new-best files in agent
   // order, exactly as evaluating one after the other would. OnResult, if
   // set, is called per agent in order.

@@ -8,25 +8,25 @@
 #include <string>
 #include <thread>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "robot/Robot.h"
 #include "simulation/BrainFile.h"
 #include "simulation/ResultFiles.h"
 
 namespace kestrovan {
 
-void EvaluateAgent(TRobot& Agent, TArena& Work, const TEvaluationContext& Context) {
+void EvaluateAgent(TRobot& Agent, TArenaState& Work, const TEvaluationContext& Context) {
   TAgentEvaluation evaluation(Agent, Work, Context);
   while (!evaluation.Advance(std::numeric_limits<int>::max())) {
   }
 }
 
-TAgentEvaluation::TAgentEvaluation(TRobot& Agent, TArena& Work, const TEvaluationContext& Context) {
+TAgentEvaluation::TAgentEvaluation(TRobot& Agent, TArenaState& Work, const TEvaluationContext& Context) {
   simulation_.SetParameters(Context.Parameters);
-  simulation_.SetArena(Work);
+  simulation_.SetWorld(Context.Model, Work);
   simulation_.Fitness = Context.Fitness;
   Agent.Reset();
-  Work.ResetObjects();
+  Work.Reset(Context.Model);
   simulation_.SetAgent(Agent);
 }
 
@@ -38,7 +38,7 @@ bool TAgentEvaluation::Advance(int Steps) {
   return started_ && simulation_.Finished;
 }
 
-void RecordAhead(TRobot& Agent, TArena& Work, const TEvaluationContext& Context, TNewBestRecord& Record) {
+void RecordAhead(TRobot& Agent, TArenaState& Work, const TEvaluationContext& Context, TNewBestRecord& Record) {
   // the agent keeps its evaluation's own results for the conclusion
   const double fitness = Agent.Fitness;
   const double elapsedTime = Agent.ElapsedTime;
@@ -46,11 +46,11 @@ void RecordAhead(TRobot& Agent, TArena& Work, const TEvaluationContext& Context,
     TRobotSimulation recording;
     recording.RecordTrajectory = true;
     recording.SetParameters(Context.Parameters);
-    recording.SetArena(Work);
+    recording.SetWorld(Context.Model, Work);
     recording.Fitness = Context.Fitness;
     recording.Initialize();
     Agent.Reset();
-    Work.ResetObjects();
+    Work.Reset(Context.Model);
     recording.SetAgent(Agent);
     Record.CylinderVelocities = CylinderVelocitiesOf(Work);
     do {
@@ -114,7 +114,7 @@ void TSequentialEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TE
   if (Agents.empty()) {
     return;
   }
-  TArena work(Context.Arena);
+  TArenaState work(Context.Model);
   for (std::size_t i = 0; i < Agents.size(); ++i) {
     EvaluateAgent(*Agents[i], work, Context);
     if (Context.AfterEvaluation) {
@@ -146,7 +146,7 @@ void TThreadPoolEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TE
     for (std::size_t w = 0; w < workers; ++w) {
       threads.emplace_back([w, count, &Agents, &Context, &next, &failed, &errors] {
         try {
-          TArena work(Context.Arena);
+          TArenaState work(Context.Model);
           for (std::size_t i = next.fetch_add(1); i < count && !failed.load(); i = next.fetch_add(1)) {
             EvaluateAgent(*Agents[i], work, Context);
             if (Context.AfterEvaluation) {

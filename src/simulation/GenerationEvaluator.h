@@ -10,17 +10,20 @@
 
 namespace kestrovan {
 
-class TArena;
+class TArenaModel;
+class TArenaState;
 class TRobot;
 
 // Called by an evaluator right after the evaluation of agent Index (0-based
 // in the agents given to Evaluate), on the thread that evaluated it, with
-// that evaluation's own arena; may be called on several threads at once.
-using TAfterEvaluation = std::function<void(std::size_t Index, TRobot& Agent, TArena& Work)>;
+// the cylinder state that evaluation used (the worker's own, for the
+// context's model); may be called on several threads at once.
+using TAfterEvaluation = std::function<void(std::size_t Index, TRobot& Agent, TArenaState& Work)>;
 
-// What every evaluation of one generation shares: the arena as the run
-// loaded it (read only: every evaluation starts from its objects as
-// loaded), the simulation parameters and the fitness function. The fitness
+// What every evaluation of one generation shares: the model of the arena
+// as the run loaded it (read only: every evaluation starts from its
+// cylinders as loaded, in a state of its own), the simulation parameters
+// and the fitness function. The fitness
 // function may be called on several threads at once. AfterEvaluation, when
 // set, lets the run loop do work of its own on the workers (the recording of
 // likely new bests); an evaluator that does not call it changes no result,
@@ -41,7 +44,7 @@ struct TNewBestRecord {
 using TAfterRemoteEvaluation = std::function<void(std::size_t Index, const TRobot& Agent, TNewBestRecord* Record)>;
 
 struct TEvaluationContext {
-  const TArena& Arena;
+  const TArenaModel& Model;
   const TRobotSimulationParameters& Parameters;
   const TFitnessFunction& Fitness;
   TAfterEvaluation AfterEvaluation = {};
@@ -58,7 +61,7 @@ struct TEvaluationContext {
 // Agent keeps the fitness and elapsed time of its first evaluation. A
 // failure leaves Record not Ready (the run loop then records the agent
 // itself). Touches only Agent, Work and Record.
-void RecordAhead(TRobot& Agent, TArena& Work, const TEvaluationContext& Context, TNewBestRecord& Record);
+void RecordAhead(TRobot& Agent, TArenaState& Work, const TEvaluationContext& Context, TNewBestRecord& Record);
 
 // Which of Count agents, evaluated in any order, may be new bests. Agent i
 // is a new best exactly when its fitness beats Start (the best before them)
@@ -87,18 +90,19 @@ class TNewBestCandidates {
   std::vector<double> prefixBest_;
 };
 
-// A whole evaluation of Agent: the robot reset, Work reset to its objects as
-// loaded, then steps until the simulation finishes; the fitness and the
-// elapsed time end up in Agent. Work is the evaluation's own arena, a copy
-// of Context.Arena that nothing else touches meanwhile.
-void EvaluateAgent(TRobot& Agent, TArena& Work, const TEvaluationContext& Context);
+// A whole evaluation of Agent: the robot reset, Work reset to the model's
+// start state, then steps until the simulation finishes; the fitness and
+// the elapsed time end up in Agent. Work is the evaluation's own cylinder
+// state, sized for Context.Model, that nothing else touches meanwhile; it
+// is reused from one evaluation to the next without reallocation.
+void EvaluateAgent(TRobot& Agent, TArenaState& Work, const TEvaluationContext& Context);
 
 // EvaluateAgent a few steps at a time, for a caller with other work between
 // them: the same steps, so the same results.
 class TAgentEvaluation {
  public:
   // Prepares as EvaluateAgent does; Agent, Work and Context outlive this.
-  TAgentEvaluation(TRobot& Agent, TArena& Work, const TEvaluationContext& Context);
+  TAgentEvaluation(TRobot& Agent, TArenaState& Work, const TEvaluationContext& Context);
 
   // At most Steps more steps (at least one on the first call); true once
   // the simulation has finished, Agent then holding its results.
@@ -112,7 +116,7 @@ class TAgentEvaluation {
 // Evaluates the agents of one generation. When Evaluate returns, every
 // agent holds the Fitness and ElapsedTime of one whole evaluation, exactly
 // as EvaluateAgent gives them, whatever the order or place the evaluations
-// ran in; an evaluator never touches Context.Arena and never records new
+// ran in; an evaluator never changes Context.Model and never records new
 // bests: the run loop concludes the evaluations afterwards, in agent order.
 // An evaluation's exception is passed on once every evaluation started has
 // ended.
@@ -127,15 +131,16 @@ class TGenerationEvaluator {
   TGenerationEvaluator& operator=(const TGenerationEvaluator&) = default;
 };
 
-// One agent after the other on the calling thread, in one copy of the arena.
+// One agent after the other on the calling thread, in one cylinder state.
 class TSequentialEvaluator : public TGenerationEvaluator {
  public:
   void Evaluate(const std::vector<TRobot*>& Agents, const TEvaluationContext& Context) override;
 };
 
 // Threads worker threads (at most one per agent); each takes the next agent
-// not yet taken and evaluates it in its own copy of the arena. Agents are
-// independent, so the results are those of the sequential evaluator.
+// not yet taken and evaluates it on the shared model in its own cylinder
+// state. Agents are independent, so the results are those of the
+// sequential evaluator.
 class TThreadPoolEvaluator : public TGenerationEvaluator {
  public:
   // Throws std::invalid_argument for Threads below 1.

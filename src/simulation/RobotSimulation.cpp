@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 #include "numerics/Trig.h"
 #include "robot/Coordinates.h"
 #include "robot/Robot.h"
@@ -67,18 +67,56 @@ void TRobotSimulation::SetAgent(TRobot& Robot) {
   offered_ = nullptr;
 }
 
+struct TRobotSimulation::TOwnWorld {
+  explicit TOwnWorld(const TArena& Arena) : Model(Arena), State(Model) {}
+  TArenaModel Model;
+  TArenaState State;
+};
+
+void TRobotSimulation::SetArena(TArena& NewArena) {
+  // built anew every time: an arena loaded again may have other cylinders
+  own_ = std::make_shared<TOwnWorld>(NewArena);
+  Arena = &NewArena;
+  model_ = &own_->Model;
+  state_ = &own_->State;
+}
+
+void TRobotSimulation::SetWorld(const TArenaModel& Model, TArenaState& State) {
+  own_.reset();
+  Arena = nullptr;
+  model_ = &Model;
+  state_ = &State;
+}
+
+void TRobotSimulation::PullArena() const {
+  if (own_ != nullptr) {
+    own_->Model.Refresh();
+    own_->State.Pull(*Arena);
+  }
+}
+
+void TRobotSimulation::PushArena() const {
+  if (own_ != nullptr) {
+    own_->State.Push(*Arena);
+  }
+}
+
 void TRobotSimulation::Initialize() {
   const TRobotSimulationParameters parameters(SimulationTime, TimeStep);
   parameters.Validate();
-  assert(Arena != nullptr);
+  assert(model_ != nullptr && state_ != nullptr);
 
   Time = 0.0;
   Finished = false;
-  Arena->ResetObjects();
+  if (Arena != nullptr) {
+    Arena->ResetObjects();
+  } else {
+    state_->Reset(*model_);
+  }
   if (RecordTrajectory) {
     // one row per step, and room for the rounding of the running time sum
     const int rows = static_cast<int>(parameters.NominalSteps()) + 2;
-    const int cylinders = static_cast<int>(Arena->Cylinders().size());
+    const int cylinders = static_cast<int>(model_->CylinderCount());
     RobotTrajectory = TMatrix(0, 2);
     CylinderTrajectory = TMatrix(0, 2 * cylinders);
     RobotTrajectory.ReserveRows(rows);
@@ -123,20 +161,22 @@ void TRobotSimulation::AgentChanged() {
 }
 
 void TRobotSimulation::Step() {
-  assert(Agent != nullptr && Arena != nullptr && TimeStep > 0.0);
+  assert(Agent != nullptr && model_ != nullptr && TimeStep > 0.0);
 
+  PullArena();
   // advance the time
   Time = Time + TimeStep;
   // sense, think, act: the brain reads the previous step's readings and sets the motors
   Agent->Step(TimeStep);
   // floor-edge test on the position the previous step reached; it ends the run below
-  const bool atFloorEdge = RobotAtFloorEdge();
+  const bool atFloorEdge = AtFloorEdge();
   // elastic robot-cylinder collisions
-  HandleCylinderCollisions();
+  Collide();
   // the body's move and the sensors' new readings
   MoveRobot();
   // the cylinders' sliding motion and bounces
-  Arena->MoveObjects(TimeStep);
+  state_->Move(*model_, TimeStep);
+  PushArena();
   // trajectory rows
   if (RecordTrajectory) {
     AppendTrajectoryRows();
@@ -151,7 +191,12 @@ void TRobotSimulation::Step() {
 }
 
 bool TRobotSimulation::RobotAtFloorEdge() const {
-  const TArena::TFloorRectangle& floor = Arena->FloorRectangle();
+  PullArena();
+  return AtFloorEdge();
+}
+
+bool TRobotSimulation::AtFloorEdge() const {
+  const TFloorRectangle& floor = model_->FloorRectangle();
   if (pose_ == nullptr || !floor.Present) {
     return false;
   }
@@ -162,6 +207,12 @@ bool TRobotSimulation::RobotAtFloorEdge() const {
 }
 
 void TRobotSimulation::HandleCylinderCollisions() {
+  PullArena();
+  Collide();
+  PushArena();
+}
+
+void TRobotSimulation::Collide() {
   if (pose_ == nullptr) {
     return;
   }
@@ -169,28 +220,32 @@ void TRobotSimulation::HandleCylinderCollisions() {
   const double robotMass = body_->CollisionMass();
   const double robotRadius = body_->CollisionRadius();
 
-  for (TCylinderZ* cylinder : Arena->Cylinders()) {
+  const std::span<const TCylinderConstants> constants = model_->Cylinders();
+  const std::span<TCylinderState> states = state_->Cylinders();
+  for (std::size_t i = 0; i < states.size(); ++i) {
+    const TCylinderConstants& cylinder = constants[i];
+    TCylinderState& moving = states[i];
     // state read now: a later cylinder sees the robot as an earlier one left it
     const double xr = robot.GetPosition(1);
     const double yr = robot.GetPosition(2);
     const double vxr = robot.GetVelocity(1);
     const double vyr = robot.GetVelocity(2);
-    const double xc = cylinder->Position.GetElement(1);
-    const double yc = cylinder->Position.GetElement(2);
+    const double xc = moving.Position[0];
+    const double yc = moving.Position[1];
     const double dx = xr - xc;
     const double dy = yr - yc;
     const double squaredDistance = dx * dx + dy * dy;
     // cheap rejection of discs clearly apart, before the square root (for
     // radii that are lengths); the slack is far above the rounding of the
     // exact test below
-    const double reach = robotRadius + cylinder->Radius;
-    if (cylinder->Radius >= 0.0 && squaredDistance > reach * reach * kContactSlack) {
+    const double reach = robotRadius + cylinder.Radius;
+    if (cylinder.Radius >= 0.0 && squaredDistance > reach * reach * kContactSlack) {
       continue;
     }
     const double distance = std::sqrt(squaredDistance);
 
     // touching discs do not collide; coincident centres have no normal
-    const double overlap = distance - robotRadius - cylinder->Radius;
+    const double overlap = distance - robotRadius - cylinder.Radius;
     if (!(overlap < 0.0) || distance == 0.0) {
       continue;
     }
@@ -200,22 +255,22 @@ void TRobotSimulation::HandleCylinderCollisions() {
 
     double vx = 0.0;
     double vy = 0.0;
-    if (cylinder->IsImmovable()) {
+    if (cylinder.Immovable) {
       // reflected as off an infinitely heavy body at rest
       const double k = vxr * nx + vyr * ny;
       vx = vxr - 2 * k * nx;
       vy = vyr - 2 * k * ny;
     } else {
       // perfectly elastic impulse along the normal
-      const double cylinderMass = cylinder->Mass;
-      const double vxc = cylinder->Velocity.GetElement(1);
-      const double vyc = cylinder->Velocity.GetElement(2);
+      const double cylinderMass = cylinder.Mass;
+      const double vxc = moving.Velocity[0];
+      const double vyc = moving.Velocity[1];
       const double mu = robotMass * cylinderMass / (robotMass + cylinderMass);
       const double k = (vxr - vxc) * nx + (vyr - vyc) * ny;
       vx = vxr - (mu / robotMass) * 2 * k * nx;
       vy = vyr - (mu / robotMass) * 2 * k * ny;
-      cylinder->Velocity.SetElement(1, vxc + (mu / cylinderMass) * 2 * k * nx);
-      cylinder->Velocity.SetElement(2, vyc + (mu / cylinderMass) * 2 * k * ny);
+      moving.Velocity[0] = vxc + (mu / cylinderMass) * 2 * k * nx;
+      moving.Velocity[1] = vyc + (mu / cylinderMass) * 2 * k * ny;
     }
     robot.SetVelocity(1, vx);
     robot.SetVelocity(2, vy);
@@ -224,7 +279,7 @@ void TRobotSimulation::HandleCylinderCollisions() {
     // keeps backing off
     robot.Speed = trig::cos(robot.Heading) * vx + trig::sin(robot.Heading) * vy;
     // back along the line of centres to exact contact
-    const double contact = robotRadius + cylinder->Radius;
+    const double contact = robotRadius + cylinder.Radius;
     robot.SetPosition(1, xc + contact * nx);
     robot.SetPosition(2, yc + contact * ny);
   }
@@ -232,23 +287,26 @@ void TRobotSimulation::HandleCylinderCollisions() {
 
 double CylinderDistanceFitness(const TRobotSimulation& Simulation) {
   double sum = 0.0;
-  for (const TCylinderZ* cylinder : Simulation.Arena->Cylinders()) {
-    const double x = cylinder->Position.GetElement(1);
-    const double y = cylinder->Position.GetElement(2);
+  for (const TCylinderState& cylinder : Simulation.State().Cylinders()) {
+    const double x = cylinder.Position[0];
+    const double y = cylinder.Position[1];
     sum = sum + (x * x + y * y);
   }
   return std::sqrt(sum);
 }
 
-void TRobotSimulation::ComputeFitness() { Agent->Fitness = Fitness(*this); }
+void TRobotSimulation::ComputeFitness() {
+  PullArena();
+  Agent->Fitness = Fitness(*this);
+}
 
 void TRobotSimulation::MoveRobot() {
   if (robot_ == nullptr) {
     return;
   }
-  robot_->Move(*Arena, TimeStep);
+  robot_->Move(*model_, TimeStep);
   if (body_ != nullptr) {
-    body_->UpdateSensors(*Arena);
+    body_->UpdateSensors(ViewOf(*model_, *state_));
   }
 }
 
@@ -266,13 +324,13 @@ void TRobotSimulation::AppendTrajectoryRows() {
 
   CylinderTrajectory.AddRow();
   int column = 1;
-  for (const TCylinderZ* cylinder : Arena->Cylinders()) {
+  for (const TCylinderState& cylinder : state_->Cylinders()) {
     // a matrix that Initialize did not size gets no cylinder columns
     if (column + 1 > CylinderTrajectory.Columns()) {
       break;
     }
-    CylinderTrajectory.SetElement(row, column, cylinder->Position.GetElement(1));
-    CylinderTrajectory.SetElement(row, column + 1, cylinder->Position.GetElement(2));
+    CylinderTrajectory.SetElement(row, column, cylinder.Position[0]);
+    CylinderTrajectory.SetElement(row, column + 1, cylinder.Position[1]);
     column += 2;
   }
 }

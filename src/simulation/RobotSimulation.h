@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "numerics/Matrices.h"
 #include "simulation/Simulation.h"
@@ -8,13 +9,15 @@
 namespace kestrovan {
 
 class TArena;
+class TArenaModel;
+class TArenaState;
 class TBody;
 class TCoordinates;
 class TRobot;
 class TRobotSimulation;
 
 // The fitness of a finished evaluation, computed from the simulation's state
-// (its arena, robot and time); larger is better.
+// (its arena's model and cylinder state, robot and time); larger is better.
 using TFitnessFunction = std::function<double(const TRobotSimulation&)>;
 
 // The default fitness: the Euclidean norm of the vector of all cylinder
@@ -61,9 +64,13 @@ class TRobotSimulationParameters : public TSimulationParameters {
 // given as a robot, a robot without body or brain, a body without a planar
 // pose, or a brain that does not fit the body.
 //
+// The simulation reads the arena through a read-only model and moves the
+// cylinders in a state of its own (SetWorld); SetArena instead moves the
+// cylinder objects of a whole arena, which a view may show.
+//
 // A step allocates nothing and throws nothing: the robot and its body are
-// looked up once in SetAgent, the cylinders come from the arena's list, and
-// Initialize reserves the trajectory rows for the whole run.
+// looked up once in SetAgent, the cylinders come from the model and the
+// state, and Initialize reserves the trajectory rows for the whole run.
 class TRobotSimulation : public TSimulation {
  public:
   TRobotSimulation() = default;
@@ -79,10 +86,17 @@ class TRobotSimulation : public TSimulation {
   // TSimulation::SetAgent, given an agent not handed over as a robot here,
   // refuses it.
   void SetAgent(TRobot& Robot);
-  // Stores the arena (not owned).
-  void SetArena(TArena& NewArena) { Arena = &NewArena; }
-  // Time := 0, Finished := false, the arena's objects reset; when
-  // recording, empty trajectory matrices with room for the whole run.
+  // Simulates on a whole arena (not owned): its cylinder objects carry the
+  // motion (copied into the simulation's state before, and back after,
+  // every step and every call below), so that whoever shows the arena sees
+  // them move, and changes to them between steps count.
+  void SetArena(TArena& NewArena);
+  // Simulates on Model (shared, read only) with the cylinders' motion in
+  // State (the caller's, sized for Model); both are not owned.
+  void SetWorld(const TArenaModel& Model, TArenaState& State);
+  // Time := 0, Finished := false, the cylinders back to their start (the
+  // state reset, or the arena's objects); when recording, empty trajectory
+  // matrices with room for the whole run.
   // Throws std::invalid_argument for refused SimulationTime or TimeStep.
   void Initialize() override;
 
@@ -103,8 +117,12 @@ class TRobotSimulation : public TSimulation {
 
   // The robot under evaluation, or nullptr before SetAgent.
   const TRobot* Robot() const { return robot_; }
+  // The model and the cylinders' state the simulation works on (after
+  // SetArena or SetWorld).
+  const TArenaModel& Model() const { return *model_; }
+  const TArenaState& State() const { return *state_; }
 
-  TArena* Arena = nullptr;  // not owned
+  TArena* Arena = nullptr;  // the whole arena given to SetArena, or nullptr (not owned)
   bool Finished = false;
   double Time = 0.0;             // s, advanced by TimeStep at the start of every step
   double SimulationTime = 20.0;  // s
@@ -120,6 +138,11 @@ class TRobotSimulation : public TSimulation {
  private:
   // The body's move, then the sensors' update.
   void MoveRobot();
+  // With a whole arena: its cylinders into the state, and back.
+  void PullArena() const;
+  void PushArena() const;
+  bool AtFloorEdge() const;
+  void Collide();
   // Appends the robot's and the cylinders' positions.
   void AppendTrajectoryRows();
 
@@ -127,6 +150,12 @@ class TRobotSimulation : public TSimulation {
   TRobot* robot_ = nullptr;       // Agent as a robot, or nullptr
   TBody* body_ = nullptr;         // the robot's body, or nullptr
   TCoordinates* pose_ = nullptr;  // the body's planar pose, or nullptr
+
+  // The model and the state of a whole arena given to SetArena.
+  struct TOwnWorld;
+  std::shared_ptr<TOwnWorld> own_;
+  const TArenaModel* model_ = nullptr;
+  TArenaState* state_ = nullptr;
 };
 
 }  // namespace kestrovan

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "arena/ArenaModel.h"
 #include "distributed/MpiEvaluation.h"
 #include "numerics/RandomNumbers.h"
 #include "robot/FSMBrain.h"
@@ -20,7 +21,8 @@ TEST(MpiGenome, ATravelledGenomeEvaluatesToTheSameBits) {
   auto arena = test::TArenaText().Floor(2, 2).Cylinder(0.1, 0.02, 0.03, 0.1).Cylinder(-0.1, 0.1, 0.03, 0.05).Arena();
   const TRobotSimulationParameters parameters(2.0, 0.01);
   const TFitnessFunction fitness = CylinderDistanceFitness;
-  const TEvaluationContext context{*arena, parameters, fitness};
+  const TArenaModel model(*arena);
+  const TEvaluationContext context{model, parameters, fitness};
   TFSMBrainParameters brainParameters = TRobotConfiguration::Default().Brain;
   const std::unique_ptr<TRobot> base = test::DefaultRobot();
 
@@ -37,7 +39,7 @@ TEST(MpiGenome, ATravelledGenomeEvaluatesToTheSameBits) {
     ASSERT_EQ(genes.size(), static_cast<std::size_t>(5 * (5 * 3 + 6)));
     ReadGenome(genes.data(), receiver);
 
-    TArena work(*arena);
+    TArenaState work(model);
     EvaluateAgent(sender, work, context);
     EvaluateAgent(receiver, work, context);
     EXPECT_EQ(std::bit_cast<std::uint64_t>(receiver.Fitness), std::bit_cast<std::uint64_t>(sender.Fitness));

@@ -33,7 +33,7 @@ class TTestAgent : public TAgent {
 
   std::unique_ptr<TAgent> Copy() const override { return std::make_unique<TTestAgent>(*this); }
   void Step(double) override {}
-  void Move(TArena&, double) override {}
+  void Move(const TArenaModel&, double) override {}
   void Mutate() override {
     ++Mutations;
     SeedAtMutate = RandSeed;

@@ -100,12 +100,13 @@ TEST(DefaultRobot, UnequalConstantSignalsSettleIntoASteadyLeftTurn) {
   const auto arena = test::ArenaFrom(test::FloorBlock(100.0));
   const auto& body = dynamic_cast<const TDifferentiallySteeredBody&>(*robot->Body);
   robot->Reset();
+  const test::TCylindersOf cylinders(*arena);
   double previousTurnRate = 0.0;
   for (int i = 0; i < 1000; ++i) {
     previousTurnRate = body.Coordinates.AngularVelocity;
     robot->Step(0.01);
-    robot->Move(*arena, 0.01);
-    robot->Body->UpdateSensors(*arena);
+    robot->Move(cylinders.Model(), 0.01);
+    robot->Body->UpdateSensors(cylinders);
     ASSERT_LE(std::abs(body.Coordinates.Heading), kPi);
   }
   EXPECT_EQ(brain.CurrentState, 1);

@@ -47,7 +47,7 @@ class TBodyTest : public ::testing::Test {
 TEST_F(TBodyTest, ZeroTorquesDecaySpeedAndTurnRate) {
   body.Coordinates.Speed = 0.1;
   body.Coordinates.AngularVelocity = 1.0;
-  body.Move(*arena, kDt);
+  body.Move(test::TCylindersOf(*arena).Model(), kDt);
   // LinearInertia 0.1 * 0.01, AngularInertia 0.01 * 2.5e-6 / 0.05^2:
   // v - 0.004 v / 0.001 dt and w - 0.0002 w / 1e-5 dt
   EXPECT_NEAR(body.Coordinates.Speed, 0.096, 1e-12);
@@ -61,13 +61,13 @@ TEST_F(TBodyTest, EqualTorquesDriveStraightAndTheStrongerRightMotorTurnsLeft) {
   body.Coordinates.Heading = 0.3;
   SetTorques(1e-4, 1e-4);
   for (int i = 0; i < 50; ++i) {
-    body.Move(*arena, kDt);
+    body.Move(test::TCylindersOf(*arena).Model(), kDt);
   }
   EXPECT_EQ(body.Coordinates.AngularVelocity, 0.0);
   EXPECT_EQ(body.Coordinates.Heading, 0.3);
   EXPECT_NEAR(body.Coordinates.GetPosition(2) / body.Coordinates.GetPosition(1), std::tan(0.3), 1e-12);
   SetTorques(1e-4, 2e-4);
-  body.Move(*arena, kDt);
+  body.Move(test::TCylindersOf(*arena).Model(), kDt);
   EXPECT_GT(body.Coordinates.AngularVelocity, 0.0);
 }
 
@@ -75,30 +75,30 @@ TEST_F(TBodyTest, HeadingWrapsOncePerStep) {
   body.Beta = 0.0;
   body.Coordinates.Heading = 3.1;
   body.Coordinates.AngularVelocity = 10.0;
-  body.Move(*arena, kDt);
+  body.Move(test::TCylindersOf(*arena).Model(), kDt);
   EXPECT_NEAR(body.Coordinates.Heading, 3.2 - 2 * kPi, 1e-12);
   body.Coordinates.AngularVelocity = -10.0;
-  body.Move(*arena, kDt);
+  body.Move(test::TCylindersOf(*arena).Model(), kDt);
   EXPECT_NEAR(body.Coordinates.Heading, 3.1, 1e-12);
 }
 
 TEST_F(TBodyTest, WrapsAroundTheFloorRectangleOnlyWithAFloor) {
   Launch(1.249, 0.3, 1.0, 0.0);
-  body.Move(*arena, kDt);
+  body.Move(test::TCylindersOf(*arena).Model(), kDt);
   EXPECT_EQ(body.Coordinates.GetPosition(1), -1.25);
   EXPECT_EQ(body.Coordinates.GetPosition(2), 0.3);
   EXPECT_EQ(body.Coordinates.GetVelocity(1), 1.0);
   EXPECT_EQ(body.Coordinates.Heading, 0.0);
 
   Launch(0.0, -1.249, 1.0, -kPi / 2);
-  body.Move(*arena, kDt);
+  body.Move(test::TCylindersOf(*arena).Model(), kDt);
   EXPECT_EQ(body.Coordinates.GetPosition(2), 1.25);
 
   Launch(1.249, 0.0, 1.0, 0.0);
-  body.Move(*test::ArenaFrom(test::CylinderBlock(1.0, 1.0, 0.05)), kDt);
+  body.Move(test::TCylindersOf(*test::ArenaFrom(test::CylinderBlock(1.0, 1.0, 0.05))).Model(), kDt);
   EXPECT_NEAR(body.Coordinates.GetPosition(1), 1.259, 1e-12);
   body.WrapAround = false;
-  body.Move(*arena, kDt);
+  body.Move(test::TCylindersOf(*arena).Model(), kDt);
   EXPECT_NEAR(body.Coordinates.GetPosition(1), 1.269, 1e-12);
 }
 
@@ -106,12 +106,12 @@ TEST_F(TBodyTest, DistanceCountsForwardMotionAfterTheFirstMove) {
   for (int round = 0; round < 2; ++round) {
     body.Reset();
     Launch(0.0, 0.0, 0.2, 0.0);
-    body.Move(*arena, kDt);
+    body.Move(test::TCylindersOf(*arena).Model(), kDt);
     EXPECT_EQ(body.GetDistance(), 0.0);
-    body.Move(*arena, kDt);
+    body.Move(test::TCylindersOf(*arena).Model(), kDt);
     EXPECT_NEAR(body.GetDistance(), 0.002, 1e-15);
     body.Coordinates.Speed = -0.2;
-    body.Move(*arena, kDt);
+    body.Move(test::TCylindersOf(*arena).Model(), kDt);
     EXPECT_NEAR(body.GetDistance(), 0.002, 1e-15);
   }
 }
@@ -131,7 +131,7 @@ TEST_F(TBodyTest, UpdateMotorsHandsOverWheelSpeeds) {
 
 TEST_F(TBodyTest, MoveCarriesWheelsAndSensors) {
   Launch(0.5, 0.0, 0.0, kPi / 2);
-  body.Move(*arena, kDt);
+  body.Move(test::TCylindersOf(*arena).Model(), kDt);
   body.UpdateWheelPositions();
   EXPECT_NEAR(body.LeftWheel.Position[0], 0.45, 1e-12);
   EXPECT_NEAR(body.RightWheel.Position[0], 0.55, 1e-12);
@@ -143,8 +143,8 @@ TEST_F(TBodyTest, MoveCarriesWheelsAndSensors) {
 
 TEST_F(TBodyTest, CopyStartsAtTheOriginWithTheSourcesDistanceAndResetClears) {
   Launch(0.0, 0.0, 0.5, 1.0);
-  body.Move(*arena, kDt);
-  body.Move(*arena, kDt);
+  body.Move(test::TCylindersOf(*arena).Model(), kDt);
+  body.Move(test::TCylindersOf(*arena).Model(), kDt);
   body.WrapAround = false;
   const auto copy = body.Copy();
   const auto& copied = dynamic_cast<const TDifferentiallySteeredBody&>(*copy);

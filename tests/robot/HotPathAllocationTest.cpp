@@ -41,12 +41,13 @@ TEST(TRobot, StepMoveAndSensorUpdateAllocateNothing) {
   RandSeed = 9;
   const auto robot = BuildRobot(TRobotConfiguration::Default(), 0.05);
   robot->Reset();
+  const test::TCylindersOf cylinders(*arena);
   allocations = 0;
   counting = true;
   for (int i = 0; i < 500; ++i) {
     robot->Step(0.01);
-    robot->Move(*arena, 0.01);
-    robot->Body->UpdateSensors(*arena);
+    robot->Move(cylinders.Model(), 0.01);
+    robot->Body->UpdateSensors(cylinders);
   }
   robot->Reset();
   counting = false;

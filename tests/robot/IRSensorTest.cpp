@@ -23,7 +23,7 @@ double ReadingIn(const std::string& ArenaText, double InitialReading = 0.0) {
   TIRSensorParameters p;
   p.InitialReading = InitialReading;
   TIRSensor sensor(p);
-  sensor.Update(*ArenaFrom(ArenaText));
+  sensor.Update(test::TCylindersOf(*ArenaFrom(ArenaText)));
   return sensor.Reading;
 }
 
@@ -114,7 +114,7 @@ TEST(TIRSensor, ReadingIsBitIdenticalToThePlainComputation) {
     const double direction = sensor.AbsoluteDirection + (unit(generator) - 0.5) * 0.4;
     cylinder.Position.SetElement(1, sensor.AbsolutePosition.GetElement(1) + distance * std::cos(direction));
     cylinder.Position.SetElement(2, sensor.AbsolutePosition.GetElement(2) + distance * std::sin(direction));
-    sensor.Update(*arena);
+    sensor.Update(test::TCylindersOf(*arena));
     ASSERT_EQ(sensor.Reading, PlainResponse(sensor, cylinder)) << "trial " << trial;
     seen += sensor.Reading > 0.0 ? 1 : 0;
   }

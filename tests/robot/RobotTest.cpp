@@ -36,7 +36,7 @@ class TRecordingBody : public TBody {
  public:
   explicit TRecordingBody(TLog& Log) : log_(Log) {}
   std::unique_ptr<TBody> Copy() const override { return std::make_unique<TRecordingBody>(log_); }
-  void Move(const TArena&, double) override { log_.push_back("Move"); }
+  void Move(const TArenaModel&, double) override { log_.push_back("Move"); }
   void UpdateMotors() override { log_.push_back("UpdateMotors"); }
   void Reset() override { log_.push_back("body Reset"); }
   double GetDistance() const override { return 0.0; }
@@ -72,10 +72,11 @@ TEST(TRobot, CopyIsIndependentOfItsSource) {
   dynamic_cast<TFSMBrain&>(*copy.Brain).MutationRate = 1.0;
   copy.Mutate();
   const auto arena = ArenaFrom(FloorBlock(2.5) + test::CylinderBlock(0.1, 0.0, 0.03));
+  const test::TCylindersOf cylinders(*arena);
   for (int i = 0; i < 20; ++i) {
     copy.Step(0.01);
-    copy.Move(*arena, 0.01);
-    copy.Body->UpdateSensors(*arena);
+    copy.Move(cylinders.Model(), 0.01);
+    copy.Body->UpdateSensors(cylinders);
   }
   ASSERT_GT(copy.Body->Sensors.Items(2).GetScalarReading(), 0.0);
   EXPECT_EQ(source->Body->Sensors.Items(2).GetScalarReading(), 0.0);
@@ -92,9 +93,10 @@ TEST(TRobot, DistanceTravelledFollowsTheBody) {
   const auto robot = BuildRobot(TRobotConfiguration::Default(), 0.05);
   EXPECT_EQ(robot->DistanceTravelled, 0.0);
   const auto arena = ArenaFrom(FloorBlock(2.5));
+  const test::TCylindersOf cylinders(*arena);
   for (int i = 0; i < 30; ++i) {
     robot->Step(0.01);
-    robot->Move(*arena, 0.01);
+    robot->Move(cylinders.Model(), 0.01);
   }
   EXPECT_GT(robot->DistanceTravelled, 0.0);
   EXPECT_EQ(robot->DistanceTravelled, robot->Body->GetDistance());

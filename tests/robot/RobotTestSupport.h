@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "arena/Arena.h"
+#include "arena/ArenaModel.h"
 
 namespace kestrovan::test {
 
@@ -14,6 +14,21 @@ inline std::unique_ptr<TArena> ArenaFrom(const std::string& Text) {
   std::istringstream input(Text);
   return std::make_unique<TArena>(input, "inline arena");
 }
+
+// The cylinders of an arena's objects as they are when this is made (radius,
+// mass, position, velocity), as a body and its sensors read them in a step.
+class TCylindersOf {
+ public:
+  explicit TCylindersOf(const TArena& Arena) : model_(Arena), state_(model_) { state_.Pull(Arena); }
+
+  const TArenaModel& Model() const { return model_; }
+  TCylinderView View() const { return ViewOf(model_, state_); }
+  operator TCylinderView() const { return View(); }  // NOLINT(google-explicit-constructor)
+
+ private:
+  TArenaModel model_;
+  TArenaState state_;
+};
 
 // A square TBasicFloor of side Side centred on the origin.
 inline std::string FloorBlock(double Side) {

@@ -42,7 +42,7 @@ class TCullingProbe {
     cylinder.Position.SetElement(2, Case.CylinderY);
     cylinder.Radius = Case.Radius;
     // the exact computation alone, without the cull that Update applies
-    sensor.UpdateEveryCylinder(*arena_);
+    sensor.UpdateEveryCylinder(test::TCylindersOf(*arena_));
     const bool seen = sensor.Reading > 0.0;
 
     // the axis as the step will build it: angle sums of heading and mounting direction
@@ -198,9 +198,9 @@ TEST(TIRSensorCulled, ReadsTheBitsOfTheExactComputation) {
       cylinder->Position.SetElement(2, sensor.AbsolutePosition.GetElement(2) + distance * std::sin(direction));
     }
 
-    sensor.UpdateEveryCylinder(*arena);
+    sensor.UpdateEveryCylinder(test::TCylindersOf(*arena));
     const double exact = sensor.Reading;
-    sensor.Update(*arena);
+    sensor.Update(test::TCylindersOf(*arena));
     if (std::bit_cast<std::uint64_t>(sensor.Reading) != std::bit_cast<std::uint64_t>(exact)) {
       ++differing;
       ADD_FAILURE() << "configuration " << i << ": " << sensor.Reading << " instead of " << exact;
@@ -223,28 +223,28 @@ TEST(TIRSensorCulled, FollowsFieldsChangedBetweenUpdates) {
   TIRSensor sensor(parameters);
   sensor.SetPose(0.0, 0.0, 0.0, 0.0);
   // at a bearing of about 0.46 rad: outside the narrow cone
-  sensor.Update(*arena);
+  sensor.Update(test::TCylindersOf(*arena));
   EXPECT_EQ(sensor.Reading, 0.0);
 
   sensor.OpeningAngle = 1.2;
-  sensor.Update(*arena);
+  sensor.Update(test::TCylindersOf(*arena));
   EXPECT_GT(sensor.Reading, 0.0);
   const double wide = sensor.Reading;
 
   sensor.Range = 0.05;  // now beyond the range
-  sensor.Update(*arena);
+  sensor.Update(test::TCylindersOf(*arena));
   EXPECT_EQ(sensor.Reading, 0.0);
   sensor.Range = 0.125;
 
   // turned away by its mounting, then pointed back by the absolute direction alone
   sensor.RelativeDirection = kPi;
   sensor.SetPose(0.0, 0.0, 0.0, 0.0);
-  sensor.Update(*arena);
+  sensor.Update(test::TCylindersOf(*arena));
   EXPECT_EQ(sensor.Reading, 0.0);
   sensor.AbsoluteDirection = 0.0;
-  sensor.Update(*arena);
+  sensor.Update(test::TCylindersOf(*arena));
   EXPECT_EQ(sensor.Reading, wide);
-  sensor.UpdateEveryCylinder(*arena);
+  sensor.UpdateEveryCylinder(test::TCylindersOf(*arena));
   EXPECT_EQ(sensor.Reading, wide);
 }
 
@@ -282,11 +282,11 @@ TEST(TBodySensorNeighbourhood, GivesTheReadingsOfEveryCylinder) {
       for (int i = 1; i <= body.Sensors.Count(); ++i) {
         body.Sensors.Items(i).SetPose(dense ? x * 0.1 : x, dense ? y * 0.1 : y, 0.015, heading);
       }
-      body.UpdateSensors(*arena);
+      body.UpdateSensors(test::TCylindersOf(*arena));
       for (int i = 1; i <= body.Sensors.Count(); ++i) {
         auto& sensor = static_cast<TIRSensor&>(body.Sensors.Items(i));
         const double reading = sensor.Reading;
-        sensor.UpdateEveryCylinder(*arena);
+        sensor.UpdateEveryCylinder(test::TCylindersOf(*arena));
         if (std::bit_cast<std::uint64_t>(reading) != std::bit_cast<std::uint64_t>(sensor.Reading)) {
           ++differing;
           ADD_FAILURE() << (dense ? "dense" : "scattered") << " trial " << trial << " sensor " << i << ": " << reading

@@ -255,8 +255,8 @@ class TReverseEvaluator : public TGenerationEvaluator {
   explicit TReverseEvaluator(bool Ahead) : ahead_(Ahead) {}
   void Evaluate(const std::vector<TRobot*>& Agents, const TEvaluationContext& Context) override {
     Concluding = false;
-    const TEvaluationContext plain{Context.Arena, Context.Parameters, Context.Fitness};
-    TArena work(Context.Arena);
+    const TEvaluationContext plain{Context.Model, Context.Parameters, Context.Fitness};
+    TArenaState work(Context.Model);
     for (std::size_t i = Agents.size(); i-- > 0;) {
       EvaluateAgent(*Agents[i], work, ahead_ ? Context : plain);
       if (ahead_ && Context.AfterEvaluation) {
@@ -318,15 +318,15 @@ TEST_F(TEvolutionRunLoop, RecordsMadeAheadOnTheWorkersGiveTheFilesOfTheConclusio
 }
 
 // Evaluates as another process would: in chunks of three, the last chunk
-// first, each in an arena of its own; the agents of a chunk above the run
+// first, each in a cylinder state of its own; the agents of a chunk above the run
 // loop's threshold (and above those before them in the chunk) are recorded
 // there and the records handed over with the results.
 class TElsewhereEvaluator : public TGenerationEvaluator {
  public:
   void Evaluate(const std::vector<TRobot*>& Agents, const TEvaluationContext& Context) override {
     Concluding = false;
-    TEvaluationContext elsewhere{Context.Arena, Context.Parameters, Context.Fitness};
-    TArena work(Context.Arena);
+    TEvaluationContext elsewhere{Context.Model, Context.Parameters, Context.Fitness};
+    TArenaState work(Context.Model);
     const std::size_t chunks = (Agents.size() + 2) / 3;
     for (std::size_t c = chunks; c-- > 0;) {
       const std::size_t first = 3 * c;

@@ -30,7 +30,7 @@ class TSlidingDisc : public TBody {
  public:
   TSlidingDisc(double Radius, double Mass, double VX) : radius_(Radius), mass_(Mass), vx_(VX) { Reset(); }
   std::unique_ptr<TBody> Copy() const override { return std::make_unique<TSlidingDisc>(radius_, mass_, vx_); }
-  void Move(const TArena&, double TimeStep) override {
+  void Move(const TArenaModel&, double TimeStep) override {
     pose_.SetPosition(1, pose_.GetPosition(1) + pose_.GetVelocity(1) * TimeStep);
     pose_.SetPosition(2, pose_.GetPosition(2) + pose_.GetVelocity(2) * TimeStep);
   }
@@ -56,7 +56,7 @@ class TSlidingDisc : public TBody {
 class TPoselessBody : public TBody {
  public:
   std::unique_ptr<TBody> Copy() const override { return std::make_unique<TPoselessBody>(); }
-  void Move(const TArena&, double) override {}
+  void Move(const TArenaModel&, double) override {}
   void UpdateMotors() override {}
   void Reset() override {}
   double GetDistance() const override { return 0.0; }
@@ -216,8 +216,8 @@ class TStepCounter : public TAgent {
  public:
   std::unique_ptr<TAgent> Copy() const override { return std::make_unique<TStepCounter>(*this); }
   void Step(double TimeStep) override { static_cast<void>(TimeStep); }
-  void Move(TArena& Arena, double TimeStep) override {
-    static_cast<void>(Arena);
+  void Move(const TArenaModel& Model, double TimeStep) override {
+    static_cast<void>(Model);
     static_cast<void>(TimeStep);
   }
   void Mutate() override {}
@@ -449,7 +449,8 @@ TEST(ThreadPoolEvaluator, EvaluationsOverlapAndGiveTheSequentialResults) {
   };
 
   const TFitnessFunction plain = CylinderDistanceFitness;
-  TSequentialEvaluator().Evaluate(pointers(sequential), TEvaluationContext{*arena, parameters, plain});
+  const TArenaModel model(*arena);
+  TSequentialEvaluator().Evaluate(pointers(sequential), TEvaluationContext{model, parameters, plain});
   std::set<double> distinct;
   for (const TRobot& robot : sequential) {
     distinct.insert(robot.Fitness);
@@ -463,7 +464,7 @@ TEST(ThreadPoolEvaluator, EvaluationsOverlapAndGiveTheSequentialResults) {
     const double met = rendezvous.Meet();
     return met + CylinderDistanceFitness(Simulation);
   };
-  TThreadPoolEvaluator(2).Evaluate(pointers(pooled), TEvaluationContext{*arena, parameters, meeting});
+  TThreadPoolEvaluator(2).Evaluate(pointers(pooled), TEvaluationContext{model, parameters, meeting});
 
   EXPECT_FALSE(rendezvous.TimedOut()) << "an evaluation waited in vain for one on the other worker";
   EXPECT_EQ(rendezvous.Arrived(), 8);
@@ -482,7 +483,8 @@ TEST(AgentEvaluation, InterleavedStepsGiveTheWholeEvaluationsResults) {
   auto arena = TArenaText().Floor(2, 2).Cylinder(0.12, 0.02, 0.03, 0.1).Cylinder(0.1, -0.1, 0.03, 0.05).Arena();
   const TRobotSimulationParameters parameters(2.0, 0.01);
   const TFitnessFunction fitness = CylinderDistanceFitness;
-  const TEvaluationContext context{*arena, parameters, fitness};
+  const TArenaModel model(*arena);
+  const TEvaluationContext context{model, parameters, fitness};
   const TFSMBrainParameters brainParameters = TRobotConfiguration::Default().Brain;
   const std::unique_ptr<TRobot> base = test::DefaultRobot();
   RandSeed = 7;
@@ -492,15 +494,15 @@ TEST(AgentEvaluation, InterleavedStepsGiveTheWholeEvaluationsResults) {
     whole.back().Brain = std::make_unique<TFSMBrain>(brainParameters);
   }
   std::vector<TRobot> stepped(whole.begin(), whole.end());
-  TArena work(*arena);
+  TArenaState work(model);
   for (TRobot& robot : whole) {
     EvaluateAgent(robot, work, context);
   }
 
   for (const int steps : {1, 7, 250, 1000000}) {
     for (std::size_t i = 0; i + 1 < stepped.size(); i += 2) {
-      TArena first(*arena);
-      TArena second(*arena);
+      TArenaState first(model);
+      TArenaState second(model);
       TAgentEvaluation a(stepped[i], first, context);
       TAgentEvaluation b(stepped[i + 1], second, context);
       bool aDone = false;
@@ -525,7 +527,7 @@ TEST(AgentEvaluation, InterleavedStepsGiveTheWholeEvaluationsResults) {
   TRobot edgeWhole = SlidingRobot(0.99, 0.1, 1.0);
   EvaluateAgent(edgeWhole, work, context);
   ASSERT_LT(edgeWhole.ElapsedTime, 0.05) << "the disc must leave the floor at once";
-  TArena edgeWork(*arena);
+  TArenaState edgeWork(model);
   TAgentEvaluation atTheEdge(edge, edgeWork, context);
   bool done = false;
   for (int i = 0; i < 5 && !done; ++i) {
