@@ -672,7 +672,7 @@ struct TWorkerChunk {
   std::unique_ptr<TEvaluationContext> Context;
   std::unique_ptr<TNewBestCandidates> Candidates;
   std::unique_ptr<TArenaState> Work;  // for the evaluations made one at a time
-  std::size_t Next = 0;          // the next agent evaluated one at a time
+  std::size_t Next = 0;               // the next agent evaluated one at a time
   std::atomic<bool> Done{false};
 
   void Begin(TMessage& Message, TWorkerRun* Run) {
