@@ -1,11 +1,9 @@
-#include "WriteBehind.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 
+#include "WriteBehind.h"
 #include "support/TestSupport.h"
 
 namespace kestrovan {
