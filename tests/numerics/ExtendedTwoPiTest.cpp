@@ -15,22 +15,17 @@
 #include <numbers>
 #include <random>
 
+#include "numerics/NumericsTestSupport.h"
 #include "numerics/PortableMath.h"
 #include "numerics/RandomNumbers.h"
 
 namespace kestrovan {
 namespace {
 
-// fewer arguments in unoptimised (sanitizer) builds
-#ifdef NDEBUG
-constexpr int kCountScale = 1;
-#else
-constexpr int kCountScale = 20;
-#endif
-
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
-uint64_t Bits(double X) { return std::bit_cast<uint64_t>(X); }
+using test::Bits;
+using test::kCountScale;
+using test::kInf;
+using test::kNaN;
 
 // arguments and their results, formed with exact integer arithmetic apart from this code
 struct TKnownProduct {

@@ -15,22 +15,16 @@
 #include <random>
 #include <vector>
 
+#include "numerics/NumericsTestSupport.h"
 #include "numerics/PortableMath.h"
 
 namespace kestrovan {
 namespace {
 
-// fewer arguments in unoptimised (sanitizer) builds
-#ifdef NDEBUG
-constexpr int kCountScale = 1;
-#else
-constexpr int kCountScale = 20;
-#endif
-
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-uint64_t Bits(double X) { return std::bit_cast<uint64_t>(X); }
+using test::Bits;
+using test::kCountScale;
+using test::kInf;
+using test::kNaN;
 
 // error of Value in ulps of the double nearest to Exact (2^-1074 for subnormals)
 double UlpError(double Value, __float128 Exact) {
