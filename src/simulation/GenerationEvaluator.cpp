@@ -31,11 +31,15 @@ TAgentEvaluation::TAgentEvaluation(TRobot& Agent, TArenaState& Work, const TEval
 }
 
 bool TAgentEvaluation::Advance(int Steps) {
-  for (int i = 0; i < Steps && (!started_ || !simulation_.Finished); ++i) {
-    simulation_.Step();
-    started_ = true;
+  if (started_ && simulation_.Finished) {
+    return true;
   }
-  return started_ && simulation_.Finished;
+  // the loop of a whole evaluation, cut after Steps steps
+  do {
+    simulation_.Step();
+  } while (--Steps > 0 && !simulation_.Finished);
+  started_ = true;
+  return simulation_.Finished;
 }
 
 void RecordAhead(TRobot& Agent, TArenaState& Work, const TEvaluationContext& Context, TNewBestRecord& Record) {
