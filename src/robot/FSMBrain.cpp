@@ -140,13 +140,20 @@ void TFSMBrain::CheckFits(int SensorCount, int MotorCount) const {
   }
 }
 
+void TFSMBrain::ClearInputsFrom(int First) {
+  double* inputs = Inputs.Elements();
+  for (int i = First; i <= Inputs.Count(); ++i) {
+    inputs[i] = 0.0;
+  }
+}
+
 void TFSMBrain::ReadInputs(const TSensors& Sensors) {
   const int n = Sensors.Count();
   assert(n >= 1 && n + 5 <= Inputs.Count());
   double* inputs = Inputs.Elements();
   // inputs past the sensors, their mean and the four constants stay 0
-  for (int i = n + 6; i <= Inputs.Count(); ++i) {
-    inputs[i] = 0.0;
+  if (n + 6 <= Inputs.Count()) {
+    ClearInputsFrom(n + 6);
   }
   // the readings and their mean, summed from 0 in sensor order
   double sum = 0.0;

@@ -78,6 +78,10 @@ class TFSMBrain : public TBrain {
   double CreepRate;
 
  private:
+  // Inputs First..Count := 0 (inputs no sensor, mean or constant fills),
+  // apart from the step's path.
+  [[gnu::noinline, gnu::cold]] void ClearInputsFrom(int First);
+
   // The decoded conditions, five numbers each (i, j, k, l, target), state by
   // state; a copy of the brain decodes afresh.
   struct TDecodedConditions {

@@ -77,9 +77,7 @@ void TIRSensor::Place(const TSensorPose& Pose) {
   // from 0 the sum Heading + RelativeDirection itself is too coarse for the
   // test's margin, and Update then takes the exact axis
   if (!(mountFor_ == RelativeDirection)) {
-    mountCos_ = trig::cos(RelativeDirection);
-    mountSin_ = trig::sin(RelativeDirection);
-    mountFor_ = RelativeDirection;
+    RebuildMount();
   }
   if (std::fabs(Pose.Heading) + std::fabs(RelativeDirection) <= kAxisSumLimit) {
     axisX_ = c * mountCos_ - s * mountSin_;
@@ -88,6 +86,18 @@ void TIRSensor::Place(const TSensorPose& Pose) {
   } else {
     axisFor_ = kUnset;
   }
+}
+
+void TIRSensor::RebuildCull() {
+  cull_ = TSensorCull(OpeningAngle, Range);
+  cullOpening_ = OpeningAngle;
+  cullRange_ = Range;
+}
+
+void TIRSensor::RebuildMount() {
+  mountCos_ = trig::cos(RelativeDirection);
+  mountSin_ = trig::sin(RelativeDirection);
+  mountFor_ = RelativeDirection;
 }
 
 void TIRSensor::Update(const TCylinderView& Cylinders) {
@@ -118,9 +128,7 @@ void TIRSensor::ComputeReading(const TCylinderView& Cylinders, const std::uint32
     // of the exact computation; ReadFrom starts at the first that passes
     if (axisFor_ == AbsoluteDirection) {
       if (!(cullOpening_ == OpeningAngle && cullRange_ == Range)) {
-        cull_ = TSensorCull(OpeningAngle, Range);
-        cullOpening_ = OpeningAngle;
-        cullRange_ = Range;
+        RebuildCull();
       }
       const TSensorCull cull = cull_;
       const double x = AbsolutePosition.GetElement(1);
@@ -167,9 +175,7 @@ void TIRSensor::ReadFrom(const TCylinderView& Cylinders, const std::uint32_t* In
   const double axisX = exact ? cosDelta : axisX_;
   const double axisY = exact ? sinDelta : axisY_;
   if (Culled && !(cullOpening_ == OpeningAngle && cullRange_ == Range)) {
-    cull_ = TSensorCull(OpeningAngle, Range);
-    cullOpening_ = OpeningAngle;
-    cullRange_ = Range;
+    RebuildCull();
   }
   // the test and the reading in locals, which no store in the loop can change
   const TSensorCull cull = cull_;

@@ -72,6 +72,12 @@ class TIRSensor : public TSensor {
   [[gnu::noinline]] void ReadFrom(const TCylinderView& Cylinders, const std::uint32_t* Indices, std::size_t Count,
                                   std::size_t First);
 
+  // The rejection test for the current OpeningAngle and Range, and the
+  // mounting's cosine and sine for the current RelativeDirection: rebuilt
+  // apart from the step's path, which then keeps its registers.
+  [[gnu::noinline, gnu::cold]] void RebuildCull();
+  [[gnu::noinline, gnu::cold]] void RebuildMount();
+
   static constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
   // The rejection test and the OpeningAngle and Range it was built for.
   TSensorCull cull_;
