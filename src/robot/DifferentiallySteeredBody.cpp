@@ -138,7 +138,8 @@ void TDifferentiallySteeredBody::Move(const TArenaModel& Model, double TimeStep)
   pose.Heading = heading;
   pose.CosHeading = cosHeading;
   pose.SinHeading = sinHeading;
-  for (int i = 1; i <= Sensors.Count(); ++i) {
+  const int sensors = Sensors.Count();
+  for (int i = 1; i <= sensors; ++i) {
     Sensors.Items(i).Place(pose);
   }
 }

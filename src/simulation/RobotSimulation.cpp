@@ -212,6 +212,63 @@ void TRobotSimulation::HandleCylinderCollisions() {
   PushArena();
 }
 
+namespace {
+
+// The elastic collision of the robot with a cylinder whose centre lies
+// (Dx, Dy) from the robot's, which the quick rejection did not turn away:
+// the exact test, then the new velocities and the robot back at contact.
+// Apart from the collision loop, which then keeps its registers on every step.
+[[gnu::noinline]] void ResolveContact(TCoordinates& Robot, TCylinderState& Moving, const TCylinderConstants& Cylinder,
+                                      double RobotMass, double RobotRadius, double Dx, double Dy,
+                                      double SquaredDistance) {
+  const double vxr = Robot.GetVelocity(1);
+  const double vyr = Robot.GetVelocity(2);
+  const double xc = Moving.Position[0];
+  const double yc = Moving.Position[1];
+  const double distance = std::sqrt(SquaredDistance);
+
+  // touching discs do not collide; coincident centres have no normal
+  const double overlap = distance - RobotRadius - Cylinder.Radius;
+  if (!(overlap < 0.0) || distance == 0.0) {
+    return;
+  }
+  // unit normal from the cylinder's centre to the robot's
+  const double nx = Dx / distance;
+  const double ny = Dy / distance;
+
+  double vx = 0.0;
+  double vy = 0.0;
+  if (Cylinder.Immovable) {
+    // reflected as off an infinitely heavy body at rest
+    const double k = vxr * nx + vyr * ny;
+    vx = vxr - 2 * k * nx;
+    vy = vyr - 2 * k * ny;
+  } else {
+    // perfectly elastic impulse along the normal
+    const double cylinderMass = Cylinder.Mass;
+    const double vxc = Moving.Velocity[0];
+    const double vyc = Moving.Velocity[1];
+    const double mu = RobotMass * cylinderMass / (RobotMass + cylinderMass);
+    const double k = (vxr - vxc) * nx + (vyr - vyc) * ny;
+    vx = vxr - (mu / RobotMass) * 2 * k * nx;
+    vy = vyr - (mu / RobotMass) * 2 * k * ny;
+    Moving.Velocity[0] = vxc + (mu / cylinderMass) * 2 * k * nx;
+    Moving.Velocity[1] = vyc + (mu / cylinderMass) * 2 * k * ny;
+  }
+  Robot.SetVelocity(1, vx);
+  Robot.SetVelocity(2, vy);
+  // the body rebuilds its velocity from heading and speed: keep the signed
+  // component along the heading, so a robot that backs into a cylinder
+  // keeps backing off
+  Robot.Speed = trig::cos(Robot.Heading) * vx + trig::sin(Robot.Heading) * vy;
+  // back along the line of centres to exact contact
+  const double contact = RobotRadius + Cylinder.Radius;
+  Robot.SetPosition(1, xc + contact * nx);
+  Robot.SetPosition(2, yc + contact * ny);
+}
+
+}  // namespace
+
 void TRobotSimulation::Collide() {
   if (pose_ == nullptr) {
     return;
@@ -226,14 +283,8 @@ void TRobotSimulation::Collide() {
     const TCylinderConstants& cylinder = constants[i];
     TCylinderState& moving = states[i];
     // state read now: a later cylinder sees the robot as an earlier one left it
-    const double xr = robot.GetPosition(1);
-    const double yr = robot.GetPosition(2);
-    const double vxr = robot.GetVelocity(1);
-    const double vyr = robot.GetVelocity(2);
-    const double xc = moving.Position[0];
-    const double yc = moving.Position[1];
-    const double dx = xr - xc;
-    const double dy = yr - yc;
+    const double dx = robot.GetPosition(1) - moving.Position[0];
+    const double dy = robot.GetPosition(2) - moving.Position[1];
     const double squaredDistance = dx * dx + dy * dy;
     // cheap rejection of discs clearly apart, before the square root (for
     // radii that are lengths); the slack is far above the rounding of the
@@ -242,46 +293,7 @@ void TRobotSimulation::Collide() {
     if (cylinder.Radius >= 0.0 && squaredDistance > reach * reach * kContactSlack) {
       continue;
     }
-    const double distance = std::sqrt(squaredDistance);
-
-    // touching discs do not collide; coincident centres have no normal
-    const double overlap = distance - robotRadius - cylinder.Radius;
-    if (!(overlap < 0.0) || distance == 0.0) {
-      continue;
-    }
-    // unit normal from the cylinder's centre to the robot's
-    const double nx = dx / distance;
-    const double ny = dy / distance;
-
-    double vx = 0.0;
-    double vy = 0.0;
-    if (cylinder.Immovable) {
-      // reflected as off an infinitely heavy body at rest
-      const double k = vxr * nx + vyr * ny;
-      vx = vxr - 2 * k * nx;
-      vy = vyr - 2 * k * ny;
-    } else {
-      // perfectly elastic impulse along the normal
-      const double cylinderMass = cylinder.Mass;
-      const double vxc = moving.Velocity[0];
-      const double vyc = moving.Velocity[1];
-      const double mu = robotMass * cylinderMass / (robotMass + cylinderMass);
-      const double k = (vxr - vxc) * nx + (vyr - vyc) * ny;
-      vx = vxr - (mu / robotMass) * 2 * k * nx;
-      vy = vyr - (mu / robotMass) * 2 * k * ny;
-      moving.Velocity[0] = vxc + (mu / cylinderMass) * 2 * k * nx;
-      moving.Velocity[1] = vyc + (mu / cylinderMass) * 2 * k * ny;
-    }
-    robot.SetVelocity(1, vx);
-    robot.SetVelocity(2, vy);
-    // the body rebuilds its velocity from heading and speed: keep the signed
-    // component along the heading, so a robot that backs into a cylinder
-    // keeps backing off
-    robot.Speed = trig::cos(robot.Heading) * vx + trig::sin(robot.Heading) * vy;
-    // back along the line of centres to exact contact
-    const double contact = robotRadius + cylinder.Radius;
-    robot.SetPosition(1, xc + contact * nx);
-    robot.SetPosition(2, yc + contact * ny);
+    ResolveContact(robot, moving, cylinder, robotMass, robotRadius, dx, dy, squaredDistance);
   }
 }
 
