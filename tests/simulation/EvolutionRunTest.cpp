@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -278,7 +279,7 @@ TEST_F(TEvolutionRunLoop, RecordsMadeAheadOnTheWorkersGiveTheFilesOfTheConclusio
   const char* outputs[3] = {"serial", "ahead", "threads"};
   for (int k = 0; k < 3; ++k) {
     TReverseEvaluator evaluator(k == 1);
-    int calls = 0;
+    std::atomic<int> calls{0};
     auto run = MakeRun(ReachableArena(), outputs[k]);
     run->Fitness = [&evaluator, &calls](const TRobotSimulation& Simulation) {
       calls += evaluator.Concluding ? 1 : 0;
