@@ -298,7 +298,6 @@ TEST_F(TConcludeWhileEvaluating, ManyNewBestsGiveTheSequentialConclusionsAndFile
     for (const TEvaluationResult& result : expected) {
       newBests += result.NewBest ? 1 : 0;
     }
-
   }
   EXPECT_GE(newBests, 10);
 }
