@@ -1,7 +1,10 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <locale>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 
@@ -54,5 +57,30 @@ inline std::unique_ptr<TRobot> DefaultRobot() {
   const TRobotConfiguration configuration = TRobotConfiguration::Default();
   return BuildRobot(configuration, configuration.Body.Radius);
 }
+
+// A gate that threads wait at until another opens it; a wait of more than
+// 30 s is noted and ends, so that a fault fails a test instead of hanging it.
+class TGate {
+ public:
+  void Open() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    timedOut_ = !changed_.wait_for(lock, std::chrono::seconds(30), [this] { return open_; }) || timedOut_;
+  }
+  bool TimedOut() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return timedOut_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = false;
+  bool timedOut_ = false;
+};
 
 }  // namespace kestrovan::test
