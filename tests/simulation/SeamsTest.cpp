@@ -514,10 +514,15 @@ TEST(ThreadPoolEvaluator, HandsTheCallingThreadEachLongerPrefixOfAgentsDoneWhile
 
   TRobots pooled(kCount);
   test::TGate gate;
+  test::TGate thirdDone;
   const std::thread::id testThread = std::this_thread::get_id();
-  // the last agent's evaluation ends only after a conclusion
+  // agents end out of order: the first after the third, the second only
+  // after a conclusion
   const TFitnessFunction held = [&](const TRobotSimulation& Simulation) {
-    if (pooled.IndexOf(Simulation.Agent) == kCount - 1) {
+    const std::size_t index = pooled.IndexOf(Simulation.Agent);
+    if (index == 0) {
+      thirdDone.Wait();
+    } else if (index == 1) {
       gate.Wait();
     }
     return CylinderDistanceFitness(Simulation);
@@ -526,7 +531,12 @@ TEST(ThreadPoolEvaluator, HandsTheCallingThreadEachLongerPrefixOfAgentsDoneWhile
   std::vector<std::size_t> finished;
   bool wholePrefixes = true;
   TEvaluationContext context{model, parameters, held};
-  context.AfterEvaluation = [&after](std::size_t Index, TRobot&, TArenaState&) { after[Index].store(true); };
+  context.AfterEvaluation = [&](std::size_t Index, TRobot&, TArenaState&) {
+    after[Index].store(true);
+    if (Index == 2) {
+      thirdDone.Open();
+    }
+  };
   context.ConcludeUpTo = [&](std::size_t Finished) {
     finished.push_back(Finished);
     wholePrefixes = wholePrefixes && std::this_thread::get_id() == testThread;
@@ -535,11 +545,11 @@ TEST(ThreadPoolEvaluator, HandsTheCallingThreadEachLongerPrefixOfAgentsDoneWhile
     }
     gate.Open();
   };
-  TThreadPoolEvaluator(2).Evaluate(pooled.pointers, context);
+  TThreadPoolEvaluator(3).Evaluate(pooled.pointers, context);
 
-  EXPECT_FALSE(gate.TimedOut()) << "no conclusion while the last agent was evaluated";
+  EXPECT_FALSE(gate.TimedOut() || thirdDone.TimedOut()) << "no conclusion while the second agent was evaluated";
   ASSERT_FALSE(finished.empty());
-  EXPECT_LT(finished.front(), kCount);
+  EXPECT_EQ(finished.front(), 1U) << "the third agent is done, the second is not";
   EXPECT_LE(finished.back(), kCount);
   EXPECT_TRUE(std::is_sorted(finished.begin(), finished.end(), std::less_equal<>())) << "a prefix handed twice";
   EXPECT_TRUE(wholePrefixes) << "a prefix held an agent not yet done, or came on a worker";
