@@ -58,8 +58,9 @@ inline std::unique_ptr<TRobot> DefaultRobot() {
   return BuildRobot(configuration, configuration.Body.Radius);
 }
 
-// A gate that threads wait at until another opens it; a wait of more than
-// 30 s is noted and ends, so that a fault fails a test instead of hanging it.
+// A gate that threads wait at until another opens it; a wait longer than
+// its limit (30 s unless given) is noted and ends, so that a fault fails a
+// test instead of hanging it.
 class TGate {
  public:
   void Open() {
@@ -67,9 +68,9 @@ class TGate {
     open_ = true;
     changed_.notify_all();
   }
-  void Wait() {
+  void Wait(std::chrono::milliseconds Limit = std::chrono::seconds(30)) {
     std::unique_lock<std::mutex> lock(mutex_);
-    timedOut_ = !changed_.wait_for(lock, std::chrono::seconds(30), [this] { return open_; }) || timedOut_;
+    timedOut_ = !changed_.wait_for(lock, Limit, [this] { return open_; }) || timedOut_;
   }
   bool TimedOut() {
     const std::lock_guard<std::mutex> lock(mutex_);
