@@ -288,6 +288,18 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
   // and hands the records over with the results.
   prepared_.assign(static_cast<std::size_t>(count), TNewBestRecord());
   TNewBestCandidates candidates(static_cast<std::size_t>(count), bestFitness_);
+  // new bests announced and recorded in agent order, as in the sequential
+  // loop: while the evaluator runs, as far as it tells, then the rest
+  int concluded = 0;
+  const auto concludeUpTo = [&](int End) {
+    while (concluded < End) {
+      ++concluded;
+      const TEvaluationResult result = ConcludeEvaluation(concluded, RobotAt(concluded));
+      if (OnResult) {
+        OnResult(result);
+      }
+    }
+  };
   if (!Yield) {
     context.AfterEvaluation = [this, &candidates, &context](std::size_t Index, TRobot& Agent, TArenaState& Work) {
       if (Index < prepared_.size() && candidates.MayBeNewBest(Index, Agent.Fitness)) {
@@ -301,6 +313,9 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
         prepared_[Index] = std::move(*Record);
       }
     };
+    context.ConcludeUpTo = [&concludeUpTo, count](std::size_t Finished) {
+      concludeUpTo(static_cast<int>(std::min(Finished, static_cast<std::size_t>(count))));
+    };
   }
   try {
     if (evaluator_ != nullptr) {
@@ -310,14 +325,7 @@ void TEvolutionRun::EvaluateGeneration(int Threads, const std::function<void(con
     } else {
       TThreadPoolEvaluator(Threads).Evaluate(agents, context);
     }
-
-    // new bests announced and recorded in agent order, as in the sequential loop
-    for (int i = 1; i <= count; ++i) {
-      const TEvaluationResult result = ConcludeEvaluation(i, RobotAt(i));
-      if (OnResult) {
-        OnResult(result);
-      }
-    }
+    concludeUpTo(count);
   } catch (...) {
     prepared_.clear();
     throw;

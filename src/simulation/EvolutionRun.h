@@ -146,10 +146,12 @@ class TEvolutionRun {
   // Evaluates every agent of the generation through the evaluator (the one
   // given to SetEvaluator, else the sequential one for one thread or a
   // thread pool of Threads workers, all reading one model of the arena,
-  // each with its own cylinder state),
-  // then applies the new-best rule and writes the new-best files in agent
-  // order, exactly as evaluating one after the other would. OnResult, if
-  // set, is called per agent in order.
+  // each with its own cylinder state), and applies the new-best rule and
+  // writes the new-best files in agent order, exactly as evaluating one
+  // after the other would: on the calling thread, while the evaluator's
+  // workers run (as far as the agents done allow), the rest afterwards.
+  // OnResult, if set, is called per agent in order, on the calling thread.
+  // An exception ends the generation: agents concluded stay concluded.
   void EvaluateGeneration(int Threads, const std::function<void(const TEvaluationResult&)>& OnResult = {});
 
   // The agent of the evaluation in progress (valid between BeginEvaluation

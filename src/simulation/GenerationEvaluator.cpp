@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <limits>
 #include <stdexcept>
@@ -144,11 +145,18 @@ void TThreadPoolEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TE
   std::atomic<std::size_t> next{0};
   std::atomic<bool> failed{false};
   std::vector<std::exception_ptr> errors(workers);
+  // the agents evaluated, and the workers still running, for the calling
+  // thread's conclusions
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<char> done(count, 0);
+  std::size_t running = workers;
+  std::exception_ptr concludeError;
   {
     std::vector<std::jthread> threads;
     threads.reserve(workers);
     for (std::size_t w = 0; w < workers; ++w) {
-      threads.emplace_back([w, count, &Agents, &Context, &next, &failed, &errors] {
+      threads.emplace_back([&, w] {
         try {
           TArenaState work(Context.Model);
           for (std::size_t i = next.fetch_add(1); i < count && !failed.load(); i = next.fetch_add(1)) {
@@ -156,18 +164,55 @@ void TThreadPoolEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TE
             if (Context.AfterEvaluation) {
               Context.AfterEvaluation(i, *Agents[i], work);
             }
+            const std::lock_guard<std::mutex> lock(mutex);
+            done[i] = 1;
+            changed.notify_one();
           }
         } catch (...) {
           errors[w] = std::current_exception();
           failed.store(true);
         }
+        const std::lock_guard<std::mutex> lock(mutex);
+        --running;
+        changed.notify_one();
       });
+    }
+    if (Context.ConcludeUpTo) {
+      std::size_t prefix = 0;
+      std::unique_lock<std::mutex> lock(mutex);
+      for (;;) {
+        changed.wait(lock, [&] { return running == 0 || (prefix < count && done[prefix] != 0); });
+        std::size_t end = prefix;
+        while (end < count && done[end] != 0) {
+          ++end;
+        }
+        // after a failure, the workers are only waited for
+        if (end == prefix || failed.load()) {
+          if (running == 0) {
+            break;
+          }
+          changed.wait(lock, [&] { return running == 0; });
+          continue;
+        }
+        prefix = end;
+        lock.unlock();
+        try {
+          Context.ConcludeUpTo(prefix);
+        } catch (...) {
+          concludeError = std::current_exception();
+          failed.store(true);
+        }
+        lock.lock();
+      }
     }
   }
   for (const std::exception_ptr& error : errors) {
     if (error) {
       std::rethrow_exception(error);
     }
+  }
+  if (concludeError) {
+    std::rethrow_exception(concludeError);
   }
 }
 

@@ -54,6 +54,14 @@ struct TEvaluationContext {
   // each result. An evaluator that uses neither changes no result.
   std::function<double(std::size_t Index)> RecordThreshold = {};
   TAfterRemoteEvaluation AfterRemoteEvaluation = {};
+  // Called by an evaluator, on the thread that called Evaluate only and
+  // while evaluations may still run, with Finished: agents 0..Finished-1
+  // have been evaluated (and AfterEvaluation has returned for each). Lets
+  // the run loop conclude them in agent order meanwhile. When it throws,
+  // the evaluator starts no further evaluation, waits for those under way
+  // and passes the exception on. An evaluator that never calls it changes
+  // no result.
+  std::function<void(std::size_t Finished)> ConcludeUpTo = {};
 };
 
 // The run loop's recording of a new best: Agent, just evaluated in Work,
@@ -117,9 +125,10 @@ class TAgentEvaluation {
 // agent holds the Fitness and ElapsedTime of one whole evaluation, exactly
 // as EvaluateAgent gives them, whatever the order or place the evaluations
 // ran in; an evaluator never changes Context.Model and never records new
-// bests: the run loop concludes the evaluations afterwards, in agent order.
-// An evaluation's exception is passed on once every evaluation started has
-// ended.
+// bests: the run loop concludes the evaluations in agent order, afterwards
+// or, through Context.ConcludeUpTo, while they run. An evaluation's
+// exception is passed on once every evaluation started has ended; it takes
+// precedence over one of ConcludeUpTo.
 class TGenerationEvaluator {
  public:
   virtual ~TGenerationEvaluator() = default;
@@ -140,7 +149,9 @@ class TSequentialEvaluator : public TGenerationEvaluator {
 // Threads worker threads (at most one per agent); each takes the next agent
 // not yet taken and evaluates it on the shared model in its own cylinder
 // state. Agents are independent, so the results are those of the
-// sequential evaluator.
+// sequential evaluator. Meanwhile the calling thread waits for the agents
+// evaluated without a gap from the first and hands each longer prefix to
+// Context.ConcludeUpTo.
 class TThreadPoolEvaluator : public TGenerationEvaluator {
  public:
   // Throws std::invalid_argument for Threads below 1.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -246,6 +247,105 @@ TEST_F(TEvolutionRunLoop, ThreadsChangeNeitherResultsNorFiles) {
   }
 }
 
+// Generation 1 of the run with Seed on Threads threads, its results in the
+// order announced and the error that ended it. On two threads the last
+// agent's evaluation ends only after the first conclusion, which is thus
+// made while a worker evaluates.
+std::vector<TEvaluationResult> FirstGeneration(TEvolutionRun& Run, std::uint32_t Seed, int Threads, test::TGate& Gate,
+                                               std::string& Failure) {
+  Run.Initialize(Seed);
+  Run.BeginRun(TRobotSimulationParameters(2.0, 0.01));
+  const TAgent* last = &Run.EA()->Population().GetAgent(Run.PopulationCount());
+  if (Threads > 1) {
+    Run.Fitness = [&Gate, last](const TRobotSimulation& Simulation) {
+      if (Simulation.Agent == last && !Simulation.RecordTrajectory) {
+        Gate.Wait();
+      }
+      return CylinderDistanceFitness(Simulation);
+    };
+  }
+  std::vector<TEvaluationResult> results;
+  Run.BeginGeneration();
+  try {
+    Run.EvaluateGeneration(Threads, [&](const TEvaluationResult& Result) {
+      results.push_back(Result);
+      Gate.Open();
+    });
+  } catch (const std::runtime_error& error) {
+    Failure = error.what();
+  }
+  return results;
+}
+
+TEST_F(TEvolutionRunLoop, ConclusionsWhileTheWorkersRunGiveTheSequentialOnesAndFiles) {
+  eaParameters.PopulationSize = 16;
+  int newBests = 0;
+  int blockedRuns = 0;
+  for (const std::uint32_t seed : {1U, 31U, 77U, 2024U, 9U}) {
+    // then the run again with the file of its second new best blocked
+    std::string secondBest;
+    for (const bool blocked : {false, true}) {
+      std::vector<std::vector<TEvaluationResult>> results;
+      std::vector<std::string> failures;
+      std::vector<int> counts;
+      for (const int threads : {1, 2}) {
+        const std::string output = std::to_string(seed) + (blocked ? "b" : "") + std::to_string(threads);
+        auto run = MakeRun(ReachableArena(), output);
+        if (blocked) {
+          std::filesystem::create_directory(run->OutputFolder / secondBest);
+        }
+        test::TGate gate;
+        failures.emplace_back();
+        results.push_back(FirstGeneration(*run, seed, threads, gate, failures.back()));
+        EXPECT_FALSE(gate.TimedOut()) << output << ": no conclusion while the last agent was evaluated";
+        counts.push_back(run->EvaluationCount());
+      }
+      // the same agents concluded once each, in order, with the same results and files
+      ASSERT_EQ(results[1].size(), results[0].size()) << seed;
+      for (std::size_t i = 0; i < results[0].size(); ++i) {
+        EXPECT_EQ(results[1][i].AgentIndex, static_cast<int>(i) + 1);
+        EXPECT_EQ(results[1][i].EvaluationCount, results[0][i].EvaluationCount);
+        EXPECT_EQ(results[1][i].Fitness, results[0][i].Fitness);
+        EXPECT_EQ(results[1][i].NewBest, results[0][i].NewBest);
+        EXPECT_EQ(results[1][i].RecordedFitness, results[0][i].RecordedFitness);
+        EXPECT_EQ(results[1][i].RecordFile.filename(), results[0][i].RecordFile.filename());
+        EXPECT_EQ(results[1][i].BrainFile.filename(), results[0][i].BrainFile.filename());
+      }
+      EXPECT_EQ(counts[1], counts[0]);
+      const std::string prefix = std::to_string(seed) + (blocked ? "b" : "");
+      const std::set<std::string> names = FilesIn(folder.Path() / (prefix + "1"));
+      ASSERT_EQ(FilesIn(folder.Path() / (prefix + "2")), names);
+      for (const std::string& name : names) {
+        EXPECT_EQ(test::ReadFile(folder.Path() / (prefix + "2") / name),
+                  test::ReadFile(folder.Path() / (prefix + "1") / name))
+            << prefix << "/" << name;
+      }
+      if (!blocked) {
+        EXPECT_EQ(failures[0] + failures[1], "");
+        ASSERT_EQ(results[0].size(), 16U);
+        std::vector<std::string> bests;
+        for (const TEvaluationResult& result : results[0]) {
+          if (result.NewBest) {
+            bests.push_back(result.RecordFile.filename().string());
+          }
+        }
+        newBests += static_cast<int>(bests.size());
+        if (bests.size() < 2) {
+          break;
+        }
+        secondBest = bests[1];
+      } else {
+        ++blockedRuns;
+        for (const std::string& failure : failures) {
+          EXPECT_NE(failure.find(secondBest), std::string::npos) << failure;
+        }
+      }
+    }
+  }
+  EXPECT_GE(newBests, 10);
+  EXPECT_GE(blockedRuns, 3);
+}
+
 // Evaluates the agents in reverse order, so that every agent is evaluated
 // before the ones ahead of it and any agent beating the best so far is
 // recorded ahead on speculation; with Ahead false it hides the run loop's
@@ -278,7 +378,7 @@ TEST_F(TEvolutionRunLoop, RecordsMadeAheadOnTheWorkersGiveTheFilesOfTheConclusio
   const char* outputs[3] = {"serial", "ahead", "threads"};
   for (int k = 0; k < 3; ++k) {
     TReverseEvaluator evaluator(k == 1);
-    int calls = 0;
+    std::atomic<int> calls{0};
     auto run = MakeRun(ReachableArena(), outputs[k]);
     run->Fitness = [&evaluator, &calls](const TRobotSimulation& Simulation) {
       calls += evaluator.Concluding ? 1 : 0;

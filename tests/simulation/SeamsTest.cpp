@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -479,6 +482,133 @@ TEST(ThreadPoolEvaluator, EvaluationsOverlapAndGiveTheSequentialResults) {
 // Evaluations interleaved a few steps at a time, two in one arena each,
 // end with the bits of whole evaluations; a robot that leaves the floor at
 // once finishes in the first call.
+// Count robots with random brains, their pointers, and the index of one.
+struct TRobots {
+  explicit TRobots(std::size_t Count) {
+    const std::unique_ptr<TRobot> base = test::DefaultRobot();
+    RandSeed = 12;
+    robots.reserve(Count);
+    for (std::size_t i = 0; i < Count; ++i) {
+      robots.emplace_back(*base);
+    }
+    for (TRobot& robot : robots) {
+      robot.Brain = std::make_unique<TFSMBrain>(TRobotConfiguration::Default().Brain);
+      pointers.push_back(&robot);
+    }
+  }
+  std::size_t IndexOf(const TAgent* Agent) const {
+    return static_cast<std::size_t>(std::find(pointers.begin(), pointers.end(), Agent) - pointers.begin());
+  }
+  std::vector<TRobot> robots;
+  std::vector<TRobot*> pointers;
+};
+
+TEST(ThreadPoolEvaluator, HandsTheCallingThreadEachLongerPrefixOfAgentsDoneWhileAWorkerStillEvaluates) {
+  auto arena = TArenaText().Floor(2, 2).Cylinder(0.12, 0.02, 0.03, 0.1).Cylinder(0.1, -0.1, 0.03, 0.05).Arena();
+  const TRobotSimulationParameters parameters(1.0, 0.01);
+  const TArenaModel model(*arena);
+  constexpr std::size_t kCount = 7;
+  TRobots sequential(kCount);
+  const TFitnessFunction plain = CylinderDistanceFitness;
+  TSequentialEvaluator().Evaluate(sequential.pointers, TEvaluationContext{model, parameters, plain});
+
+  TRobots pooled(kCount);
+  test::TGate gate;
+  test::TGate thirdDone;
+  const std::thread::id testThread = std::this_thread::get_id();
+  // agents end out of order: the first after the third, the second only
+  // after a conclusion
+  const TFitnessFunction held = [&](const TRobotSimulation& Simulation) {
+    const std::size_t index = pooled.IndexOf(Simulation.Agent);
+    if (index == 0) {
+      thirdDone.Wait();
+    } else if (index == 1) {
+      gate.Wait();
+    }
+    return CylinderDistanceFitness(Simulation);
+  };
+  std::vector<std::atomic<bool>> after(kCount);
+  std::vector<std::size_t> finished;
+  bool wholePrefixes = true;
+  TEvaluationContext context{model, parameters, held};
+  context.AfterEvaluation = [&](std::size_t Index, TRobot&, TArenaState&) {
+    after[Index].store(true);
+    if (Index == 2) {
+      thirdDone.Open();
+    }
+  };
+  context.ConcludeUpTo = [&](std::size_t Finished) {
+    finished.push_back(Finished);
+    wholePrefixes = wholePrefixes && std::this_thread::get_id() == testThread;
+    for (std::size_t i = 0; i < Finished; ++i) {
+      wholePrefixes = wholePrefixes && after[i].load() && pooled.robots[i].Fitness == sequential.robots[i].Fitness;
+    }
+    gate.Open();
+  };
+  TThreadPoolEvaluator(3).Evaluate(pooled.pointers, context);
+
+  EXPECT_FALSE(gate.TimedOut() || thirdDone.TimedOut()) << "no conclusion while the second agent was evaluated";
+  ASSERT_FALSE(finished.empty());
+  EXPECT_EQ(finished.front(), 1U) << "the third agent is done, the second is not";
+  EXPECT_LE(finished.back(), kCount);
+  EXPECT_TRUE(std::is_sorted(finished.begin(), finished.end(), std::less_equal<>())) << "a prefix handed twice";
+  EXPECT_TRUE(wholePrefixes) << "a prefix held an agent not yet done, or came on a worker";
+  for (std::size_t i = 0; i < kCount; ++i) {
+    EXPECT_EQ(pooled.robots[i].Fitness, sequential.robots[i].Fitness) << i;
+  }
+}
+
+TEST(ThreadPoolEvaluator, AFailingConclusionStopsTheWorkersButAnEvaluationErrorComesFirst) {
+  auto arena = TArenaText().Floor(2, 2).Cylinder(0.12, 0.02, 0.03, 0.1).Arena();
+  const TRobotSimulationParameters parameters(1.0, 0.01);
+  const TArenaModel model(*arena);
+  constexpr std::size_t kCount = 40;
+  for (const bool evaluationFails : {false, true}) {
+    TRobots pooled(kCount);
+    test::TGate concluded;
+    test::TGate secondUnderWay;
+    test::TGate never;
+    // the conclusion fails once the first agent is done; the agents after
+    // the second, then under way, end a second later, when the workers
+    // have been told to stop. With evaluationFails, the second, under way
+    // too, fails after the conclusion.
+    const TFitnessFunction held = [&](const TRobotSimulation& Simulation) {
+      const std::size_t index = pooled.IndexOf(Simulation.Agent);
+      if (evaluationFails && index == 1) {
+        secondUnderWay.Open();
+        concluded.Wait();
+        throw std::runtime_error("evaluation failed");
+      }
+      if (index >= 2) {
+        never.Wait(std::chrono::seconds(1));
+      }
+      return CylinderDistanceFitness(Simulation);
+    };
+    std::atomic<int> evaluated{0};
+    int calls = 0;
+    TEvaluationContext context{model, parameters, held};
+    context.AfterEvaluation = [&evaluated](std::size_t, TRobot&, TArenaState&) { ++evaluated; };
+    context.ConcludeUpTo = [&](std::size_t) {
+      ++calls;
+      if (evaluationFails) {
+        secondUnderWay.Wait();
+      }
+      concluded.Open();
+      throw std::runtime_error("cannot write 3.txt");
+    };
+    try {
+      TThreadPoolEvaluator(2).Evaluate(pooled.pointers, context);
+      ADD_FAILURE() << "the evaluations went on";
+    } catch (const std::runtime_error& error) {
+      EXPECT_STREQ(error.what(), evaluationFails ? "evaluation failed" : "cannot write 3.txt");
+    }
+    EXPECT_FALSE(concluded.TimedOut() || secondUnderWay.TimedOut());
+    EXPECT_EQ(calls, 1) << "concluded on after a failed conclusion";
+    // the first two agents and the two under way when the conclusion failed
+    EXPECT_LE(evaluated.load(), 4);
+  }
+}
+
 TEST(AgentEvaluation, InterleavedStepsGiveTheWholeEvaluationsResults) {
   auto arena = TArenaText().Floor(2, 2).Cylinder(0.12, 0.02, 0.03, 0.1).Cylinder(0.1, -0.1, 0.03, 0.05).Arena();
   const TRobotSimulationParameters parameters(2.0, 0.01);

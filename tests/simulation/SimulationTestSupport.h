@@ -1,7 +1,10 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <locale>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 
@@ -54,5 +57,31 @@ inline std::unique_ptr<TRobot> DefaultRobot() {
   const TRobotConfiguration configuration = TRobotConfiguration::Default();
   return BuildRobot(configuration, configuration.Body.Radius);
 }
+
+// A gate that threads wait at until another opens it; a wait longer than
+// its limit (30 s unless given) is noted and ends, so that a fault fails a
+// test instead of hanging it.
+class TGate {
+ public:
+  void Open() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+  void Wait(std::chrono::milliseconds Limit = std::chrono::seconds(30)) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    timedOut_ = !changed_.wait_for(lock, Limit, [this] { return open_; }) || timedOut_;
+  }
+  bool TimedOut() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return timedOut_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = false;
+  bool timedOut_ = false;
+};
 
 }  // namespace kestrovan::test
