@@ -38,10 +38,15 @@ class TWriter {
   // Room for Bytes more bytes, so that a large body grows once.
   void Reserve(std::size_t Bytes) { text_.reserve(text_.size() + Bytes); }
   void Unsigned(std::uint64_t Value, int Bytes) {
-    // the bytes of one value appended at once
+    // the bytes of one value appended at once; a little-endian machine
+    // holds them in that order already
     char bytes[8];
-    for (int i = 0; i < Bytes; ++i) {
-      bytes[i] = static_cast<char>((Value >> (8 * i)) & 0xFF);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(bytes, &Value, sizeof bytes);
+    } else {
+      for (int i = 0; i < Bytes; ++i) {
+        bytes[i] = static_cast<char>((Value >> (8 * i)) & 0xFF);
+      }
     }
     text_.append(bytes, static_cast<std::size_t>(Bytes));
   }
