@@ -98,6 +98,9 @@ class TWriteBehind {
       } catch (...) {
         error = std::current_exception();
       }
+      // the job's storage (a whole population's genes) freed before the
+      // lock is taken again, so that Post never waits for it
+      job = TJob();
       lock.lock();
       if (error && !error_) {
         error_ = error;

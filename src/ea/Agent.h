@@ -28,6 +28,18 @@ class TAgent {
     Mutate();
   }
 
+  // Makes this agent what Source.Copy() returns, in the storage it already
+  // holds (an agent of a replaced generation taking the place of a new one):
+  // nothing of its own state stays. False, and this agent unchanged, when
+  // it cannot take Source (another class, or an agent that does not recycle).
+  virtual bool AssignCopyOf(const TAgent& Source) {
+    static_cast<void>(Source);
+    return false;
+  }
+  // True when AssignCopyOf takes agents of this agent's own class: only
+  // such agents are worth keeping for a later generation.
+  virtual bool Recyclable() const { return false; }
+
   double Fitness = 0.0;
   double RankFitness = 0.0;  // rank within its population, written by TPopulation::Rank
   double ElapsedTime = 0.0;  // s, simulated time of the current or last evaluation
@@ -37,6 +49,12 @@ class TAgent {
   // The base copy takes the fitness only; RankFitness and ElapsedTime start at 0.
   TAgent(const TAgent& Source) : Fitness(Source.Fitness) {}
   TAgent& operator=(const TAgent&) = delete;
+  // The base part of AssignCopyOf, as the base copy: the fitness only.
+  void AssignAgentCopyOf(const TAgent& Source) {
+    Fitness = Source.Fitness;
+    RankFitness = 0.0;
+    ElapsedTime = 0.0;
+  }
 };
 
 }  // namespace kestrovan

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "ea/Agent.h"
+#include "ea/AgentStock.h"
 
 namespace kestrovan {
 
@@ -12,7 +13,9 @@ namespace kestrovan {
 class TCrossover {
  public:
   // Parent1 := First's Copy, Parent2 := Second's Copy; no children yet.
-  TCrossover(const TAgent& First, const TAgent& Second);
+  // With a Stock (not owned), every copy, the children's too, is taken
+  // from it (TAgentStock::CopyOf).
+  TCrossover(const TAgent& First, const TAgent& Second, TAgentStock* Stock = nullptr);
 
   void SetCrossoverType(std::uint8_t Value) { CrossoverType = Value; }
 
@@ -27,6 +30,11 @@ class TCrossover {
   std::unique_ptr<TAgent> Child1;
   std::unique_ptr<TAgent> Child2;
   std::uint8_t CrossoverType = 0;  // read by no recombination yet
+
+ private:
+  std::unique_ptr<TAgent> CopyOf(const TAgent& Source) const;
+
+  TAgentStock* stock_ = nullptr;
 };
 
 }  // namespace kestrovan

@@ -55,16 +55,18 @@ int TEA::Select(const TPopulation& Pool) const {
   return UsesRouletteWheel() ? RouletteWheelSelection(Pool) : TournamentSelection(Pool);
 }
 
-std::pair<std::unique_ptr<TAgent>, std::unique_ptr<TAgent>> TEA::Offspring(const TPopulation& Pool, int A,
-                                                                           int B) const {
+std::pair<std::unique_ptr<TAgent>, std::unique_ptr<TAgent>> TEA::Offspring(const TPopulation& Pool, int A, int B) {
   // one draw per pair, also when CrossoverProbability is 0
   if (generator_->Random() < parameters_.CrossoverProbability) {
-    TCrossover crossover(Pool.GetAgent(A), Pool.GetAgent(B));
+    TCrossover crossover(Pool.GetAgent(A), Pool.GetAgent(B), &stock_);
     crossover.SetCrossoverType(parameters_.CrossoverType);
     crossover.Execute();
+    stock_.Keep(std::move(crossover.Parent1));
+    stock_.Keep(std::move(crossover.Parent2));
     return {std::move(crossover.Child1), std::move(crossover.Child2)};
   }
-  return {Pool.GetAgent(A).Copy(), Pool.GetAgent(B).Copy()};
+  std::unique_ptr<TAgent> first = stock_.CopyOf(Pool.GetAgent(A));
+  return {std::move(first), stock_.CopyOf(Pool.GetAgent(B))};
 }
 
 void TEA::GenerationalStep() {
@@ -73,10 +75,11 @@ void TEA::GenerationalStep() {
   const TPopulation& pool = population_;
   const int size = pool.Count();
   TPopulation next;
+  next.Reserve(size);
 
   // the elite: a copy of the first best agent, never mutated
   if (parameters_.UseElitism) {
-    next.Add(pool.BestAgent());
+    next.Append(stock_.CopyOf(pool.BestAgent()));
   }
 
   if (UsesRouletteWheel()) {
@@ -97,11 +100,13 @@ void TEA::GenerationalStep() {
 
   // one single fills an odd gap
   if (next.Count() < size) {
-    next.Add(pool.GetAgent(Select(pool)));
+    next.Append(stock_.CopyOf(pool.GetAgent(Select(pool))));
     next.GetAgent(next.Count()).MutateFrom(*generator_);
   }
 
   cumulativeProbabilities_ = TVector();
+  // the replaced generation's agents become the next step's copies
+  stock_.KeepAll(population_.Release());
   population_ = std::move(next);
 }
 
@@ -118,8 +123,8 @@ void TEA::SteadyStateStep() {
   const int a = Select(population_);
   const int b = Select(population_);
   auto [first, second] = Offspring(population_, a, b);
-  population_.SetAgent(worst, std::move(first));
-  population_.SetAgent(secondWorst, std::move(second));
+  stock_.Keep(population_.Exchange(worst, std::move(first)));
+  stock_.Keep(population_.Exchange(secondWorst, std::move(second)));
   population_.GetAgent(worst).MutateFrom(*generator_);
   population_.GetAgent(secondWorst).MutateFrom(*generator_);
 

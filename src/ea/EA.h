@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "ea/AgentStock.h"
 #include "ea/EAParameters.h"
 #include "ea/Population.h"
 #include "numerics/Matrices.h"
@@ -65,7 +66,11 @@ class TEA {
   void Restore(TPopulation Population, int Generation) {
     population_ = std::move(Population);
     generation_ = Generation;
+    stock_.Clear();
   }
+  // The agents of replaced generations kept for the next step's copies
+  // (the population's size of them after a generational step).
+  const TAgentStock& Stock() const { return stock_; }
   // Entry i: cumulative probability of agent i; filled only while a
   // roulette-wheel step runs or after ComputeCumulativeProbabilities.
   const TVector& CumulativeProbabilities() const { return cumulativeProbabilities_; }
@@ -89,12 +94,15 @@ class TEA {
   void PrepareRouletteWheel(TPopulation& Pool);
   // The pair's crossover draw, then the two new agents: the recombined
   // children when the draw falls below CrossoverProbability, otherwise copies
-  // of Pool's agents A and B. Neither is mutated yet.
-  std::pair<std::unique_ptr<TAgent>, std::unique_ptr<TAgent>> Offspring(const TPopulation& Pool, int A, int B) const;
+  // of Pool's agents A and B. Neither is mutated yet. Every copy comes
+  // from the stock; the crossover's parents go back to it.
+  std::pair<std::unique_ptr<TAgent>, std::unique_ptr<TAgent>> Offspring(const TPopulation& Pool, int A, int B);
 
   TPopulation population_;
   int generation_ = 0;
   TVector cumulativeProbabilities_;
+  // Agents of replaced generations, recycled into the copies the step makes.
+  TAgentStock stock_;
 
   TEAParameters parameters_;
   TRandomGenerator* generator_ = &DefaultRandomGenerator();

@@ -36,6 +36,19 @@ void TPopulation::SetAgent(int Index, std::unique_ptr<TAgent> Agent) {
   agents_[static_cast<std::size_t>(Index - 1)] = std::move(Agent);
 }
 
+std::unique_ptr<TAgent> TPopulation::Exchange(int Index, std::unique_ptr<TAgent> Agent) {
+  assert(Index >= 1 && Index <= Count());
+  assert(Agent != nullptr);
+  std::swap(agents_[static_cast<std::size_t>(Index - 1)], Agent);
+  return Agent;
+}
+
+std::vector<std::unique_ptr<TAgent>> TPopulation::Release() {
+  std::vector<std::unique_ptr<TAgent>> agents = std::move(agents_);
+  agents_.clear();
+  return agents;
+}
+
 void TPopulation::Add(const TAgent& Agent) { agents_.push_back(Agent.Copy()); }
 
 void TPopulation::Append(std::unique_ptr<TAgent> Agent) {

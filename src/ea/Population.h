@@ -32,6 +32,14 @@ class TPopulation {
   // destroyed.
   void SetAgent(int Index, std::unique_ptr<TAgent> Agent);
 
+  // Stores Agent itself at Index (1..Count) and hands back the agent that
+  // was there.
+  std::unique_ptr<TAgent> Exchange(int Index, std::unique_ptr<TAgent> Agent);
+  // Hands over every agent, in index order; the population is then empty.
+  std::vector<std::unique_ptr<TAgent>> Release();
+  // Room for Count agents without reallocating.
+  void Reserve(int Count) { agents_.reserve(static_cast<std::size_t>(Count)); }
+
   // Appends Agent's Copy at the new index Count; the caller keeps Agent.
   void Add(const TAgent& Agent);
   // Appends Agent itself at the new index Count; the population takes it.

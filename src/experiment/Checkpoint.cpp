@@ -35,10 +35,20 @@ std::string Digest(std::string_view Bytes) {
 // Little-endian integers and bit patterns, whatever the machine's order.
 class TWriter {
  public:
+  // Room for Bytes more bytes, so that a large body grows once.
+  void Reserve(std::size_t Bytes) { text_.reserve(text_.size() + Bytes); }
   void Unsigned(std::uint64_t Value, int Bytes) {
-    for (int i = 0; i < Bytes; ++i) {
-      text_ += static_cast<char>((Value >> (8 * i)) & 0xFF);
+    // the bytes of one value appended at once; a little-endian machine
+    // holds them in that order already
+    char bytes[8];
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(bytes, &Value, sizeof bytes);
+    } else {
+      for (int i = 0; i < Bytes; ++i) {
+        bytes[i] = static_cast<char>((Value >> (8 * i)) & 0xFF);
+      }
     }
+    text_.append(bytes, static_cast<std::size_t>(Bytes));
   }
   void U32(std::uint32_t Value) { Unsigned(Value, 4); }
   void I32(std::int32_t Value) { Unsigned(static_cast<std::uint32_t>(Value), 4); }
@@ -166,6 +176,12 @@ std::string EncodeCheckpoint(const TCheckpoint& Checkpoint) {
   body.Double(Checkpoint.BestFitness);
   body.Doubles(Checkpoint.MaxFitnessHistory);
   body.Doubles(Checkpoint.AverageFitnessHistory);
+  std::size_t agentBytes = 0;
+  for (const TCheckpointAgent& agent : Checkpoint.Agents) {
+    agentBytes += 32 + 8 * agent.Genes.size();
+  }
+  const TRunRecordState& record = Checkpoint.Record;
+  body.Reserve(8 + agentBytes + 64 + record.BestFile.size() + record.GenerationRows.size());
   body.U64(Checkpoint.Agents.size());
   for (const TCheckpointAgent& agent : Checkpoint.Agents) {
     body.Double(agent.Fitness);
@@ -177,7 +193,6 @@ std::string EncodeCheckpoint(const TCheckpoint& Checkpoint) {
       body.Double(gene);
     }
   }
-  const TRunRecordState& record = Checkpoint.Record;
   body.I32(record.Generations);
   body.I32(record.Evaluations);
   body.U32(record.HasBest ? 1 : 0);
@@ -193,6 +208,7 @@ std::string EncodeCheckpoint(const TCheckpoint& Checkpoint) {
 
 std::string SealCheckpoint(std::string_view Body, std::uint32_t Version) {
   TWriter file;
+  file.Reserve(kHeaderSize + Body.size() + kDigestSize);
   file.Bytes().append(kMagic, sizeof kMagic);
   file.U32(Version);
   file.U64(Body.size());
@@ -366,10 +382,12 @@ TCheckpoint CaptureCheckpoint(const TEvolutionRun& Run, const TRunRecordState& R
     agent.ElapsedTime = robot.ElapsedTime;
     agent.Rows = brain->Genome.Rows();
     agent.Columns = brain->Genome.Columns();
-    agent.Genes.reserve(static_cast<std::size_t>(agent.Rows) * static_cast<std::size_t>(agent.Columns));
+    // the genes only: the robot itself is not copied
+    agent.Genes.resize(static_cast<std::size_t>(agent.Rows) * static_cast<std::size_t>(agent.Columns));
+    double* gene = agent.Genes.data();
     for (int q = 1; q <= agent.Rows; ++q) {
       for (int c = 1; c <= agent.Columns; ++c) {
-        agent.Genes.push_back(brain->Genome.GetElement(q, c));
+        *gene++ = brain->Genome.GetElement(q, c);
       }
     }
   }

@@ -64,9 +64,14 @@ TMatrix::TMatrix(const TMatrix& Source)
                 static_cast<std::ptrdiff_t>((static_cast<std::size_t>(Source.rows_) + 1) * Source.stride_)) {}
 
 TMatrix& TMatrix::operator=(const TMatrix& Source) {
+  // in the storage already held when it is large enough (a genome copied
+  // over a genome of the same shape allocates nothing)
   if (this != &Source) {
-    TMatrix copy(Source);
-    *this = std::move(copy);
+    const auto used = static_cast<std::ptrdiff_t>((static_cast<std::size_t>(Source.rows_) + 1) * Source.stride_);
+    data_.assign(Source.data_.begin(), Source.data_.begin() + used);
+    rows_ = Source.rows_;
+    columns_ = Source.columns_;
+    stride_ = Source.stride_;
   }
   return *this;
 }

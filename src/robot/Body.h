@@ -24,6 +24,13 @@ class TBody {
 
   // A deep copy of the same class; the copy starts from a fresh pose.
   virtual std::unique_ptr<TBody> Copy() const = 0;
+  // Makes this body what Source.Copy() returns, in its own sensors, motors
+  // and their storage; false, and the body unchanged, when it cannot take
+  // Source (another class, or a body that does not recycle).
+  virtual bool AssignCopyOf(const TBody& Source) {
+    static_cast<void>(Source);
+    return false;
+  }
   // Integrates the motion over one step in the model's arena (its floor
   // rectangle).
   virtual void Move(const TArenaModel& Model, double TimeStep) = 0;
@@ -54,6 +61,12 @@ class TBody {
   // Copies of all of Source's sensors and motors; WrapAround := true.
   TBody(const TBody& Source) : Sensors(Source.Sensors), Motors(Source.Motors) {}
   TBody& operator=(const TBody&) = delete;
+  // The base part of AssignCopyOf, as the base copy.
+  void AssignBodyCopyOf(const TBody& Source) {
+    Sensors.AssignCopyOf(Source.Sensors);
+    Motors.AssignCopyOf(Source.Motors);
+    WrapAround = true;
+  }
 };
 
 }  // namespace kestrovan

@@ -22,6 +22,12 @@ class TBrain {
 
   // A deep copy of the same class.
   virtual std::unique_ptr<TBrain> Copy() const = 0;
+  // Makes this brain what Source.Copy() returns, in its own storage (its
+  // genome's); false, and the brain unchanged, when it cannot take Source.
+  virtual bool AssignCopyOf(const TBrain& Source) {
+    static_cast<void>(Source);
+    return false;
+  }
   // Reads the sensors' current readings.
   virtual void ReadInputs(const TSensors& Sensors) = 0;
   // Gives the motors their signals.

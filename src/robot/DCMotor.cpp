@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 
 #include "numerics/BasicFunctions.h"
 
@@ -33,6 +34,26 @@ TDCMotor::TDCMotor(const TDCMotor& Source)
       Efficiency(Source.Efficiency) {}
 
 std::unique_ptr<TMotor> TDCMotor::Copy() const { return std::make_unique<TDCMotor>(*this); }
+
+bool TDCMotor::AssignCopyOf(const TMotor& Source) {
+  if (&Source == this || typeid(Source) != typeid(TDCMotor) || typeid(*this) != typeid(TDCMotor)) {
+    return false;
+  }
+  const auto& source = static_cast<const TDCMotor&>(Source);
+  AssignMotorCopyOf();
+  Position = source.Position;
+  Orientation = source.Orientation;
+  Voltage = 0.0;
+  MaxVoltage = source.MaxVoltage;
+  TorqueConstant = source.TorqueConstant;
+  BackEMFConstant = source.BackEMFConstant;
+  ArmatureResistance = source.ArmatureResistance;
+  StaticFrictionTorque = source.StaticFrictionTorque;
+  ViscousFrictionCoefficient = source.ViscousFrictionCoefficient;
+  GearRatio = source.GearRatio;
+  Efficiency = source.Efficiency;
+  return true;
+}
 
 void TDCMotor::UpdateTorque() {
   // shaft speed and the electrical torque against the back EMF

@@ -32,6 +32,8 @@ class TDCMotor : public TMotor {
   // Voltage := Signal * MaxVoltage.
   void SetInput(double Signal) override { Voltage = Signal * MaxVoltage; }
   std::unique_ptr<TMotor> Copy() const override;
+  // The constants copied, Voltage 0; false unless both are of exactly this class.
+  bool AssignCopyOf(const TMotor& Source) override;
   void UpdateTorque() override;
 
   static constexpr double kTorqueLimit = 0.0003;  // N m, fixed

@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cmath>
 #include <numbers>
+#include <typeinfo>
 
 #include "arena/ArenaModel.h"
 #include "numerics/Trig.h"
@@ -49,6 +50,30 @@ TDifferentiallySteeredBody::TDifferentiallySteeredBody(const TDifferentiallyStee
 
 std::unique_ptr<TBody> TDifferentiallySteeredBody::Copy() const {
   return std::make_unique<TDifferentiallySteeredBody>(*this);
+}
+
+bool TDifferentiallySteeredBody::AssignCopyOf(const TBody& Source) {
+  if (&Source == this || typeid(Source) != typeid(TDifferentiallySteeredBody) ||
+      typeid(*this) != typeid(TDifferentiallySteeredBody)) {
+    return false;
+  }
+  const auto& source = static_cast<const TDifferentiallySteeredBody&>(Source);
+  AssignBodyCopyOf(source);
+  Coordinates = TCoordinates();
+  Mass = source.Mass;
+  Radius = source.Radius;
+  MomentOfInertia = source.MomentOfInertia;
+  Height = source.Height;
+  Alpha = source.Alpha;
+  Beta = source.Beta;
+  LeftWheel = TWheel();
+  RightWheel = TWheel();
+  LeftWheel.SetRadius(source.LeftWheel.Radius);
+  RightWheel.SetRadius(source.RightWheel.Radius);
+  HasMoved = false;
+  Distance = source.GetDistance();
+  ComputeInertias();
+  return true;
 }
 
 void TDifferentiallySteeredBody::ComputeInertias() {

@@ -36,6 +36,9 @@ class TDifferentiallySteeredBody : public TBody {
   TDifferentiallySteeredBody(const TDifferentiallySteeredBody& Source);
 
   std::unique_ptr<TBody> Copy() const override;
+  // Everything the copy constructor sets, in this body's storage; false
+  // unless both are of exactly this class (and not the same body).
+  bool AssignCopyOf(const TBody& Source) override;
   void Move(const TArenaModel& Model, double TimeStep) override;
   void UpdateMotors() override;
   void Reset() override;

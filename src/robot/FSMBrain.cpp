@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 
 #include "numerics/RandomNumbers.h"
 #include "numerics/TextNumbers.h"
@@ -116,6 +117,24 @@ TFSMBrain::TFSMBrain(const TFSMBrainParameters& Parameters, TRandomGenerator& Ge
 TFSMBrain::TFSMBrain(const TFSMBrain& Source) = default;
 
 std::unique_ptr<TBrain> TFSMBrain::Copy() const { return std::make_unique<TFSMBrain>(*this); }
+
+bool TFSMBrain::AssignCopyOf(const TBrain& Source) {
+  if (&Source == this || typeid(Source) != typeid(TFSMBrain) || typeid(*this) != typeid(TFSMBrain)) {
+    return false;
+  }
+  const auto& source = static_cast<const TFSMBrain&>(Source);
+  NumberOfStates = source.NumberOfStates;
+  NumberOfConditions = source.NumberOfConditions;
+  NumberOfInputs = source.NumberOfInputs;
+  Genome = source.Genome;
+  Inputs = source.Inputs;
+  CurrentState = source.CurrentState;
+  MutationRate = source.MutationRate;
+  CreepProbability = source.CreepProbability;
+  CreepRate = source.CreepRate;
+  decoded_ = source.decoded_;
+  return true;
+}
 
 int TFSMBrain::DecodeInputIndex(double Gene, int NumberOfInputs) {
   return static_cast<int>(Gene * (NumberOfInputs + 4 - 0.00001)) + 1;

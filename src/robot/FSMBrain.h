@@ -41,6 +41,9 @@ class TFSMBrain : public TBrain {
   TFSMBrain(const TFSMBrain& Source);
 
   std::unique_ptr<TBrain> Copy() const override;
+  // The genome and state copied into this brain's storage, the decoded
+  // conditions to be decoded afresh; false unless both are of exactly this class.
+  bool AssignCopyOf(const TBrain& Source) override;
   void ReadInputs(const TSensors& Sensors) override;
   void SetMotorSignals(TMotors& Motors) const override;
   void UpdateState(double TimeStep) override;

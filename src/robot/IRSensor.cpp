@@ -1,6 +1,7 @@
 #include "robot/IRSensor.h"
 
 #include <cmath>
+#include <typeinfo>
 
 #include "arena/ArenaModel.h"
 #include "numerics/Trig.h"
@@ -44,6 +45,34 @@ TIRSensor::TIRSensor(const TIRSensor& Source)
       Reading(Source.Reading) {}
 
 std::unique_ptr<TSensor> TIRSensor::Copy() const { return std::make_unique<TIRSensor>(*this); }
+
+bool TIRSensor::AssignCopyOf(const TSensor& Source) {
+  if (&Source == this || typeid(Source) != typeid(TIRSensor) || typeid(*this) != typeid(TIRSensor)) {
+    return false;
+  }
+  const auto& source = static_cast<const TIRSensor&>(Source);
+  RelativePosition = source.RelativePosition;
+  RelativeDirection = source.RelativeDirection;
+  if (AbsolutePosition.Count() == 3) {
+    AbsolutePosition.SetToZero();
+  } else {
+    AbsolutePosition = TVector(3);
+  }
+  AbsoluteDirection = source.RelativeDirection;
+  OpeningAngle = source.OpeningAngle;
+  Range = source.Range;
+  Reading = source.Reading;
+  cull_ = TSensorCull();
+  cullOpening_ = kUnset;
+  cullRange_ = kUnset;
+  mountCos_ = 1.0;
+  mountSin_ = 0.0;
+  mountFor_ = kUnset;
+  axisX_ = 1.0;
+  axisY_ = 0.0;
+  axisFor_ = kUnset;
+  return true;
+}
 
 TMatrix TIRSensor::GetReading() const {
   TMatrix reading(1, 1);

@@ -41,6 +41,9 @@ class TIRSensor : public TSensor {
   TIRSensor(const TIRSensor& Source);
 
   std::unique_ptr<TSensor> Copy() const override;
+  // Everything the copy constructor sets, the pose and the cached test
+  // afresh; false unless both are of exactly this class.
+  bool AssignCopyOf(const TSensor& Source) override;
   TMatrix GetReading() const override;
   double GetScalarReading() const override { return Reading; }
   void Update(const TCylinderView& Cylinders) override;

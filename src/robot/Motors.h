@@ -23,6 +23,12 @@ class TMotor {
   virtual void SetInput(double Signal) = 0;
   // A deep copy of the same class.
   virtual std::unique_ptr<TMotor> Copy() const = 0;
+  // Makes this motor what Source.Copy() returns, in its own storage; false,
+  // and the motor unchanged, when it cannot take Source.
+  virtual bool AssignCopyOf(const TMotor& Source) {
+    static_cast<void>(Source);
+    return false;
+  }
   // Computes Torque from the input and AngularVelocity.
   virtual void UpdateTorque() = 0;
 
@@ -37,6 +43,11 @@ class TMotor {
   // A copy starts with zero angular velocity and torque.
   TMotor(const TMotor&) {}
   TMotor& operator=(const TMotor&) = delete;
+  // The base part of AssignCopyOf, as the base copy.
+  void AssignMotorCopyOf() {
+    AngularVelocity = 0.0;
+    Torque = 0.0;
+  }
 };
 
 // An owning, 1-based list of motors; Add stores a copy of its argument.

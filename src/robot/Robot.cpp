@@ -3,6 +3,7 @@
 #include <cassert>
 #include <stdexcept>
 #include <string>
+#include <typeinfo>
 
 namespace kestrovan {
 
@@ -13,6 +14,22 @@ TRobot::TRobot(const TRobot& Source)
       Name(Source.Name) {}
 
 std::unique_ptr<TAgent> TRobot::Copy() const { return std::make_unique<TRobot>(*this); }
+
+bool TRobot::AssignCopyOf(const TAgent& Source) {
+  // a derived class has state of its own that this assignment would not copy
+  if (&Source == this || !Recyclable() || typeid(Source) != typeid(TRobot)) {
+    return false;
+  }
+  const auto& source = static_cast<const TRobot&>(Source);
+  AssignAgentCopyOf(source);
+  AssignCopy(Brain, source.Brain.get());
+  AssignCopy(Body, source.Body.get());
+  Name = source.Name;
+  DistanceTravelled = 0.0;
+  return true;
+}
+
+bool TRobot::Recyclable() const { return typeid(*this) == typeid(TRobot); }
 
 void TRobot::Step(double TimeStep) {
   assert(Brain && Body);

@@ -20,6 +20,11 @@ class TRobot : public TAgent {
   TRobot(const TRobot& Source);
 
   std::unique_ptr<TAgent> Copy() const override;
+  // The copy written over this robot's brain and body where they take it
+  // (the same classes); false for anything but a TRobot, or for itself.
+  bool AssignCopyOf(const TAgent& Source) override;
+  // A TRobot, not a class derived from it.
+  bool Recyclable() const override;
   // Sense, think, act: the brain reads the sensors, takes at most one
   // transition and sets the motor signals; the motors compute their torques.
   void Step(double TimeStep) override;

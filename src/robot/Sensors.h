@@ -38,6 +38,12 @@ class TSensor {
 
   // A deep copy of the same class.
   virtual std::unique_ptr<TSensor> Copy() const = 0;
+  // Makes this sensor what Source.Copy() returns, in its own storage;
+  // false, and the sensor unchanged, when it cannot take Source.
+  virtual bool AssignCopyOf(const TSensor& Source) {
+    static_cast<void>(Source);
+    return false;
+  }
   // A new matrix holding the reading (1 by 1 for a scalar sensor).
   virtual TMatrix GetReading() const = 0;
   // The reading as one number, without allocating (what the brain reads).

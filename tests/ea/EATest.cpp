@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "TestAgent.h"
+#include "ea/AgentStock.h"
 #include "ea/EA.h"
 
 namespace kestrovan {
@@ -296,6 +297,122 @@ TEST(TEA, RefusesParametersAndPopulationsThatWouldBreakAStep) {
   EXPECT_THROW(ea.NextGeneration(), std::logic_error);
   EXPECT_EQ(RandSeed, 5u);
   EXPECT_EQ(ea.Generation(), 0);
+}
+
+// Every number of every agent, in index order.
+std::vector<double> GenerationOf(const TPopulation& Population) {
+  std::vector<double> values;
+  for (int i = 1; i <= Population.Count(); ++i) {
+    const test::TTestAgent& agent = AsTest(Population.GetAgent(i));
+    values.insert(values.end(), {double(agent.Id), agent.Fitness, agent.RankFitness, agent.ElapsedTime,
+                                 double(agent.Mutations), double(agent.SeedAtMutate)});
+    values.insert(values.end(), agent.Genome.begin(), agent.Genome.end());
+  }
+  return values;
+}
+
+// Agents recycled from replaced generations give the generations, draws and
+// elite of newly allocated copies, and once the stock is full no agent is made.
+TEST(TEA, RecycledAgentsGiveTheGenerationsOfNewCopies) {
+  struct TCase {
+    int Size;
+    bool UseElitism;
+    double CrossoverProbability;
+    bool SteadyState;
+    std::uint8_t Selection;
+  };
+  for (const TCase& c : {TCase{7, true, 0.0, false, 0}, TCase{7, false, 0.5, false, 0}, TCase{6, true, 1.0, false, 1},
+                         TCase{3, true, 0.5, false, 0}, TCase{5, false, 0.5, true, 0}, TCase{4, true, 1.0, true, 1}}) {
+    SCOPED_TRACE(testing::Message() << "N " << c.Size << ", crossover " << c.CrossoverProbability
+                                    << (c.SteadyState ? ", steady state" : ", generational"));
+    TEAParameters parameters = Tournament(3, 0.6);
+    parameters.SelectionMethod = c.Selection;
+    parameters.UseRanking = c.Selection == 1;
+    parameters.UseElitism = c.UseElitism;
+    parameters.CrossoverProbability = c.CrossoverProbability;
+    parameters.SteadyStateReplacement = c.SteadyState;
+    TEA copied;
+    TEA recycled;
+    for (TEA* ea : {&copied, &recycled}) {
+      ea->SetParameters(parameters);
+      for (int i = 1; i <= c.Size; ++i) {
+        if (ea == &copied) {
+          ea->Population().Add(test::TTestAgent(i, 0.0, 2));
+        } else {
+          ea->Population().Add(test::TRecyclingTestAgent(i, 0.0, 2));
+        }
+      }
+    }
+    const int assignments = test::TRecyclingTestAgent::Assignments;
+    int madeAfterFirstStep = 0;
+    for (int generation = 1; generation <= 6; ++generation) {
+      // the evaluation: a fitness from the genome, an elapsed time and a rank to be cleared
+      for (TEA* ea : {&copied, &recycled}) {
+        for (int i = 1; i <= c.Size; ++i) {
+          auto& agent = dynamic_cast<test::TTestAgent&>(ea->Population().GetAgent(i));
+          agent.Fitness = agent.Genome[0] + agent.Genome[1] + (agent.Id * 7 + generation) % 5;
+          agent.ElapsedTime = 0.5 * generation;
+          agent.RankFitness = agent.Id;
+        }
+      }
+      const std::uint32_t seed = RandSeed = 1000u * static_cast<std::uint32_t>(generation);
+      copied.NextGeneration();
+      const std::uint32_t after = RandSeed;
+      RandSeed = seed;
+      const int live = test::TTestAgent::Live;
+      recycled.NextGeneration();
+      EXPECT_EQ(RandSeed, after) << "generation " << generation;
+      ASSERT_EQ(GenerationOf(recycled.Population()), GenerationOf(copied.Population())) << "generation " << generation;
+      EXPECT_GE(recycled.Stock().Count(), c.SteadyState ? 2 : c.Size) << "generation " << generation;
+      if (generation >= 2) {
+        madeAfterFirstStep += test::TTestAgent::Live - live;
+      }
+    }
+    // after the first step the stock holds a step's copies; only a
+    // crossover's two parents, taken before they go back, may be added
+    EXPECT_LE(madeAfterFirstStep, c.CrossoverProbability > 0.0 ? 2 : 0);
+    const int steps = c.SteadyState ? 2 : c.Size;
+    EXPECT_GE(test::TRecyclingTestAgent::Assignments, assignments + 5 * steps);
+    EXPECT_EQ(copied.Stock().Count(), 0);
+    // a restored state starts without the agents of the replaced run
+    recycled.Restore(TPopulation(recycled.Population()), recycled.Generation());
+    EXPECT_EQ(recycled.Stock().Count(), 0);
+  }
+}
+
+TEST(TAgentStock, KeepsRecyclableAgentsOnlyAndCopiesWhenNoneTakesTheSource) {
+  const int live = test::TTestAgent::Live;
+  {
+    TAgentStock stock;
+    const test::TRecyclingTestAgent source(4, 2.5, 3);
+    // empty: a new copy
+    std::unique_ptr<TAgent> first = stock.CopyOf(source);
+    EXPECT_EQ(AsTest(*first).Id, 4);
+    EXPECT_EQ(test::TTestAgent::Live, live + 2);
+    // an agent that cannot be recycled is destroyed, one that can is reused
+    stock.Keep(std::make_unique<test::TTestAgent>(9));
+    EXPECT_EQ(stock.Count(), 0);
+    TAgent* kept = first.get();
+    first->RankFitness = 8.0;
+    stock.Keep(std::move(first));
+    EXPECT_EQ(stock.Count(), 1);
+    const test::TRecyclingTestAgent other(6, 1.5);
+    std::unique_ptr<TAgent> second = stock.CopyOf(other);
+    EXPECT_EQ(second.get(), kept);
+    EXPECT_EQ(AsTest(*second).Id, 6);
+    EXPECT_EQ(second->Fitness, 1.5);
+    EXPECT_EQ(second->RankFitness, 0.0);
+    EXPECT_EQ(stock.Count(), 0);
+    // a kept agent that refuses the source (another class) stays kept
+    stock.Keep(std::move(second));
+    std::unique_ptr<TAgent> plain = stock.CopyOf(test::TTestAgent(7));
+    EXPECT_EQ(AsTest(*plain).Id, 7);
+    EXPECT_EQ(stock.Count(), 1);
+    // a copy of a stock is empty
+    const TAgentStock copy(stock);
+    EXPECT_EQ(copy.Count(), 0);
+  }
+  EXPECT_EQ(test::TTestAgent::Live, live);
 }
 
 }  // namespace

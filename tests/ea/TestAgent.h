@@ -51,6 +51,32 @@ class TTestAgent : public TAgent {
   std::uint32_t SeedAtMutate = 0;  // RandSeed when Mutate was last called
 };
 
+// A test agent that takes copies in its own storage (TAgent::AssignCopyOf),
+// as a robot does; Assignments counts them.
+class TRecyclingTestAgent : public TTestAgent {
+ public:
+  using TTestAgent::TTestAgent;
+
+  std::unique_ptr<TAgent> Copy() const override { return std::make_unique<TRecyclingTestAgent>(*this); }
+  bool AssignCopyOf(const TAgent& Source) override {
+    const auto* source = dynamic_cast<const TRecyclingTestAgent*>(&Source);
+    if (source == nullptr || source == this) {
+      return false;
+    }
+    AssignAgentCopyOf(*source);
+    Id = source->Id;
+    DrawsPerMutate = source->DrawsPerMutate;
+    Genome = source->Genome;
+    Mutations = source->Mutations;
+    SeedAtMutate = source->SeedAtMutate;
+    ++Assignments;
+    return true;
+  }
+  bool Recyclable() const override { return true; }
+
+  static inline int Assignments = 0;
+};
+
 inline const TTestAgent& AsTest(const TAgent& Agent) { return dynamic_cast<const TTestAgent&>(Agent); }
 
 // Agents with Id i and the i-th fitness.

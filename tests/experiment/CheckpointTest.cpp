@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "experiment/Checkpoint.h"
 #include "robot/FSMBrain.h"
@@ -114,6 +115,67 @@ TEST(CheckpointFormat, EveryValueComesBackBitForBit) {
   EXPECT_EQ(out.Record.EvaluationsBytes, 1234567890123ULL);
   // the same checkpoint, the same bytes
   EXPECT_EQ(EncodeCheckpoint(out), bytes);
+}
+
+// The body's bytes spelled out value by value, least significant byte
+// first, as the format describes them: the encoder writes exactly these.
+TEST(CheckpointFormat, BodyIsLittleEndianValuesInTheirOrder) {
+  const TCheckpoint checkpoint = Sample();
+  std::string body;
+  const auto put = [&body](std::uint64_t Value, int Bytes) {
+    for (int i = 0; i < Bytes; ++i) {
+      body += static_cast<char>((Value >> (8 * i)) & 0xFF);
+    }
+  };
+  const auto text = [&](const std::string& Value) {
+    put(Value.size(), 8);
+    body += Value;
+  };
+  const auto doubles = [&](const std::vector<double>& Values) {
+    put(Values.size(), 8);
+    for (const double value : Values) {
+      put(Bits(value), 8);
+    }
+  };
+  text(checkpoint.ExperimentHash);
+  text(checkpoint.ArenaSha256);
+  put(50, 4);
+  put(4294967295U, 4);
+  put(0x80000001U, 4);
+  put(2, 4);
+  put(6, 4);
+  put(Bits(1.0 / 3.0), 8);
+  doubles(checkpoint.MaxFitnessHistory);
+  doubles(checkpoint.AverageFitnessHistory);
+  put(3, 8);
+  for (const TCheckpointAgent& agent : checkpoint.Agents) {
+    put(Bits(agent.Fitness), 8);
+    put(Bits(agent.RankFitness), 8);
+    put(Bits(agent.ElapsedTime), 8);
+    put(2, 4);
+    put(3, 4);
+    for (const double gene : agent.Genes) {
+      put(Bits(gene), 8);
+    }
+  }
+  put(2, 4);
+  put(6, 4);
+  put(1, 4);
+  put(Bits(0.7), 8);
+  text("5.txt");
+  text(checkpoint.Record.GenerationRows);
+  put(Bits(12.5), 8);
+  put(1765000000, 8);
+  put(1234567890123ULL, 8);
+  const std::string encoded = EncodeCheckpoint(checkpoint);
+  ASSERT_EQ(encoded.size(), 16 + 4 + 8 + body.size() + 32);
+  EXPECT_EQ(encoded.substr(28, body.size()), body);
+  EXPECT_EQ(encoded, SealCheckpoint(body));
+  // the version and the body's length after the magic word
+  const std::size_t length = body.size();
+  put(1, 4);
+  put(length, 8);
+  EXPECT_EQ(encoded.substr(16, 12), body.substr(length));
 }
 
 TEST(CheckpointFormat, DamageIsRefusedWithTheFileName) {

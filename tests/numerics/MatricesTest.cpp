@@ -78,6 +78,38 @@ TEST(TMatrix, CopyIsIndependent) {
   EXPECT_EQ(source.Rows(), 2);
 }
 
+TEST(TMatrix, AssignmentTakesShapeAndValuesWhateverTheTargetHeld) {
+  TMatrix source(2, 3);
+  source.SetElement(2, 3, 5.0);
+  source.SetElement(1, 1, -1.0);
+  // a larger target with rows reserved, a smaller one, one of the same shape
+  TMatrix large(4, 5);
+  large.ReserveRows(10);
+  large.SetElement(1, 2, 8.0);
+  TMatrix small(1, 1);
+  TMatrix same(2, 3);
+  same.SetElement(1, 2, 6.0);
+  for (TMatrix* target : {&large, &small, &same}) {
+    *target = source;
+    ASSERT_EQ(target->Rows(), 2);
+    ASSERT_EQ(target->Columns(), 3);
+    for (int i = 1; i <= 2; ++i) {
+      for (int j = 1; j <= 3; ++j) {
+        EXPECT_EQ(target->GetElement(i, j), source.GetElement(i, j)) << i << ", " << j;
+      }
+    }
+    // still its own storage, and it grows as before
+    target->SetElement(2, 3, 7.0);
+    target->AddRow();
+    EXPECT_EQ(target->GetElement(3, 1), 0.0);
+    EXPECT_EQ(target->GetElement(2, 3), 7.0);
+    EXPECT_EQ(source.GetElement(2, 3), 5.0);
+  }
+  TMatrix& alias = same;
+  same = alias;
+  EXPECT_EQ(same.GetElement(2, 3), 7.0);
+}
+
 TEST(TMatrix, FillRandomRowByRow) {
   RandSeed = 0;
   TMatrix m(2, 3);
