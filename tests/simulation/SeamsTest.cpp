@@ -604,8 +604,10 @@ TEST(ThreadPoolEvaluator, AFailingConclusionStopsTheWorkersButAnEvaluationErrorC
     }
     EXPECT_FALSE(concluded.TimedOut() || secondUnderWay.TimedOut());
     EXPECT_EQ(calls, 1) << "concluded on after a failed conclusion";
-    // the first two agents and the two under way when the conclusion failed
-    EXPECT_LE(evaluated.load(), 4);
+    // the first two agents and the two under way when the conclusion failed,
+    // and a few more only when the calling thread waited seconds for a core:
+    // the workers stopped long before the last agent
+    EXPECT_LT(evaluated.load(), static_cast<int>(kCount) / 2);
   }
 }
 
