@@ -166,6 +166,19 @@ void BM_FixedThreeDecimalsToChars(benchmark::State& State) {
 }
 BENCHMARK(BM_FixedThreeDecimalsToChars);
 
+// Starts Run on the default arena with seed 1, 20 s at 0.01 s, writing into
+// Folder; the parameters, robot and configuration outlive the run.
+void StartDefaultRun(TEvolutionRun& Run, const TEAParameters& EAParameters, const TRobot& Robot,
+                     const TRobotConfiguration& Configuration, const std::filesystem::path& Folder) {
+  Run.SetEAParameters(EAParameters);
+  Run.SetRobot(Robot);
+  Run.SetFSMBrainParameters(Configuration.Brain);
+  Run.SetArenaFileName(kDefaultArena);
+  Run.OutputFolder = Folder;
+  Run.Initialize(1);
+  Run.BeginRun(kDefaultTimes);
+}
+
 // Generations of the default run (population 100, 20 s, 0.01 s) on Threads
 // threads, new-best records and files included.
 void BM_Generation(benchmark::State& State) {
@@ -180,13 +193,7 @@ void BM_Generation(benchmark::State& State) {
   const TRobotConfiguration configuration = TRobotConfiguration::Default();
   const std::unique_ptr<TRobot> robot = BuildRobot(configuration, configuration.Body.Radius);
   TEvolutionRun run;
-  run.SetEAParameters(eaParameters);
-  run.SetRobot(*robot);
-  run.SetFSMBrainParameters(configuration.Brain);
-  run.SetArenaFileName(kDefaultArena);
-  run.OutputFolder = folder;
-  run.Initialize(1);
-  run.BeginRun(kDefaultTimes);
+  StartDefaultRun(run, eaParameters, *robot, configuration, folder);
 
   for (auto _ : State) {
     run.BeginGeneration();
@@ -217,13 +224,7 @@ void BM_FreshRun(benchmark::State& State) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     TEvolutionRun run;
-    run.SetEAParameters(eaParameters);
-    run.SetRobot(*robot);
-    run.SetFSMBrainParameters(configuration.Brain);
-    run.SetArenaFileName(kDefaultArena);
-    run.OutputFolder = folder;
-    run.Initialize(1);
-    run.BeginRun(kDefaultTimes);
+    StartDefaultRun(run, eaParameters, *robot, configuration, folder);
     State.ResumeTiming();
     for (int generation = 1; generation <= generations; ++generation) {
       run.BeginGeneration();
