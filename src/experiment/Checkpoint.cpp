@@ -176,12 +176,6 @@ std::string EncodeCheckpoint(const TCheckpoint& Checkpoint) {
   body.Double(Checkpoint.BestFitness);
   body.Doubles(Checkpoint.MaxFitnessHistory);
   body.Doubles(Checkpoint.AverageFitnessHistory);
-  std::size_t agentBytes = 0;
-  for (const TCheckpointAgent& agent : Checkpoint.Agents) {
-    agentBytes += 32 + 8 * agent.Genes.size();
-  }
-  const TRunRecordState& record = Checkpoint.Record;
-  body.Reserve(8 + agentBytes + 64 + record.BestFile.size() + record.GenerationRows.size());
   body.U64(Checkpoint.Agents.size());
   for (const TCheckpointAgent& agent : Checkpoint.Agents) {
     body.Double(agent.Fitness);
@@ -193,6 +187,7 @@ std::string EncodeCheckpoint(const TCheckpoint& Checkpoint) {
       body.Double(gene);
     }
   }
+  const TRunRecordState& record = Checkpoint.Record;
   body.I32(record.Generations);
   body.I32(record.Evaluations);
   body.U32(record.HasBest ? 1 : 0);

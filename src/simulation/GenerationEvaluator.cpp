@@ -181,18 +181,18 @@ void TThreadPoolEvaluator::Evaluate(const std::vector<TRobot*>& Agents, const TE
       std::size_t prefix = 0;
       std::unique_lock<std::mutex> lock(mutex);
       for (;;) {
-        changed.wait(lock, [&] { return running == 0 || (prefix < count && done[prefix] != 0); });
+        changed.wait(lock, [&] { return running == 0 || failed.load() || (prefix < count && done[prefix] != 0); });
+        // after a failure, the workers are only waited for
+        if (failed.load()) {
+          changed.wait(lock, [&] { return running == 0; });
+          break;
+        }
         std::size_t end = prefix;
         while (end < count && done[end] != 0) {
           ++end;
         }
-        // after a failure, the workers are only waited for
-        if (end == prefix || failed.load()) {
-          if (running == 0) {
-            break;
-          }
-          changed.wait(lock, [&] { return running == 0; });
-          continue;
+        if (end == prefix) {
+          break;  // every worker has ended and nothing more is done
         }
         prefix = end;
         lock.unlock();
